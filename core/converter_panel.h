@@ -1,0 +1,114 @@
+// The behaviour of the four number fields taken together: which characters
+// each field accepts, Tab and Esc, and the conversion of the focused field into
+// the other three on every key release. It talks to the window system only
+// through PanelHost, so it builds and runs without one.
+#pragma once
+
+#include <stdint.h>
+
+#include "radix_codec.h"
+
+// Screen order, rewrite order and Tab order.
+enum class FieldKind : uint8_t { Binary, Octal, Decimal, Hexadecimal };
+inline constexpr uint32_t FieldCount = 4;
+
+inline constexpr uint16_t IDC_BINARY = 1001;
+inline constexpr uint16_t IDC_OCTAL = 1002;
+inline constexpr uint16_t IDC_DECIMAL = 1003;
+inline constexpr uint16_t IDC_HEXADECIMAL = 1004;
+
+enum class OverflowRule : uint8_t { None, Octal, Decimal };
+
+struct FieldSpec {
+  FieldKind kind;
+  uint16_t controlId;
+  int16_t rowTop;           // y of the edit control in the main window
+  uint8_t textLimit;        // bytes, enforced by the edit control
+  char label[11];           // 10 bytes in code page 936, drawn exactly so; NUL
+  char accepted[7];         // inclusive byte ranges as pairs: "01", "09afAF"
+  const char* initialText;  // "0" for Binary, empty for the others
+  OverflowRule overflow;
+  uint32_t (*parse)(const char*);
+  void (*format)(char*, uint32_t);
+};
+
+// Indexed by FieldKind.
+extern const FieldSpec FieldTable[FieldCount];
+
+inline const FieldSpec& SpecOf(FieldKind kind) { return FieldTable[static_cast<uint8_t>(kind)]; }
+
+// The overflow warning, code page 936 bytes.
+extern const char OverflowWarningText[];     // 52 bytes and a NUL
+extern const char OverflowWarningCaption[];  // 8 bytes and a NUL
+
+inline constexpr uint32_t TextBufferSize = 36;
+
+// The panel's state; lives inside the shell's process-wide AppState.
+struct PanelState {
+  uint32_t CurrentValue;            // last value parsed from a source field
+  char TextBuffer[TextBufferSize];  // source text, then each formatted result
+  uint8_t OverflowDepth;            // > 0 while an overflow warning is being handled
+};
+
+// What the panel asks of the window layer. Each operation names the Win32
+// call the shell performs it with.
+class PanelHost {
+ public:
+  // GetFocus compared with the four fields; false when focus is elsewhere.
+  virtual bool FocusedField(FieldKind& kind) = 0;
+  // GetWindowTextA: at most size - 1 bytes of the field's text and a NUL.
+  virtual void ReadFieldText(FieldKind kind, char* buffer, uint32_t size) = 0;
+  // SetWindowTextA; a null text empties the field.
+  virtual void WriteFieldText(FieldKind kind, const char* text) = 0;
+  // SetFocus.
+  virtual void FocusField(FieldKind kind) = 0;
+  // EM_SETSEL 0, -1.
+  virtual void SelectAll(FieldKind kind) = 0;
+  // MessageBoxA owned by the main window, MB_OK; returns when dismissed.
+  virtual void ShowOverflowWarning(FieldKind kind, const char* text, const char* caption) = 0;
+  // WM_UNDO: undo the field's last edit.
+  virtual void UndoField(FieldKind kind) = 0;
+  // SendMessageA WM_KEYUP: re-enters OnFieldKeyUp synchronously.
+  virtual void ResendKeyUp(FieldKind kind) = 0;
+  // EM_GETSEL: the selection as byte offsets, start <= end.
+  virtual void GetSelection(FieldKind kind, uint32_t& start, uint32_t& end) = 0;
+  // EM_REPLACESEL with undo: replaces the selection as one undoable edit.
+  virtual void ReplaceSelection(FieldKind kind, const char* text) = 0;
+  // MessageBeep: a refused paste.
+  virtual void Beep() = 0;
+
+ protected:
+  // Not virtual: hosts are never deleted through this interface, and a
+  // virtual destructor would pull in operator delete.
+  ~PanelHost() = default;
+};
+
+namespace ConverterPanel {
+
+enum class Result : uint8_t {
+  HandOn,   // let the edit control process the message as usual
+  Swallow,  // drop the message and answer 0
+  Done,     // the panel acted; nothing is handed on
+};
+
+// A character typed in a field; code is the low byte of the character code.
+Result OnFieldChar(PanelHost& host, PanelState& state, uint8_t code);
+
+// A key released in a field; converts from whichever field has the focus.
+Result OnFieldKeyUp(PanelHost& host, PanelState& state);
+
+// Binary -> Octal -> Decimal -> Hexadecimal -> Binary.
+FieldKind NextField(FieldKind kind);
+
+// Parses the text buffer as source's base and rewrites the other three fields.
+void SyncFromField(PanelHost& host, PanelState& state, FieldKind source);
+
+// True when the field accepts this byte as a typed character.
+bool Accepts(FieldKind kind, uint8_t code);
+
+// Pastes clipboard text (NUL-terminated, any length) into target as one
+// validated step: accepted whole and converted, refused whole with a beep, or
+// refused with the overflow warning. The field is unchanged unless accepted.
+Result OnFieldPaste(PanelHost& host, PanelState& state, FieldKind target, const char* clip);
+
+}  // namespace ConverterPanel
