@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds everything into build/: the native core and tests, and the i686 and
-# x86_64 Windows programs (build/win-i686, build/win-x86_64).
+# Builds everything into build/ (or $QV_BUILD_DIR): the native core and tests,
+# and the i686 and x86_64 Windows programs (<dir>/win-i686, <dir>/win-x86_64).
+# Extra arguments go to CMake's configure step.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
-cmake --build build -j"$(nproc)"
+dir="${QV_BUILD_DIR:-build}"
+cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+cmake --build "$dir" -j"$(nproc)"
