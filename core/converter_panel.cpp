@@ -1,0 +1,272 @@
+#include "converter_panel.h"
+
+using namespace RadixCodec;
+
+// Labels are code page 936 bytes, drawn exactly as stored (10 bytes each).
+constinit const FieldSpec FieldTable[FieldCount] = {
+    {FieldKind::Binary, IDC_BINARY, 30, MaxBinaryDigits,
+     "\xB6\xFE\x20\xBD\xF8\x20\xD6\xC6\x20\x3A", "01", "0", OverflowRule::None,
+     ParseBinary, FormatBinary},
+    {FieldKind::Octal, IDC_OCTAL, 60, MaxOctalDigits,
+     "\xB0\xCB\x20\xBD\xF8\x20\xD6\xC6\x20\x3A", "07", "", OverflowRule::Octal,
+     ParseOctal, FormatOctal},
+    {FieldKind::Decimal, IDC_DECIMAL, 90, MaxDecimalDigits,
+     "\xCA\xAE\x20\xBD\xF8\x20\xD6\xC6\x20\x3A", "09", "", OverflowRule::Decimal,
+     ParseDecimal, FormatDecimal},
+    {FieldKind::Hexadecimal, IDC_HEXADECIMAL, 120, MaxHexDigits,
+     "\xCA\xAE\xC1\xF9\xBD\xF8\xD6\xC6\x20\x3A", "09afAF", "", OverflowRule::None,
+     ParseHex, FormatHex},
+};
+
+// "你输入的数值已大于32位最大值0xffffffffH,请重新输入！"
+constinit const char OverflowWarningText[] =
+    "\xC4\xE3\xCA\xE4\xC8\xEB\xB5\xC4\xCA\xFD\xD6\xB5\xD2\xD1\xB4\xF3\xD3\xDA"
+    "32"
+    "\xCE\xBB\xD7\xEE\xB4\xF3\xD6\xB5"
+    "0xffffffffH,"
+    "\xC7\xEB\xD6\xD8\xD0\xC2\xCA\xE4\xC8\xEB\xA3\xA1";
+
+// "系统担示"
+constinit const char OverflowWarningCaption[] = "\xCF\xB5\xCD\xB3\xB5\xA3\xCA\xBE";
+
+static_assert(sizeof(OverflowWarningText) == 53);
+static_assert(sizeof(OverflowWarningCaption) == 9);
+
+namespace ConverterPanel {
+
+namespace {
+
+constexpr uint8_t kBackspace = 8;
+constexpr uint8_t kTab = 9;
+constexpr uint8_t kEscape = 27;
+
+// The overflow rules look at no more than 11 digits; a longer read shows a
+// text that is too long for either rule.
+constexpr uint32_t OverflowCheckSize = 16;
+
+bool InAlphabet(FieldKind kind, const char* text) {
+  for (; *text != '\0'; ++text) {
+    if (!Accepts(kind, static_cast<uint8_t>(*text))) return false;
+  }
+  return true;
+}
+
+bool Overflows(FieldKind kind, const char* text) {
+  switch (SpecOf(kind).overflow) {
+    case OverflowRule::Octal: return OctalOverflows(text);
+    case OverflowRule::Decimal: return DecimalOverflows(text);
+    case OverflowRule::None: break;
+  }
+  return false;
+}
+
+// Warn once, undo the field's last edit, and let the resent key release
+// convert whatever the undo restored. The nested release must not warn
+// again: an edit control's undo toggles between its last two texts, so if
+// both overflow the warnings would never end. It empties the field instead,
+// which leaves every field consistent (the others show 0).
+Result TakeOverflowPath(PanelHost& host, PanelState& state, FieldKind kind) {
+  if (state.OverflowDepth > 0) {
+    host.WriteFieldText(kind, nullptr);
+    state.TextBuffer[0] = '\0';
+    SyncFromField(host, state, kind);
+    return Result::Done;
+  }
+  ++state.OverflowDepth;
+  host.ShowOverflowWarning(kind, OverflowWarningText, OverflowWarningCaption);
+  host.UndoField(kind);
+  host.ResendKeyUp(kind);
+  host.FocusField(kind);
+  --state.OverflowDepth;
+  return Result::Done;
+}
+
+// Pasted text, trimmed and reduced to bare digits.
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+bool IsSeparator(char c) { return c == ' ' || c == '_'; }
+
+char LowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+char PrefixLetter(FieldKind kind) {
+  switch (kind) {
+    case FieldKind::Binary: return 'b';
+    case FieldKind::Octal: return 'o';
+    case FieldKind::Hexadecimal: return 'x';
+    case FieldKind::Decimal: break;
+  }
+  return '\0';
+}
+
+// Writes the digits of clip into digits (room for limit + 1 bytes) and
+// returns their count, or 0 when the text is not one number of this field's
+// base. The walk stops as soon as the text is known to be too long, so a huge
+// clipboard costs no more than its leading blanks.
+uint32_t ExtractDigits(FieldKind kind, const char* clip, char* digits) {
+  const uint32_t limit = SpecOf(kind).textLimit;
+  while (IsBlank(*clip)) ++clip;
+
+  // Longest acceptable text: limit digits, a separator between each two, and
+  // a two-byte prefix.
+  const uint32_t longest = 2 * limit + 1;
+  uint32_t end = 0;  // one past the last non-blank byte
+  for (uint32_t i = 0; clip[i] != '\0'; ++i) {
+    if (IsBlank(clip[i])) continue;
+    if (i >= longest) return 0;
+    end = i + 1;
+  }
+
+  uint32_t begin = 0;
+  const char prefix = PrefixLetter(kind);
+  bool prefixed = false;
+  if (prefix != '\0' && end >= 2 && clip[0] == '0' && LowerAscii(clip[1]) == prefix) {
+    begin = 2;
+    prefixed = true;
+  }
+  if (kind == FieldKind::Hexadecimal && end > begin && LowerAscii(clip[end - 1]) == 'h') {
+    if (prefixed) return 0;
+    --end;
+  }
+
+  uint32_t count = 0;
+  for (uint32_t i = begin; i < end; ++i) {
+    const char c = clip[i];
+    if (IsSeparator(c)) {
+      // Only between two digits: "1 000" and "ff_ff" group, " 1" or "1__0" do not.
+      const bool digitBefore = i > begin && Accepts(kind, static_cast<uint8_t>(clip[i - 1]));
+      const bool digitAfter = i + 1 < end && Accepts(kind, static_cast<uint8_t>(clip[i + 1]));
+      if (!digitBefore || !digitAfter) return 0;
+      continue;
+    }
+    if (!Accepts(kind, static_cast<uint8_t>(c))) return 0;
+    if (count == limit) return 0;
+    digits[count++] = c;
+  }
+  digits[count] = '\0';
+  return count;
+}
+
+}  // namespace
+
+FieldKind NextField(FieldKind kind) {
+  return static_cast<FieldKind>((static_cast<uint8_t>(kind) + 1) % FieldCount);
+}
+
+bool Accepts(FieldKind kind, uint8_t code) {
+  const char* ranges = SpecOf(kind).accepted;
+  for (; ranges[0] != '\0'; ranges += 2) {
+    if (code >= static_cast<uint8_t>(ranges[0]) && code <= static_cast<uint8_t>(ranges[1])) {
+      return true;
+    }
+  }
+  return false;
+}
+
+Result OnFieldChar(PanelHost& host, PanelState& /*state*/, uint8_t code) {
+  if (code == kBackspace) return Result::HandOn;
+
+  FieldKind focused;
+  const bool inField = host.FocusedField(focused);
+
+  if (code == kTab) {
+    // Tab always moves forward and never reaches the edit control, so no tab
+    // character is inserted and Shift makes no difference.
+    if (!inField) return Result::Swallow;
+    const FieldKind next = NextField(focused);
+    host.FocusField(next);
+    host.SelectAll(next);
+    return Result::Done;
+  }
+
+  if (code == kEscape) {
+    // Only a number field is emptied; whatever else has the focus keeps its text.
+    if (inField) host.WriteFieldText(focused, nullptr);
+    return Result::HandOn;
+  }
+
+  if (!inField) return Result::HandOn;
+  return Accepts(focused, code) ? Result::HandOn : Result::Swallow;
+}
+
+Result OnFieldKeyUp(PanelHost& host, PanelState& state) {
+  FieldKind focused;
+  if (!host.FocusedField(focused)) return Result::HandOn;
+
+  host.ReadFieldText(focused, state.TextBuffer, TextBufferSize);
+  // Text that did not come through the character filter (set from outside)
+  // may hold anything; converting it would show numbers the user never
+  // entered, so the other fields keep what they show.
+  if (!InAlphabet(focused, state.TextBuffer)) return Result::HandOn;
+
+  if (SpecOf(focused).overflow != OverflowRule::None) {
+    char check[OverflowCheckSize];
+    host.ReadFieldText(focused, check, OverflowCheckSize);
+    if (Overflows(focused, check)) return TakeOverflowPath(host, state, focused);
+  }
+
+  SyncFromField(host, state, focused);
+  return Result::HandOn;
+}
+
+void SyncFromField(PanelHost& host, PanelState& state, FieldKind source) {
+  state.CurrentValue = SpecOf(source).parse(state.TextBuffer);
+  for (uint32_t i = 0; i < FieldCount; ++i) {
+    const FieldKind kind = static_cast<FieldKind>(i);
+    if (kind == source) continue;  // leading zeros and lower case stay as typed
+    SpecOf(kind).format(state.TextBuffer, state.CurrentValue);
+    host.WriteFieldText(kind, state.TextBuffer);
+  }
+}
+
+Result OnFieldPaste(PanelHost& host, PanelState& state, FieldKind target, const char* clip) {
+  const FieldSpec& spec = SpecOf(target);
+  char digits[MaxBinaryDigits + 1];
+  const uint32_t count = ExtractDigits(target, clip, digits);
+  if (count == 0) {
+    host.Beep();
+    return Result::Done;
+  }
+
+  // The field's text as it would be after the paste.
+  host.ReadFieldText(target, state.TextBuffer, TextBufferSize);
+  const uint32_t length = TextLength(state.TextBuffer);
+  uint32_t start;
+  uint32_t end;
+  host.GetSelection(target, start, end);
+  if (end > length) end = length;
+  if (start > end) start = end;
+  const uint32_t kept = length - (end - start);
+  if (kept + count > spec.textLimit) {
+    host.Beep();
+    return Result::Done;
+  }
+  char after[MaxBinaryDigits + 1];
+  uint32_t n = 0;
+  for (uint32_t i = 0; i < start; ++i) after[n++] = state.TextBuffer[i];
+  for (uint32_t i = 0; i < count; ++i) after[n++] = digits[i];
+  for (uint32_t i = end; i < length; ++i) after[n++] = state.TextBuffer[i];
+  after[n] = '\0';
+
+  // Digits around the selection that were set from outside would make the
+  // result a text no keystroke could produce.
+  if (!InAlphabet(target, after)) {
+    host.Beep();
+    return Result::Done;
+  }
+  if (Overflows(target, after)) {
+    host.ShowOverflowWarning(target, OverflowWarningText, OverflowWarningCaption);
+    host.FocusField(target);
+    return Result::Done;
+  }
+
+  host.ReplaceSelection(target, digits);
+  host.ReadFieldText(target, state.TextBuffer, TextBufferSize);
+  SyncFromField(host, state, target);
+  return Result::Done;
+}
+
+}  // namespace ConverterPanel
