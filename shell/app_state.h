@@ -1,0 +1,41 @@
+// The window shell's one process-wide record and the shell's constant texts.
+#pragma once
+
+#include <windows.h>
+
+#include "converter_panel.h"
+
+// Sent by the main window to itself when its drawn minimise button is hit.
+inline constexpr UINT WMU_MINIMIZE = 9901;
+
+inline constexpr int WindowWidth = 395;   // outer size, with the 1-pixel border
+inline constexpr int WindowHeight = 150;
+
+struct AppState {
+  HFONT LabelFont;
+  HWND RememberedFocus;    // the focused window when the main window lost activation
+  uint32_t MinimizedOnce;  // set by the first use of the drawn minimise button
+  HWND Fields[FieldCount];  // Binary, Octal, Decimal, Hexadecimal
+  PanelState Panel;         // current value and text buffer, owned by the panel
+  BITMAP BackgroundInfo;    // refreshed from the bitmap on every paint
+  HBITMAP Background;
+  RECT TitleRect;
+  RECT CloseRect;
+  RECT MinimizeRect;
+  RECT RowRects[FieldCount];
+  HBRUSH RowBrush;
+  HINSTANCE Instance;
+  HDC PaintDC;
+  int MaxWidth;   // of a maximised window on the primary display
+  int MaxHeight;
+  int Left;       // of the main window
+  int Top;
+  WNDPROC StockEditProc;  // the edit class's own procedure, for every field
+};
+
+extern AppState App;
+
+// Class name, window name and drawn title: 40 bytes.
+extern const char TitleText[];
+
+inline HWND FieldWindow(FieldKind kind) { return App.Fields[static_cast<uint8_t>(kind)]; }

@@ -1,0 +1,165 @@
+// The fields' window procedure and the panel's window operations. Typed
+// characters and key releases go to the ConverterPanel; every way of pasting
+// goes to it as one validated step; everything else reaches the stock edit
+// procedure unchanged, and its answer is passed back.
+#include "field_window.h"
+
+#include "app_state.h"
+
+namespace {
+
+// Performs the panel's operations with the Win32 calls they are named after.
+// Made afresh for each message, holding the window that had the focus when
+// the message arrived: the panel decides by that field, not by the one the
+// message was addressed to.
+class Win32PanelHost final : public PanelHost {
+ public:
+  explicit Win32PanelHost(HWND focused) : focused_(focused) {}
+
+  bool FocusedField(FieldKind& kind) override {
+    for (uint32_t i = 0; i < FieldCount; ++i) {
+      if (focused_ && focused_ == App.Fields[i]) {
+        kind = static_cast<FieldKind>(i);
+        return true;
+      }
+    }
+    return false;
+  }
+
+  void ReadFieldText(FieldKind kind, char* buffer, uint32_t size) override {
+    GetWindowTextA(FieldWindow(kind), buffer, static_cast<int>(size));
+  }
+
+  void WriteFieldText(FieldKind kind, const char* text) override {
+    SetWindowTextA(FieldWindow(kind), text);
+  }
+
+  void FocusField(FieldKind kind) override { SetFocus(FieldWindow(kind)); }
+
+  void SelectAll(FieldKind kind) override { SendMessageA(FieldWindow(kind), EM_SETSEL, 0, -1); }
+
+  void ShowOverflowWarning(FieldKind kind, const char* text, const char* caption) override {
+    MessageBoxA(GetParent(FieldWindow(kind)), text, caption, MB_OK);
+  }
+
+  void UndoField(FieldKind kind) override { SendMessageA(FieldWindow(kind), WM_UNDO, 8, 8); }
+
+  void ResendKeyUp(FieldKind kind) override { SendMessageA(FieldWindow(kind), WM_KEYUP, 8, 8); }
+
+  void GetSelection(FieldKind kind, uint32_t& start, uint32_t& end) override {
+    DWORD first = 0;
+    DWORD last = 0;
+    SendMessageA(FieldWindow(kind), EM_GETSEL, reinterpret_cast<WPARAM>(&first),
+                 reinterpret_cast<LPARAM>(&last));
+    start = first;
+    end = last;
+  }
+
+  void ReplaceSelection(FieldKind kind, const char* text) override {
+    SendMessageA(FieldWindow(kind), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text));
+  }
+
+  void Beep() override { MessageBeep(MB_OK); }
+
+ private:
+  HWND focused_;
+};
+
+// Longer clipboard text than this is longer than every field's limit, so
+// keeping only its start refuses it all the same.
+constexpr uint32_t ClipboardBufferSize = 64;
+
+bool FieldKindOf(HWND window, FieldKind& kind) {
+  for (uint32_t i = 0; i < FieldCount; ++i) {
+    if (window == App.Fields[i]) {
+      kind = static_cast<FieldKind>(i);
+      return true;
+    }
+  }
+  return false;
+}
+
+// Copies the clipboard's text as a single-line edit control would take it:
+// up to the first line break. The clipboard is closed again before the
+// caller does anything that could be modal. False when there is no text.
+bool ReadClipboardText(HWND owner, char* buffer, uint32_t size) {
+  if (!OpenClipboard(owner)) {
+    return false;
+  }
+  bool found = false;
+  if (HANDLE data = GetClipboardData(CF_TEXT)) {
+    if (const char* text = static_cast<const char*>(GlobalLock(data))) {
+      uint32_t n = 0;
+      while (n + 1 < size && text[n] != '\0' && text[n] != '\n') {
+        buffer[n] = text[n];
+        ++n;
+      }
+      if (text[n] == '\n' && n > 0 && buffer[n - 1] == '\r') {
+        --n;
+      }
+      buffer[n] = '\0';
+      found = true;
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return found;
+}
+
+// The edit control pastes on Shift+Insert straight from its key handling,
+// without a WM_PASTE, and does so with or without Ctrl; with Alt it ignores
+// the key.
+bool IsPasteKey(WPARAM key) {
+  return key == VK_INSERT && (GetKeyState(VK_SHIFT) & 0x8000) && !(GetKeyState(VK_MENU) & 0x8000);
+}
+
+LRESULT HandOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return CallWindowProcA(App.StockEditProc, window, message, wParam, lParam);
+}
+
+LRESULT Answer(ConverterPanel::Result result, HWND window, UINT message, WPARAM wParam,
+               LPARAM lParam) {
+  return result == ConverterPanel::Result::HandOn ? HandOn(window, message, wParam, lParam) : 0;
+}
+
+LRESULT OnFieldKeyUp(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  Win32PanelHost host(GetFocus());
+  return Answer(ConverterPanel::OnFieldKeyUp(host, App.Panel), window, message, wParam, lParam);
+}
+
+LRESULT OnFieldChar(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  Win32PanelHost host(GetFocus());
+  const auto code = static_cast<uint8_t>(wParam & 0xFF);
+  return Answer(ConverterPanel::OnFieldChar(host, App.Panel, code), window, message, wParam,
+                lParam);
+}
+
+// WM_PASTE (context menu, middle button, other programs) and Shift+Insert.
+LRESULT OnFieldPaste(HWND window) {
+  Win32PanelHost host(GetFocus());
+  FieldKind target;
+  char text[ClipboardBufferSize];
+  if (FieldKindOf(window, target) && ReadClipboardText(window, text, sizeof(text))) {
+    ConverterPanel::OnFieldPaste(host, App.Panel, target, text);
+  }
+  return 0;
+}
+
+}  // namespace
+
+LRESULT CALLBACK FieldWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_KEYUP:
+      return OnFieldKeyUp(window, message, wParam, lParam);
+    case WM_CHAR:
+      return OnFieldChar(window, message, wParam, lParam);
+    case WM_PASTE:
+      return OnFieldPaste(window);
+    case WM_KEYDOWN:
+      if (IsPasteKey(wParam)) {
+        return OnFieldPaste(window);
+      }
+      break;
+  }
+  return HandOn(window, message, wParam, lParam);
+}

@@ -1,0 +1,173 @@
+// The main window: creation of the fields, the painted skin, the drawn
+// buttons and drag strip, and focus keeping across activation changes.
+#include "main_window.h"
+
+#include "app_state.h"
+#include "field_window.h"
+#include "resource.h"
+
+namespace {
+
+constexpr int FieldLeft = 100;
+constexpr int FieldWidth = 280;
+constexpr int FieldHeight = 17;
+constexpr int LabelLeft = 10;
+constexpr int LabelTop = 31;
+constexpr int RowPitch = 30;
+constexpr int LabelBytes = 10;
+constexpr int DragStripBottom = 18;
+constexpr int BackgroundWidth = 600;   // the bitmap is stretched to this and
+constexpr int BackgroundHeight = 450;  // clipped to the client area
+
+constexpr COLORREF ButtonColour = 0x0000FFFF;
+constexpr COLORREF LabelColour = 0x00000000;
+constexpr COLORREF TitleColour = 0x00FFFFFF;
+constexpr COLORREF RowColour = 0x00CCCCCC;
+
+// "宋体" in code page 936.
+constexpr char LabelFace[] = "\xCB\xCE\xCC\xE5";
+
+HFONT CreateLabelFont() {
+  return CreateFontA(15, 0, 0, 0, 300, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_STROKE_PRECIS,
+                     CLIP_CHARACTER_PRECIS, DRAFT_QUALITY, FF_SCRIPT | DEFAULT_PITCH, LabelFace);
+}
+
+HWND CreateField(HWND parent, const FieldSpec& spec) {
+  HWND field = CreateWindowExA(0, "edit", nullptr, WS_CHILD | WS_VISIBLE, FieldLeft, spec.rowTop,
+                               FieldWidth, FieldHeight, parent,
+                               reinterpret_cast<HMENU>(static_cast<UINT_PTR>(spec.controlId)),
+                               App.Instance, nullptr);
+  if (spec.initialText && spec.initialText[0]) {
+    SetWindowTextA(field, spec.initialText);
+  }
+  SendMessageA(field, EM_LIMITTEXT, spec.textLimit, 0);
+  return field;
+}
+
+WNDPROC SubclassField(FieldKind kind) {
+  return reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(FieldWindow(kind), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FieldWndProc)));
+}
+
+void OnCreate(HWND window) {
+  App.LabelFont = CreateLabelFont();
+  for (uint32_t i = 0; i < FieldCount; ++i) {
+    App.Fields[i] = CreateField(window, FieldTable[i]);
+  }
+  HWND binary = FieldWindow(FieldKind::Binary);
+  SetFocus(binary);
+  SendMessageA(binary, EM_SETSEL, 0, -1);
+
+  // All four are "edit" controls, so the procedure the first one had serves
+  // every field.
+  App.StockEditProc = SubclassField(FieldKind::Binary);
+  SubclassField(FieldKind::Decimal);
+  SubclassField(FieldKind::Octal);
+  SubclassField(FieldKind::Hexadecimal);
+
+  App.Background = LoadBitmapA(App.Instance, MAKEINTRESOURCEA(IDB_BACKGROUND));
+  App.RowBrush = CreateSolidBrush(RowColour);
+}
+
+void DrawBackground(HDC dc) {
+  GetObjectA(App.Background, sizeof(App.BackgroundInfo), &App.BackgroundInfo);
+  HDC memory = CreateCompatibleDC(dc);
+  SelectObject(memory, App.Background);
+  StretchBlt(dc, 0, 0, BackgroundWidth, BackgroundHeight, memory, 0, 0,
+             App.BackgroundInfo.bmWidth, App.BackgroundInfo.bmHeight, SRCCOPY);
+  DeleteDC(memory);
+}
+
+void OnPaint(HWND window) {
+  PAINTSTRUCT paint;
+  HDC dc = App.PaintDC = BeginPaint(window, &paint);
+  DrawBackground(dc);
+
+  // The button glyphs use the context's default font: the label font is
+  // selected only afterwards.
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, ButtonColour);
+  DrawTextA(dc, "X", -1, &App.CloseRect, DT_CENTER);
+  DrawTextA(dc, "-", -1, &App.MinimizeRect, DT_CENTER);
+
+  for (const RECT& row : App.RowRects) {
+    FillRect(dc, &row, App.RowBrush);
+  }
+
+  SelectObject(dc, App.LabelFont);
+  SetTextColor(dc, LabelColour);
+  for (uint32_t i = 0; i < FieldCount; ++i) {
+    TextOutA(dc, LabelLeft, LabelTop + RowPitch * static_cast<int>(i), FieldTable[i].label,
+             LabelBytes);
+  }
+
+  SetTextColor(dc, TitleColour);
+  DrawTextA(dc, TitleText, -1, &App.TitleRect, 0);
+  EndPaint(window, &paint);
+}
+
+void OnLButtonDown(HWND window, LPARAM position) {
+  if (HitTestRect(position, App.CloseRect)) {
+    PostQuitMessage(0);
+  } else if (HitTestRect(position, App.MinimizeRect)) {
+    App.MinimizedOnce = 1;
+    SendMessageA(window, WMU_MINIMIZE, 0, 0);
+  } else if (HIWORD(position) <= DragStripBottom) {
+    // The top strip acts as the caption the window does not have.
+    SendMessageA(window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+  }
+}
+
+void OnMinimize(HWND window) { ShowWindow(window, SW_MINIMIZE); }
+
+// The default activation handling is not used: the focus goes back to the
+// field that had it, or to Binary once the drawn minimise button has been
+// used, or when no field has been remembered yet (the start).
+void OnActivate(HWND window) {
+  if (App.MinimizedOnce) {
+    SetFocus(FieldWindow(FieldKind::Binary));
+    App.RememberedFocus = nullptr;
+  } else if (GetForegroundWindow() == window) {
+    SetFocus(App.RememberedFocus ? App.RememberedFocus : FieldWindow(FieldKind::Binary));
+  } else {
+    App.RememberedFocus = GetFocus();
+  }
+}
+
+void OnClose() { PostQuitMessage(0); }
+
+}  // namespace
+
+bool HitTestRect(LPARAM position, const RECT& rect) {
+  const LONG x = LOWORD(position);
+  const LONG y = HIWORD(position);
+  return rect.left <= x && x <= rect.right && rect.top <= y && y <= rect.bottom;
+}
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      OnCreate(window);
+      return 0;
+    case WM_ACTIVATE:
+      OnActivate(window);
+      return 0;
+    case WM_PAINT:
+      OnPaint(window);
+      return 0;
+    case WM_CLOSE:
+      OnClose();
+      return 0;
+    case WM_COMMAND:
+      // Ctrl+S (IDM_CTRL_S) and the fields' notifications: nothing to do.
+      return static_cast<LRESULT>(wParam);
+    case WM_LBUTTONDOWN:
+      OnLButtonDown(window, lParam);
+      return 0;
+    case WMU_MINIMIZE:
+      OnMinimize(window);
+      return 0;
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
+  }
+}

@@ -1,0 +1,1 @@
+// What the compiler may call that the missing C runtime would provide.
