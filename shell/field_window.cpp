@@ -65,9 +65,11 @@ class Win32PanelHost final : public PanelHost {
   HWND focused_;
 };
 
-// Longer clipboard text than this is longer than every field's limit, so
-// keeping only its start refuses it all the same.
-constexpr uint32_t ClipboardBufferSize = 64;
+// Room for the longest text a field could take (a prefix, 32 digits and
+// separators) with plenty of blanks around it. Longer clipboard text is not
+// cut short, which could turn a refused text into an accepted one: it is
+// refused whole.
+constexpr uint32_t ClipboardBufferSize = 128;
 
 bool FieldKindOf(HWND window, FieldKind& kind) {
   for (uint32_t i = 0; i < FieldCount; ++i) {
@@ -79,26 +81,24 @@ bool FieldKindOf(HWND window, FieldKind& kind) {
   return false;
 }
 
-// Copies the clipboard's text as a single-line edit control would take it:
-// up to the first line break. The clipboard is closed again before the
-// caller does anything that could be modal. False when there is no text.
-bool ReadClipboardText(HWND owner, char* buffer, uint32_t size) {
+enum class Clipboard : uint8_t { Empty, Text, TooLong };
+
+// Copies the clipboard's text into buffer. The clipboard is closed again
+// before the caller does anything that could be modal (the overflow warning).
+Clipboard ReadClipboardText(HWND owner, char* buffer, uint32_t size) {
   if (!OpenClipboard(owner)) {
-    return false;
+    return Clipboard::Empty;
   }
-  bool found = false;
+  Clipboard found = Clipboard::Empty;
   if (HANDLE data = GetClipboardData(CF_TEXT)) {
     if (const char* text = static_cast<const char*>(GlobalLock(data))) {
       uint32_t n = 0;
-      while (n + 1 < size && text[n] != '\0' && text[n] != '\n') {
+      while (n + 1 < size && text[n] != '\0') {
         buffer[n] = text[n];
         ++n;
       }
-      if (text[n] == '\n' && n > 0 && buffer[n - 1] == '\r') {
-        --n;
-      }
       buffer[n] = '\0';
-      found = true;
+      found = text[n] == '\0' ? Clipboard::Text : Clipboard::TooLong;
       GlobalUnlock(data);
     }
   }
@@ -134,13 +134,25 @@ LRESULT OnFieldChar(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
                 lParam);
 }
 
-// WM_PASTE (context menu, middle button, other programs) and Shift+Insert.
+// WM_PASTE (the context menu, the middle button, other programs) and
+// Shift+Insert. With nothing on the clipboard nothing happens, as in a plain
+// edit control.
 LRESULT OnFieldPaste(HWND window) {
   Win32PanelHost host(GetFocus());
   FieldKind target;
   char text[ClipboardBufferSize];
-  if (FieldKindOf(window, target) && ReadClipboardText(window, text, sizeof(text))) {
-    ConverterPanel::OnFieldPaste(host, App.Panel, target, text);
+  if (!FieldKindOf(window, target)) {
+    return 0;
+  }
+  switch (ReadClipboardText(window, text, sizeof(text))) {
+    case Clipboard::Text:
+      ConverterPanel::OnFieldPaste(host, App.Panel, target, text);
+      break;
+    case Clipboard::TooLong:
+      host.Beep();
+      break;
+    case Clipboard::Empty:
+      break;
   }
   return 0;
 }

@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# The README's run command: installs what is missing, builds, and starts the
+# program (the x86_64 build, which wine runs here) in a wine prefix inside the
+# build tree.
+#
+# With a display the program runs in the foreground until it is closed.
+# Without one, it runs on a virtual display until its window is painted; the
+# script then saves a screenshot, ends the program and exits 0.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+bash scripts/build.sh
+
+dir="${QV_BUILD_DIR:-build}"
+exe="$dir/win-x86_64/shell/quorvane.exe"
+shot="$dir/quorvane-screenshot.png"
+
+# shellcheck source=wine-env.sh
+source scripts/wine-env.sh
+qv_prepare_prefix "$dir/wineprefix"
+
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  exec wine "$exe"
+fi
+
+qv_start_display
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  qv_stop_display
+}
+trap cleanup EXIT
+
+wine "$exe" &
+program=$!
+
+window=""
+for _ in $(seq 1 150); do
+  window="$(xdotool search --name '^ Quorvane V' 2>/dev/null | head -n 1 || true)"
+  [ -n "$window" ] && break
+  sleep 0.2
+done
+if [ -z "$window" ]; then
+  echo "run: the window did not appear" >&2
+  exit 1
+fi
+
+# Painted once the gradient shows in the gap between the title and the first
+# row (client y 22, inside a one-pixel border); until then it is black.
+eval "$(xdotool getwindowgeometry --shell "$window")"
+painted=""
+for _ in $(seq 1 50); do
+  import -window root "$shot"
+  colour="$(convert "$shot" -format "%[hex:p{$((X + 1 + 200)),$((Y + 1 + 22))}]" info:)"
+  if [ "$colour" != "000000" ]; then
+    painted=yes
+    break
+  fi
+  sleep 0.2
+done
+if [ -z "$painted" ]; then
+  echo "run: the window was not painted" >&2
+  exit 1
+fi
+
+echo "run: window at $X,$Y (${WIDTH}x${HEIGHT}) on virtual display $DISPLAY"
+echo "run: screenshot saved to $(pwd)/$shot"
+wineserver -k 2>/dev/null || true
+wait "$program" 2>/dev/null || true
+exit 0
