@@ -1,0 +1,369 @@
+#include <cstring>
+
+#include "panel_fixture.h"
+
+using ConverterPanel::Result;
+
+namespace {
+
+const std::string kOnes32(32, '1');
+
+// -1 stands for focus in some other window.
+const int kFocusCases[] = {0, 1, 2, 3, -1};
+
+// The characters each field takes, written out independently of the panel.
+bool Allowed(int field, int code) {
+  switch (field) {
+    case 0: return code == '0' || code == '1';
+    case 1: return code >= '0' && code <= '7';
+    case 2: return code >= '0' && code <= '9';
+    case 3: return (code >= '0' && code <= '9') || (code >= 'a' && code <= 'f') ||
+                   (code >= 'A' && code <= 'F');
+  }
+  return false;
+}
+
+TEST(ConverterPanelTable, FieldsAndTexts) {
+  struct Row {
+    uint16_t id;
+    int16_t top;
+    uint8_t limit;
+    const char* label;
+    const char* initial;
+    OverflowRule rule;
+  };
+  const Row rows[] = {
+      {1001, 30, 32, "\xB6\xFE \xBD\xF8 \xD6\xC6 :", "0", OverflowRule::None},
+      {1002, 60, 11, "\xB0\xCB \xBD\xF8 \xD6\xC6 :", "", OverflowRule::Octal},
+      {1003, 90, 10, "\xCA\xAE \xBD\xF8 \xD6\xC6 :", "", OverflowRule::Decimal},
+      {1004, 120, 8, "\xCA\xAE\xC1\xF9\xBD\xF8\xD6\xC6 :", "", OverflowRule::None},
+  };
+  for (uint32_t i = 0; i < FieldCount; ++i) {
+    const FieldSpec& spec = FieldTable[i];
+    EXPECT_EQ(static_cast<uint32_t>(spec.kind), i);
+    EXPECT_EQ(spec.controlId, rows[i].id);
+    EXPECT_EQ(spec.rowTop, rows[i].top);
+    EXPECT_EQ(spec.textLimit, rows[i].limit);
+    EXPECT_EQ(std::string(spec.label, sizeof spec.label), std::string(rows[i].label, 11));
+    EXPECT_STREQ(spec.initialText, rows[i].initial);
+    EXPECT_EQ(spec.overflow, rows[i].rule);
+  }
+  // GBK bytes of the warning, as iconv -t gbk writes them.
+  EXPECT_EQ(std::strlen(OverflowWarningText), 52u);
+  EXPECT_EQ(std::string(OverflowWarningText, 52),
+            "\xC4\xE3\xCA\xE4\xC8\xEB\xB5\xC4\xCA\xFD\xD6\xB5\xD2\xD1\xB4\xF3\xD3\xDA" "32"
+            "\xCE\xBB\xD7\xEE\xB4\xF3\xD6\xB5" "0xffffffffH,"
+            "\xC7\xEB\xD6\xD8\xD0\xC2\xCA\xE4\xC8\xEB\xA3\xA1");
+  EXPECT_STREQ(OverflowWarningCaption, "\xCF\xB5\xCD\xB3\xB5\xA3\xCA\xBE");
+}
+
+// Every byte in every field and with the focus elsewhere: the result, the
+// focus and the texts it leaves behind.
+TEST(ConverterPanelChar, EveryCodeInEveryFocus) {
+  for (int focus : kFocusCases) {
+    for (int code = 0; code < 256; ++code) {
+      SCOPED_TRACE(testing::Message() << "focus " << focus << " code " << code);
+      PanelState state{};
+      FakeHost host(state);
+      for (uint32_t f = 0; f < FieldCount; ++f) host.SetText(static_cast<FieldKind>(f), "1");
+      if (focus < 0) host.FocusNone(); else host.FocusField(static_cast<FieldKind>(focus));
+
+      const Result r = ConverterPanel::OnFieldChar(host, state, static_cast<uint8_t>(code));
+
+      int wantFocus = focus;
+      int cleared = -1;
+      if (code == 8) {
+        EXPECT_EQ(r, Result::HandOn);
+      } else if (code == 9) {
+        EXPECT_NE(r, Result::HandOn);  // a tab character never reaches the edit control
+        if (focus >= 0) wantFocus = (focus + 1) % 4;
+      } else if (code == 27) {
+        EXPECT_EQ(r, Result::HandOn);
+        cleared = focus;
+      } else if (focus < 0) {
+        EXPECT_EQ(r, Result::HandOn);
+      } else {
+        EXPECT_EQ(r, Allowed(focus, code) ? Result::HandOn : Result::Swallow);
+      }
+      for (int f = 0; f < 4; ++f) {
+        EXPECT_EQ(host.Text(static_cast<FieldKind>(f)), f == cleared ? "" : "1");
+        EXPECT_EQ(host.HasFocus(static_cast<FieldKind>(f)), f == wantFocus);
+      }
+      if (code == 9 && focus >= 0) {
+        uint32_t start, end;
+        host.GetSelection(static_cast<FieldKind>(wantFocus), start, end);
+        EXPECT_EQ(start, 0u);
+        EXPECT_EQ(end, 1u);
+      }
+      EXPECT_TRUE(host.warnings.empty());
+    }
+  }
+}
+
+using ConverterPanelTyping = PanelTest;
+
+// Keys typed into one field (focused by a click) and all four texts after
+// the last key release.
+TEST_F(ConverterPanelTyping, ConvertsOnEveryKeyRelease) {
+  struct Case {
+    FieldKind field;
+    const char* keys;
+    Texts want;
+  };
+  const Case cases[] = {
+      {kDec, "1", {"1", "1", "1", "1"}},
+      {kDec, "4294967295", {kOnes32, "37777777777", "4294967295", "FFFFFFFF"}},
+      {kDec, "007", {"111", "7", "007", "7"}},
+      {kDec, "129\b", {"1100", "14", "12", "C"}},
+      {kDec, "\b\b", {"0", "0", "", "0"}},
+      {kDec, "12345678901", {"1001001100101100000001011010010", "11145401322", "1234567890",
+                             "499602D2"}},
+      {kDec, "1a-2 .3", {"1111011", "173", "123", "7B"}},
+      {kOct, "18 9g2", {"1010", "12", "10", "A"}},
+      {kOct, "37777777777", {kOnes32, "37777777777", "4294967295", "FFFFFFFF"}},
+      {kHex, "fF", {"11111111", "377", "255", "fF"}},
+      {kHex, "1gG2", {"10010", "22", "18", "12"}},
+      {kHex, "123456789", {"10010001101000101011001111000", "2215053170", "305419896",
+                           "12345678"}},
+      {kBin, "0001", {"00001", "1", "1", "1"}},
+      {kBin, "1021", {"0101", "5", "5", "5"}},
+      {kBin, kOnes32.c_str(), {"0" + kOnes32.substr(1), "17777777777", "2147483647", "7FFFFFFF"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.keys);
+    PanelState fresh{};
+    FakeHost h(fresh);
+    h.FocusField(c.field);
+    h.Select(c.field, UINT32_MAX, UINT32_MAX);
+    h.Type(c.keys);
+    EXPECT_EQ(h.Text(kBin), c.want[0]);
+    EXPECT_EQ(h.Text(kOct), c.want[1]);
+    EXPECT_EQ(h.Text(kDec), c.want[2]);
+    EXPECT_EQ(h.Text(kHex), c.want[3]);
+    EXPECT_TRUE(h.warnings.empty());
+  }
+}
+
+TEST_F(ConverterPanelTyping, TypingInBinaryAtStartReplacesSelectedZero) {
+  host.Type("101");
+  EXPECT_EQ(All(), (Texts{"101", "5", "5", "5"}));
+}
+
+TEST_F(ConverterPanelTyping, TabCyclesAndSelectsAllWithOrWithoutShift) {
+  const FieldKind next[] = {kOct, kDec, kHex, kBin};
+  for (bool shift : {false, true}) {
+    host.FocusField(kDec);
+    host.SelectAll(kDec);
+    host.Type("12");
+    FieldKind at = kDec;
+    for (int step = 0; step < 4; ++step) {
+      if (shift) host.KeyUp();  // Shift pressed first, released after
+      host.Type("\t");
+      if (shift) host.KeyUp();
+      at = next[static_cast<int>(at)];
+      ASSERT_TRUE(host.HasFocus(at));
+      uint32_t start, end;
+      host.GetSelection(at, start, end);
+      EXPECT_EQ(start, 0u);
+      EXPECT_EQ(end, host.Text(at).size());
+      EXPECT_EQ(All(), (Texts{"1100", "14", "12", "C"}));
+    }
+  }
+}
+
+TEST_F(ConverterPanelTyping, EscEmptiesFocusedFieldOnly) {
+  ClickEnd(kHex);
+  host.Type("ff\x1b");
+  EXPECT_EQ(All(), (Texts{"0", "0", "0", ""}));
+  EXPECT_TRUE(host.HasFocus(kHex));
+
+  host.Type("a");
+  host.FocusNone();  // e.g. the main window itself
+  EXPECT_EQ(ConverterPanel::OnFieldChar(host, state, 27), Result::HandOn);
+  EXPECT_EQ(All(), (Texts{"1010", "12", "10", "a"}));
+}
+
+TEST_F(ConverterPanelTyping, KeyReleaseConvertsFromFocusedField) {
+  ClickEnd(kDec);
+  host.Type("255");
+  host.SetText(kOct, "017");  // a text the focused field got from elsewhere
+  host.FocusField(kOct);
+  EXPECT_EQ(host.KeyUp(), Result::HandOn);
+  EXPECT_EQ(All(), (Texts{"1111", "017", "15", "F"}));
+  EXPECT_EQ(state.CurrentValue, 15u);
+
+  host.FocusNone();
+  host.SetText(kDec, "9");
+  EXPECT_EQ(host.KeyUp(), Result::HandOn);
+  EXPECT_EQ(All(), (Texts{"1111", "017", "9", "F"}));
+}
+
+TEST_F(ConverterPanelTyping, NonTypingKeysChangeNothingWhenCanonical) {
+  ClickEnd(kDec);
+  host.Type("4096");
+  const Texts canonical = All();
+  for (FieldKind f : {kBin, kOct, kDec, kHex}) {
+    host.FocusField(f);
+    host.KeyUp();
+    host.KeyUp();
+    EXPECT_EQ(All(), canonical);
+    EXPECT_EQ(state.CurrentValue, 4096u);
+  }
+}
+
+TEST_F(ConverterPanelTyping, LowerHexStaysUntilTabConvertsFromBinary) {
+  ClickEnd(kHex);
+  host.Type("ff");
+  EXPECT_EQ(All(), (Texts{"11111111", "377", "255", "ff"}));
+  host.Type("\t");
+  EXPECT_TRUE(host.HasFocus(kBin));
+  EXPECT_EQ(All(), (Texts{"11111111", "377", "255", "FF"}));
+}
+
+TEST_F(ConverterPanelTyping, LeadingZerosGoAfterTab) {
+  ClickEnd(kDec);
+  host.Type("007");
+  EXPECT_EQ(host.Text(kDec), "007");
+  host.Type("\t");
+  EXPECT_TRUE(host.HasFocus(kHex));
+  EXPECT_EQ(All(), (Texts{"111", "7", "7", "7"}));
+}
+
+using ConverterPanelOverflow = PanelTest;
+
+const std::string kBin429 = "11001100110011001100110011001";  // 429496729
+
+TEST_F(ConverterPanelOverflow, TenthDigitAfterConvertedTextIsUndone) {
+  ClickEnd(kHex);
+  host.Type("19999999");
+  ASSERT_EQ(host.Text(kDec), "429496729");
+  ClickEnd(kDec);
+  host.Type("6");
+  ASSERT_EQ(host.warnings.size(), 1u);
+  const FakeHost::Warning& w = host.warnings[0];
+  EXPECT_EQ(w.field, kDec);
+  EXPECT_EQ(w.text, OverflowWarningText);
+  EXPECT_EQ(w.caption, OverflowWarningCaption);
+  EXPECT_EQ(w.depth, 1u);
+  EXPECT_EQ(All(), (Texts{kBin429, "3146314631", "429496729", "19999999"}));
+  EXPECT_TRUE(host.HasFocus(kDec));
+  EXPECT_EQ(host.maxNesting, 2u);
+  EXPECT_EQ(state.OverflowDepth, 0u);
+}
+
+// Digits typed one after another from an empty field are one edit, so the
+// undo empties the field and the others show 0.
+TEST_F(ConverterPanelOverflow, TypedFromEmptyUndoesWholeEntry) {
+  struct Case {
+    FieldKind field;
+    const char* keys;
+  };
+  for (const Case& c : {Case{kDec, "4294967296"}, Case{kOct, "40000000000"},
+                        Case{kOct, "77777777777"}, Case{kDec, "5000000000"}}) {
+    SCOPED_TRACE(c.keys);
+    PanelState fresh{};
+    FakeHost h(fresh);
+    h.FocusField(c.field);
+    const std::string keys = c.keys;
+    h.Type(keys.substr(0, keys.size() - 1));
+    EXPECT_TRUE(h.warnings.empty());  // a 4 as first octal digit is fine until the 11th
+    h.Type(keys.substr(keys.size() - 1));
+    EXPECT_EQ(h.warnings.size(), 1u);
+    EXPECT_EQ(h.Text(c.field), "");
+    for (FieldKind f : {kBin, kOct, kDec, kHex}) {
+      if (f != c.field) {
+        EXPECT_EQ(h.Text(f), "0");
+      }
+    }
+    EXPECT_TRUE(h.HasFocus(c.field));
+  }
+}
+
+TEST_F(ConverterPanelOverflow, AfterMinimizeBinaryRewritesTheOthers) {
+  host.minimizedOnce = true;
+  ClickEnd(kDec);
+  host.Type("4294967296");
+  ASSERT_EQ(host.warnings.size(), 1u);
+  // The undo emptied Decimal, but the resent release converted Binary, which
+  // still held 429496729 from the ninth digit.
+  EXPECT_EQ(All(), (Texts{kBin429, "3146314631", "429496729", "19999999"}));
+  EXPECT_TRUE(host.HasFocus(kDec));
+}
+
+// When the text the undo restores overflows too, one warning and the field
+// is emptied instead of warning again and again.
+TEST_F(ConverterPanelOverflow, RestoredTextStillOverflowingWarnsOnce) {
+  struct Case {
+    FieldKind field;
+    const char* before;
+    bool typeOverFirst;  // select the first digit and type 6 over it
+  };
+  const Case cases[] = {
+      {kDec, "4294967296", false},
+      {kDec, "5000000000", true},
+      {kOct, "70000000000", true},
+      {kOct, "40000000000", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.before);
+    for (bool minimized : {false, true}) {
+      PanelState fresh{};
+      FakeHost h(fresh);
+      h.minimizedOnce = minimized;
+      h.Type("1");  // Binary 1, the others 1
+      h.SetText(c.field, c.before);
+      h.FocusField(c.field);
+      if (c.typeOverFirst) {
+        h.Select(c.field, 0, 1);
+        h.Type("6");
+      } else {
+        h.KeyUp();
+      }
+      EXPECT_EQ(h.warnings.size(), 1u);
+      EXPECT_LE(h.maxNesting, 2u);
+      EXPECT_TRUE(h.HasFocus(c.field));
+      EXPECT_EQ(fresh.OverflowDepth, 0u);
+      if (minimized) {
+        // Binary had the focus for the resent release: its 1 fits everywhere.
+        EXPECT_EQ(h.Text(c.field), "1");
+      } else {
+        EXPECT_EQ(h.Text(c.field), "");
+        for (FieldKind f : {kBin, kOct, kDec, kHex}) {
+          if (f != c.field) {
+            EXPECT_EQ(h.Text(f), "0");
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST_F(ConverterPanelOverflow, ForeignTextIsNeverConverted) {
+  struct Case {
+    FieldKind field;
+    const char* text;
+  };
+  const Case cases[] = {
+      {kDec, "12a"},        {kDec, "50000000-0"}, {kDec, " 1"}, {kBin, "102"},
+      {kOct, "8"},          {kOct, "4000000000x"}, {kHex, "0x1F"}, {kHex, "\xB0\xCB"},
+      {kHex, "fg"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    PanelState fresh{};
+    FakeHost h(fresh);
+    h.FocusField(kDec);
+    h.Type("77");
+    Texts want = {h.Text(kBin), h.Text(kOct), h.Text(kDec), h.Text(kHex)};
+    h.SetText(c.field, c.text);
+    want[static_cast<int>(c.field)] = c.text;
+    h.FocusField(c.field);
+    EXPECT_EQ(h.KeyUp(), Result::HandOn);
+    h.Type("\x10");  // a swallowed key: its release is another look
+    EXPECT_EQ((Texts{h.Text(kBin), h.Text(kOct), h.Text(kDec), h.Text(kHex)}), want);
+    EXPECT_TRUE(h.warnings.empty());
+    EXPECT_EQ(fresh.CurrentValue, 77u);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,85 @@
+// A stand-in for the window layer: four single-line edit controls, the focus
+// and the modal overflow warning, modelled on what the Win32 edit control does
+// in everything the panel relies on. Deterministic and free of any test
+// framework, so unit tests and fuzz targets can share it.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "converter_panel.h"
+
+class FakeHost : public PanelHost {
+ public:
+  struct Warning {
+    FieldKind field;
+    std::string text;
+    std::string caption;
+    uint32_t depth;  // key releases being handled when it came up (1 = outermost)
+  };
+
+  // Fresh start: Binary holds "0", selected, with the focus; the others are empty.
+  explicit FakeHost(PanelState& state);
+
+  // PanelHost
+  bool FocusedField(FieldKind& kind) override;
+  void ReadFieldText(FieldKind kind, char* buffer, uint32_t size) override;
+  void WriteFieldText(FieldKind kind, const char* text) override;
+  void FocusField(FieldKind kind) override;
+  void SelectAll(FieldKind kind) override;
+  void ShowOverflowWarning(FieldKind kind, const char* text, const char* caption) override;
+  void UndoField(FieldKind kind) override;
+  void ResendKeyUp(FieldKind kind) override;
+  void GetSelection(FieldKind kind, uint32_t& start, uint32_t& end) override;
+  void ReplaceSelection(FieldKind kind, const char* text) override;
+  void Beep() override;
+
+  // Drivers: what a user or another program does.
+  // Each byte is one keystroke in the focused field: WM_CHAR through the
+  // panel, applied by the edit control when handed on, then the key release.
+  void Type(const std::string& keys);
+  void TypeByte(uint8_t code);
+  ConverterPanel::Result KeyUp();  // a key that types nothing (Shift, an arrow)
+  ConverterPanel::Result Paste(FieldKind target, const std::string& clip);
+  void SetText(FieldKind kind, const std::string& text);  // WM_SETTEXT from outside
+  void Select(FieldKind kind, uint32_t start, uint32_t end);  // EM_SETSEL, clamped
+  void FocusNone();  // another window takes the focus
+
+  const std::string& Text(FieldKind kind) const { return Edit(kind).text; }
+  bool HasFocus(FieldKind kind) const { return focus_ == static_cast<int>(kind); }
+  bool FocusIsNone() const { return focus_ < 0; }
+
+  // Set once the main window has been minimised: from then on its activation
+  // handling gives the focus to Binary instead of the remembered field.
+  bool minimizedOnce = false;
+
+  std::vector<Warning> warnings;
+  uint32_t beeps = 0;
+  uint32_t maxNesting = 0;
+
+ private:
+  struct EditControl {
+    std::string text;
+    uint32_t selStart = 0;
+    uint32_t selEnd = 0;
+    uint32_t limit = 0;
+    // Single-level undo: the text removed by the last edit and the length of
+    // the text it inserted, both at undoPosition.
+    std::string undoText;
+    uint32_t undoPosition = 0;
+    uint32_t undoInsertCount = 0;
+  };
+
+  EditControl& Edit(FieldKind kind) { return edits_[static_cast<uint8_t>(kind)]; }
+  const EditControl& Edit(FieldKind kind) const { return edits_[static_cast<uint8_t>(kind)]; }
+  void ReplaceSel(EditControl& edit, const std::string& text, bool canUndo, bool honorLimit);
+  void ApplyChar(EditControl& edit, uint8_t code);
+  ConverterPanel::Result RunKeyUp();
+
+  PanelState& state_;
+  EditControl edits_[FieldCount];
+  int focus_ = 0;           // index of the focused field, -1 for another window
+  uint32_t keyUpDepth_ = 0;
+};
