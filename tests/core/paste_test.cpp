@@ -142,7 +142,7 @@ TEST_F(PasteUndo, RefusedPasteLeavesUndoAlone) {
   EXPECT_EQ(host.beeps, 2u);
 }
 
-TEST_F(PasteUndo, HugeClipboardTextIsWalkedNotCopied) {
+TEST_F(PasteUndo, HugeClipboardText) {
   const std::string blanks(1 << 20, ' ');
   ClickEnd(kBin);
   host.Select(kBin, 0, 1);

@@ -135,6 +135,12 @@ void FakeHost::ApplyChar(EditControl& edit, uint8_t code) {
 Result FakeHost::RunKeyUp() {
   ++keyUpDepth_;
   maxNesting = std::max(maxNesting, keyUpDepth_);
+  // A real window would recurse until its stack ran out; stop well before,
+  // so a runaway shows as a count instead of a crash.
+  if (keyUpDepth_ > kNestingCap) {
+    --keyUpDepth_;
+    return Result::Done;
+  }
   const Result result = ConverterPanel::OnFieldKeyUp(*this, state_);
   --keyUpDepth_;
   return result;

@@ -57,7 +57,8 @@ class FakeHost : public PanelHost {
 
   std::vector<Warning> warnings;
   uint32_t beeps = 0;
-  uint32_t maxNesting = 0;
+  uint32_t maxNesting = 0;  // deepest key release, 1 = not nested
+  static constexpr uint32_t kNestingCap = 16;  // deeper releases are not delivered
 
  private:
   struct EditControl {
