@@ -37,12 +37,10 @@ void FakeHost::SelectAll(FieldKind kind) { Select(kind, 0, UINT32_MAX); }
 
 void FakeHost::ShowOverflowWarning(FieldKind kind, const char* text, const char* caption) {
   warnings.push_back({kind, text, caption, keyUpDepth_});
-  // The box takes the focus; on dismissal the main window is activated again
-  // and gives it back to the field it remembered, or to Binary once the
-  // window has been minimised.
-  const int remembered = focus_;
-  focus_ = -1;
-  focus_ = minimizedOnce ? static_cast<int>(FieldKind::Binary) : remembered;
+  // The box is dismissed at once. Its closing activates the main window
+  // again, which gives the focus back to the field it remembered, or to
+  // Binary once the window has been minimised.
+  if (minimizedOnce) focus_ = static_cast<int>(FieldKind::Binary);
 }
 
 void FakeHost::UndoField(FieldKind kind) {
