@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Builds what the benchmarks need into build-bench/ (or $QV_BUILD_DIR), runs
+# them, prints one table and writes it to <dir>/bench-results.md.
+#
+#   bash scripts/bench.sh [--startup-runs N] [--keys N]
+#
+# Measured: executable sizes and imports (objdump -p); start-up under wine
+# against a bare Win32 window built with the same flags, alternating, median
+# of N runs each; key release to the other three fields rewritten, under
+# wine; the codec against std::from_chars / std::to_chars (Google Benchmark).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+dir="${QV_BUILD_DIR:-build-bench}"
+startup_runs=21
+keys=600
+while (($#)); do
+  case "$1" in
+    --startup-runs) startup_runs="$2"; shift 2 ;;
+    --keys) keys="$2"; shift 2 ;;
+    *) echo "bench.sh: unknown argument $1" >&2; exit 2 ;;
+  esac
+done
+
+QV_BUILD_DIR="$dir" bash scripts/build.sh -DQUORVANE_BENCH=ON -DQUORVANE_WINDOWS=ON >/dev/null
+raw="$dir/bench-raw"
+mkdir -p "$raw"
+w32="$dir/win-i686"
+w64="$dir/win-x86_64"
+
+# Sizes and imported DLLs.
+: > "$raw/sizes.txt"
+for exe in "$w32/shell/quorvane.exe" "$w64/shell/quorvane.exe" \
+           "$w32/bench/win/bare_window.exe" "$w64/bench/win/bare_window.exe"; do
+  dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {print $3}' | sort | paste -sd' ')
+  printf '%s\t%s\t%s\n' "$exe" "$(stat -c %s "$exe")" "$dlls" >> "$raw/sizes.txt"
+done
+
+# Under wine: start-up and key release latency. A quiet machine matters:
+# other wine or compile jobs running at the same time show up in both.
+source scripts/wine-env.sh
+qv_prepare_prefix "$dir/wineprefix"
+qv_start_display
+trap 'wineserver -k 2>/dev/null || true; qv_stop_display' EXIT
+wine "$w64/bench/win/startup_timer.exe" 2 "$(winepath -w "$w64/bench/win/bare_window.exe")" \
+  "$(winepath -w "$w64/shell/quorvane.exe")" >/dev/null  # warm-up, not counted
+wine "$w64/bench/win/startup_timer.exe" "$startup_runs" \
+  "$(winepath -w "$w64/bench/win/bare_window.exe")" \
+  "$(winepath -w "$w64/shell/quorvane.exe")" | tr -d '\r' > "$raw/startup.txt"
+for path in sendinput post; do
+  wine "$w64/bench/win/keyup_timer.exe" "$(winepath -w "$w64/shell/quorvane.exe")" "$keys" "$path" \
+    | tr -d '\r' > "$raw/keyup-$path.txt"
+done
+wineserver -k 2>/dev/null || true
+
+# The codec, natively; repetitions give a median per benchmark.
+"$dir/bench/bench_codec" --benchmark_repetitions=5 --benchmark_min_time=0.2 \
+  --benchmark_report_aggregates_only=true --benchmark_format=json \
+  > "$raw/codec.json" 2> "$raw/codec.stderr"
+
+python3 - "$raw" "$dir/bench-results.md" <<'PY'
+import json, statistics, sys
+raw, out = sys.argv[1], sys.argv[2]
+lines = []
+def row(*cells): lines.append("| " + " | ".join(str(c) for c in cells) + " |")
+
+lines.append("### Executables")
+lines.append("")
+row("file", "bytes", "KiB", "imports")
+row("---", "---:", "---:", "---")
+for line in open(f"{raw}/sizes.txt"):
+    path, size, dlls = line.rstrip("\n").split("\t")
+    name = path.split("/", 1)[1]  # below the build directory
+    row(name, size, f"{int(size) / 1024:.1f}", dlls)
+
+starts = {"A": [], "B": []}
+for line in open(f"{raw}/startup.txt"):
+    who, ms = line.split()
+    starts[who].append(float(ms))
+bare, qv = statistics.median(starts["A"]), statistics.median(starts["B"])
+lines += ["", "### Start-up under wine (launch to painted and idle, x86_64 build)", ""]
+row("program", "runs", "median ms", "min ms", "max ms")
+row("---", "---:", "---:", "---:", "---:")
+row("bare window", len(starts["A"]), f"{bare:.1f}", f"{min(starts['A']):.1f}", f"{max(starts['A']):.1f}")
+row("quorvane", len(starts["B"]), f"{qv:.1f}", f"{min(starts['B']):.1f}", f"{max(starts['B']):.1f}")
+row("**ratio** (target <= 1.05)", "", f"**{qv / bare:.3f}**", "", "")
+
+lines += ["", "### Key release to the other three fields rewritten, under wine", ""]
+row("input path", "keys", "failures", "median ms", "p99 ms", "max ms", "WM_GETTEXT round trip ms")
+row("---", "---:", "---:", "---:", "---:", "---:", "---:")
+for path in ("sendinput", "post"):
+    kv = {}
+    for line in open(f"{raw}/keyup-{path}.txt"):
+        parts = line.split()
+        if len(parts) >= 2:
+            kv[parts[0]] = parts[1:]
+    row(kv["input"][0], kv["keys"][0], kv["keys"][2], kv["median_ms"][0], kv["p99_ms"][0],
+        kv["max_ms"][0], kv["gettext_roundtrip_median_ms"][0])
+
+data = json.load(open(f"{raw}/codec.json"))
+median = {b["run_name"]: b["real_time"] for b in data["benchmarks"] if b.get("aggregate_name") == "median"}
+lines += ["", "### Codec, native (ns per call, median of 5 repetitions; 1024 values of every bit length)", ""]
+row("operation", "base", "codec ns", "std ns", "ratio codec/std (target <= 1.5)")
+row("---", "---:", "---:", "---:", "---:")
+for op in ("parse", "format"):
+    for base in (2, 8, 10, 16):
+        c = median[f"{op}/{base}/codec"] / 1024
+        s = median[f"{op}/{base}/std"] / 1024
+        row(op, base, f"{c:.2f}", f"{s:.2f}", f"{c / s:.2f}")
+text = "\n".join(lines) + "\n"
+open(out, "w").write(text)
+print(text)
+PY
+echo "written to $dir/bench-results.md"
