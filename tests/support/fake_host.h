@@ -1,7 +1,8 @@
 // A stand-in for the window layer: four single-line edit controls, the focus
 // and the modal overflow warning, modelled on what the Win32 edit control does
 // in everything the panel relies on. Deterministic and free of any test
-// framework, so unit tests and fuzz targets can share it.
+// framework, so unit tests and fuzz targets can share it. edit_script_check.sh
+// compares its edit model with wine's edit control.
 #pragma once
 
 #include <stdint.h>
