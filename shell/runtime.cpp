@@ -1,1 +1,0 @@
-// What the compiler may call that the missing C runtime would provide.
