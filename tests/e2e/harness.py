@@ -1,0 +1,508 @@
+"""Drives the real Quorvane window under wine on a virtual X display.
+
+Real keyboard and mouse input goes in through xdotool (XTEST); the program's
+state comes back through qv_probe.exe, a Win32 program in the same wine
+prefix that reads the window across processes and answers one JSON line per
+command.
+
+    with Session.from_env() as session:        # Xvfb, wine prefix, probe
+        app = session.launch()                 # a fresh quorvane.exe
+        app.type("123")
+        app.expect("typed", binary="1111011", focus="decimal")
+        app.close()
+
+Every wait polls the probe until the expected state or a timeout; a failed
+expectation raises Failure naming the step, what was expected and what was
+read, and keeps a screenshot.
+
+Environment (set by the CTest registration; see tests/e2e/CMakeLists.txt):
+QV_EXE, QV_PROBE, QV_PREFIX, QV_ARTIFACTS, QV_REPO.
+"""
+
+import json
+import os
+import re
+import shutil
+import signal
+import subprocess
+import time
+
+TITLE = " Quorvane V1.01 By Daskelt QQ:0000000000"
+FIELDS = ("binary", "octal", "decimal", "hexadecimal")
+FIELD_IDS = {"binary": 1001, "octal": 1002, "decimal": 1003, "hexadecimal": 1004}
+WINDOW_SIZE = (395, 150)
+
+# Code page 936 bytes of the overflow warning.
+WARNING_CAPTION = "系统担示".encode("gbk")
+WARNING_TEXT = "你输入的数值已大于32位最大值0xffffffffH,请重新输入！".encode("gbk")
+
+DEFAULT_TIMEOUT = 5.0
+
+
+class Failure(AssertionError):
+    """An expectation that did not hold; str() says step, expectation, reading."""
+
+
+def as_bytes(text):
+    """Probe strings carry bytes as code points 0-255."""
+    return text.encode("latin-1")
+
+
+class Probe:
+    """qv_probe.exe as a server: one command line in, one JSON line out."""
+
+    def __init__(self, exe, env):
+        self.proc = subprocess.Popen(
+            ["wine", exe], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+            stderr=subprocess.DEVNULL, env=env, bufsize=0)
+
+    def __call__(self, *words):
+        line = " ".join(str(w) for w in words) + "\n"
+        self.proc.stdin.write(line.encode("ascii"))
+        answer = self.proc.stdout.readline()
+        if not answer:
+            raise RuntimeError("qv_probe ended (command %r)" % line.strip())
+        return json.loads(answer)
+
+    def state(self):
+        return self("state")
+
+    def set_clipboard(self, data):
+        data = data.encode("gbk") if isinstance(data, str) else data
+        answer = self("clip", data.hex() or "-")
+        if not answer["ok"]:
+            raise RuntimeError("could not set the clipboard")
+
+    def set_text(self, field, data):
+        data = data.encode("gbk") if isinstance(data, str) else data
+        return self("settext", FIELD_IDS[field], data.hex() or "-")
+
+    def close(self):
+        if self.proc.poll() is None:
+            try:
+                self.proc.stdin.write(b"quit\n")
+                self.proc.stdin.close()
+                self.proc.wait(timeout=5)
+            except (OSError, subprocess.TimeoutExpired):
+                self.proc.kill()
+                self.proc.wait()
+
+
+def _read_ppm(data):
+    """(width, height, rgb bytes) of a binary PPM (P6, maxval 255)."""
+    fields = []
+    pos = 0
+    while len(fields) < 4:
+        while data[pos:pos + 1].isspace():
+            pos += 1
+        if data[pos:pos + 1] == b"#":
+            pos = data.index(b"\n", pos) + 1
+            continue
+        end = pos
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[pos:end])
+        pos = end
+    pos += 1
+    if fields[0] != b"P6" or fields[3] != b"255":
+        raise RuntimeError("unexpected screenshot format")
+    return int(fields[1]), int(fields[2]), data[pos:]
+
+
+class Screenshot:
+    """The whole X screen; pixel() answers 0xRRGGBB."""
+
+    def __init__(self, env):
+        raw = subprocess.run(["import", "-window", "root", "ppm:-"], env=env,
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                             check=True).stdout
+        self.width, self.height, self.rgb = _read_ppm(raw)
+
+    def pixel(self, x, y):
+        i = (y * self.width + x) * 3
+        r, g, b = self.rgb[i], self.rgb[i + 1], self.rgb[i + 2]
+        return (r << 16) | (g << 8) | b
+
+
+class Session:
+    """An X display, the wine prefix and a probe, shared by many app runs."""
+
+    def __init__(self, exe, probe, prefix, artifacts, repo):
+        self.exe = exe
+        self.probe_exe = probe
+        self.prefix = prefix
+        self.artifacts = artifacts
+        self.repo = repo
+        self.xvfb = None
+        self.probe = None
+        self.env = None
+        self.scenario = "?"
+
+    @classmethod
+    def from_env(cls):
+        e = os.environ
+        return cls(e["QV_EXE"], e["QV_PROBE"], e["QV_PREFIX"], e["QV_ARTIFACTS"], e["QV_REPO"])
+
+    def __enter__(self):
+        self.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    def start(self):
+        os.makedirs(self.artifacts, exist_ok=True)
+        # The prefix (code page 936 locale, label font mapped) comes from the
+        # project's own set-up script; it is made once per build tree.
+        script = ('source "$1/scripts/wine-env.sh" && qv_prepare_prefix "$2" && '
+                  'env -0')
+        out = subprocess.run(["bash", "-c", script, "qv", self.repo, self.prefix],
+                             stdout=subprocess.PIPE, check=True).stdout
+        env = dict(item.split("=", 1) for item in out.decode().split("\0") if "=" in item)
+        keep = ("WINEPREFIX", "WINEDEBUG", "WINEARCH", "LANG", "LC_ALL")
+        self.env = dict(os.environ)
+        self.env.update({k: env[k] for k in keep})
+        self.env.pop("DISPLAY", None)
+        self._start_display()
+        self.probe = Probe(self.probe_exe, self.env)
+        self.probe("title", TITLE.encode("gbk").hex())
+        self._kill_leftover_windows()
+
+    def _start_display(self):
+        # -displayfd lets the server pick a free display number itself, so
+        # suites running side by side never share a display.
+        read_fd, write_fd = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24",
+             "-nolisten", "tcp"], pass_fds=(write_fd,),
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        number = b""
+        with os.fdopen(read_fd, "rb") as pipe:
+            while not number.endswith(b"\n"):
+                chunk = pipe.read(1)
+                if not chunk:
+                    raise RuntimeError("Xvfb did not start")
+                number += chunk
+        self.env["DISPLAY"] = ":" + number.decode().strip()
+
+    def _kill_leftover_windows(self):
+        # A program left over from an aborted run would answer for the new
+        # one; wine programs in our own prefix are ours to end.
+        if self.probe("find")["hwnd"]:
+            self.probe("close")
+            deadline = time.monotonic() + 3
+            while self.probe("find")["hwnd"] and time.monotonic() < deadline:
+                time.sleep(0.05)
+
+    def stop(self):
+        if self.probe:
+            self.probe.close()
+            self.probe = None
+        if self.env:
+            subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
+            subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
+        if self.xvfb:
+            self.xvfb.terminate()
+            try:
+                self.xvfb.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                self.xvfb.kill()
+                self.xvfb.wait()
+            self.xvfb = None
+
+    def xdotool(self, *args):
+        subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env, check=True,
+                       stdout=subprocess.DEVNULL)
+
+    def screenshot(self):
+        return Screenshot(self.env)
+
+    def save_screenshot(self, name):
+        safe = re.sub(r"[^A-Za-z0-9_.-]+", "_", name)
+        path = os.path.join(self.artifacts, safe + ".png")
+        subprocess.run(["import", "-window", "root", path], env=self.env,
+                       stderr=subprocess.DEVNULL)
+        return path
+
+    def launch(self):
+        """A fresh quorvane.exe, its window shown and given the X focus."""
+        return App(self)
+
+
+def _matches(want, got):
+    return want(got) if callable(want) else want == got
+
+
+class App:
+    """One quorvane.exe process and the input a user gives it."""
+
+    def __init__(self, session):
+        self.s = session
+        self.probe = session.probe
+        self.proc = subprocess.Popen(["wine", session.exe], env=session.env,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.step = "start"
+        self.last = {}
+        st = self.wait("window shown", lambda st: st["hwnd"] and st["visible"], timeout=20)
+        self.hwnd = st["hwnd"]
+        self.xid = st["xid"]
+        self.focus_x()
+
+    # --- reading ---------------------------------------------------------
+
+    def state(self):
+        st = self.probe.state()
+        if st.get("hwnd") and st["hwnd"] == getattr(self, "hwnd", st["hwnd"]):
+            st.update(zip(FIELDS, st["texts"]))
+            st["selections"] = dict(zip(FIELDS, (tuple(s) for s in st["sel"])))
+        self.last = st
+        return st
+
+    def fail(self, step, expected, read=None):
+        read = self.last if read is None else read
+        shot = self.s.save_screenshot("%s--%s" % (self.s.scenario, step))
+        raise Failure("step %r: expected %s; read %s (screenshot %s)"
+                      % (step, expected, _describe(read), shot))
+
+    def wait(self, step, predicate, timeout=DEFAULT_TIMEOUT, expected=None):
+        """Polls until predicate(state) holds; Failure on timeout."""
+        self.step = step
+        deadline = time.monotonic() + timeout
+        while True:
+            st = self.state()
+            try:
+                if predicate(st):
+                    return st
+            except (KeyError, TypeError, IndexError):
+                pass
+            if time.monotonic() > deadline:
+                self.fail(step, expected or getattr(predicate, "__doc__", None) or "condition")
+            time.sleep(0.02)
+
+    def expect(self, step, timeout=DEFAULT_TIMEOUT, **want):
+        """Waits until every named part of the state equals (or satisfies) want.
+
+        Names: the four fields' texts (binary=...), focus, foreground, active,
+        iconic, visible, box (None for no box), sel_<field> (start, end), and
+        any other key of the probe's state answer."""
+        def check(st):
+            for key, value in want.items():
+                if key.startswith("sel_"):
+                    got = st["selections"][key[4:]]
+                    value = tuple(value) if not callable(value) else value
+                else:
+                    got = st[key]
+                if not _matches(value, got):
+                    return False
+            return True
+        shown = ", ".join("%s=%r" % (k, v) for k, v in want.items())
+        return self.wait(step, check, timeout, expected=shown)
+
+    def steady(self, step, duration=0.3, **want):
+        """Like expect, and the state must then hold for duration seconds."""
+        st = self.expect(step, **want)
+        end = time.monotonic() + duration
+        while time.monotonic() < end:
+            time.sleep(0.05)
+            now = self.state()
+            for key in FIELDS + ("focus",):
+                if now.get(key) != st.get(key):
+                    self.fail(step + " (steady)", "no further change after %r" % _describe(st), now)
+        return st
+
+    def texts(self, binary, octal, decimal, hexadecimal):
+        return dict(binary=binary, octal=octal, decimal=decimal, hexadecimal=hexadecimal)
+
+    # --- geometry ----------------------------------------------------------
+
+    def client_origin(self):
+        """Screen position of client (0, 0): inside the one-pixel border."""
+        left, top = self.state()["rect"][:2]
+        return left + 1, top + 1
+
+    def to_screen(self, x, y):
+        ox, oy = self.client_origin()
+        return ox + x, oy + y
+
+    # --- input -------------------------------------------------------------
+
+    def focus_x(self, xid=None):
+        """Gives the X keyboard focus to the main window (no window manager)."""
+        self.s.xdotool("windowfocus", "--sync", xid or self.xid)
+
+    def key(self, *keys):
+        self.s.xdotool("key", *keys)
+
+    def keydown(self, key):
+        self.s.xdotool("keydown", key)
+
+    def keyup(self, key):
+        self.s.xdotool("keyup", key)
+
+    def type(self, text):
+        self.s.xdotool("type", "--delay", "15", text)
+
+    def move(self, x, y):
+        """Moves the pointer to client coordinates."""
+        sx, sy = self.to_screen(x, y)
+        self.s.xdotool("mousemove", "--sync", sx, sy)
+
+    def click(self, x, y, button=1, repeat=1):
+        """Clicks at client coordinates."""
+        sx, sy = self.to_screen(x, y)
+        self.click_screen(sx, sy, button, repeat)
+
+    def click_screen(self, sx, sy, button=1, repeat=1):
+        self.s.xdotool("mousemove", "--sync", sx, sy)
+        self.s.xdotool("click", "--repeat", repeat, button)
+
+    def drag_screen(self, start, end, steps=5):
+        self.s.xdotool("mousemove", "--sync", *start)
+        self.s.xdotool("mousedown", 1)
+        for i in range(1, steps + 1):
+            x = start[0] + (end[0] - start[0]) * i // steps
+            y = start[1] + (end[1] - start[1]) * i // steps
+            self.s.xdotool("mousemove", "--sync", x, y)
+            time.sleep(0.02)
+        self.s.xdotool("mouseup", 1)
+
+    def click_field(self, field, x=20):
+        """Clicks inside a field (left part, on its text line)."""
+        top = {"binary": 30, "octal": 60, "decimal": 90, "hexadecimal": 120}[field]
+        self.click(100 + x, top + 8)
+
+    def char_position(self, field, index):
+        """Screen position of a character's top-left corner in a field."""
+        answer = self.probe("charpos", FIELD_IDS[field], index)
+        if not answer["ok"]:
+            raise RuntimeError("no position for character %d of %s" % (index, field))
+        return answer["x"], answer["y"]
+
+    # No window manager runs, so switching windows is done as one would:
+    # the X keyboard focus (the window manager's part) and a click on a spot
+    # of the window that does nothing else (activation, the user's part).
+    NEUTRAL_SPOT = (200, 53)  # main window client: background between two rows
+
+    def activate_main(self):
+        self.focus_x()
+        self.click(*self.NEUTRAL_SPOT)
+        return self.expect("activate main window", foreground="main", active="main")
+
+    def activate_other(self):
+        other = self.probe("other")
+        self.focus_x(other["xid"])
+        self.click_screen(100, 90)  # inside the probe's window at (20, 20), 200 x 100
+        return self.expect("activate another window", foreground="other")
+
+    def focus_field(self, field):
+        """Puts the focus into a field by clicking it; waits until it has it."""
+        self.click_field(field)
+        self.expect("focus %s" % field, focus=field)
+
+    # --- the warning box ---------------------------------------------------
+
+    def expect_warning(self, step):
+        st = self.wait(step, lambda st: st["box"] is not None,
+                       expected="the overflow warning box")
+        box = st["box"]
+        if as_bytes(box["caption"]) != WARNING_CAPTION or \
+                box["text"] is None or as_bytes(box["text"]) != WARNING_TEXT:
+            self.fail(step, "caption %r and text %r (code page 936)"
+                      % (WARNING_CAPTION, WARNING_TEXT), box)
+        return box
+
+    def dismiss_warning(self, step, how="enter"):
+        box = self.expect_warning(step)
+        if how == "enter":
+            self.key("Return")
+        else:
+            left, top, right, bottom = box["ok"]
+            self.click_screen((left + right) // 2, (top + bottom) // 2)
+        self.expect(step + ": box gone", box=None)
+
+    # --- ending --------------------------------------------------------------
+
+    def exit_code(self, timeout=DEFAULT_TIMEOUT):
+        try:
+            return self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.fail(self.step, "the process to end within %.0f s" % timeout, {"running": True})
+
+    def close(self):
+        """Ends the program if it still runs (WM_CLOSE, then kill)."""
+        if self.proc.poll() is None:
+            if self.probe("find")["hwnd"] == self.hwnd:
+                self.probe("close")
+            try:
+                self.proc.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                self.proc.send_signal(signal.SIGKILL)
+                self.proc.wait()
+        # Until the window is gone a new run could find it instead of its own.
+        deadline = time.monotonic() + 5
+        while self.probe("find")["hwnd"] == self.hwnd and time.monotonic() < deadline:
+            time.sleep(0.05)
+
+
+def _describe(st):
+    if not isinstance(st, dict):
+        return repr(st)
+    keys = ("texts", "focus", "active", "foreground", "sel", "iconic", "visible", "rect", "box")
+    if "texts" not in st:
+        return json.dumps(st, ensure_ascii=False)
+    shown = {k: st.get(k) for k in keys if k in st}
+    if shown.get("box"):
+        box = dict(shown["box"])
+        for k in ("caption", "text"):
+            if box.get(k) is not None:
+                box[k] = as_bytes(box[k]).decode("gbk", "replace")
+        shown["box"] = box
+    return json.dumps(shown, ensure_ascii=False)
+
+
+# --- running scenarios -------------------------------------------------------
+
+class Registry:
+    """Scenarios by group, each run against a fresh program process."""
+
+    def __init__(self):
+        self.groups = {}
+
+    def scenario(self, group, name=None):
+        def register(fn):
+            self.groups.setdefault(group, []).append((name or fn.__name__, fn))
+            return fn
+        return register
+
+    def run(self, group, only=None):
+        """Runs a group in one session; prints one line per scenario."""
+        scenarios = [(n, f) for n, f in self.groups[group] if not only or re.search(only, n)]
+        failed = []
+        started = time.monotonic()
+        with Session.from_env() as session:
+            for name, fn in scenarios:
+                session.scenario = "%s.%s" % (group, name)
+                t0 = time.monotonic()
+                app = None
+                try:
+                    app = session.launch()
+                    fn(app)
+                    status = "PASS"
+                except Failure as e:
+                    status = "FAIL"
+                    failed.append(name)
+                    print("FAIL %s: %s" % (session.scenario, e), flush=True)
+                except Exception as e:  # harness trouble: still name the scenario
+                    status = "ERROR"
+                    failed.append(name)
+                    step = app.step if app else "start"
+                    print("ERROR %s at step %r: %r" % (session.scenario, step, e), flush=True)
+                finally:
+                    if app:
+                        app.close()
+                print("%s %s (%.1f s)" % (status, session.scenario, time.monotonic() - t0),
+                      flush=True)
+        print("%s: %d scenarios, %d failed, %.1f s" % (group, len(scenarios), len(failed),
+                                                         time.monotonic() - started))
+        return not failed

@@ -1,0 +1,475 @@
+// qv_probe: reads the state of a running quorvane.exe through Win32 from
+// another process, and does the few things to it that X input cannot (post
+// WM_CLOSE, fill the clipboard, set a field's text from outside, show/hide).
+//
+// A server: one command per line on stdin, one JSON object per line on
+// stdout. Texts are byte strings (code page 936): every byte outside
+// printable ASCII is written as \u00XX, so a reader that maps code points
+// 0-255 back to bytes gets the exact bytes. Byte arguments are given in hex.
+//
+//   find                       main window handle (0 when absent)
+//   state                      everything a check needs, in one answer
+//   box                        the warning box owned by the main window
+//   menu                       the open popup menu, if any
+//   metrics                    SM_CXMAXIMIZED, SM_CYMAXIMIZED, screen size
+//   close                      PostMessage WM_CLOSE to the main window
+//   clip HEX                   put these bytes on the clipboard as CF_TEXT
+//   settext ID HEX             WM_SETTEXT to field ID (empty when HEX is -)
+//   show CMD                   ShowWindow(main, CMD) (6 minimise, 9 restore)
+//   foreground main|other|box  SetForegroundWindow
+//   other                      create (once) and show the probe's own window
+//   charpos ID INDEX           EM_POSFROMCHAR of a field, in screen coordinates
+//   canundo ID                 EM_CANUNDO of a field
+//   title HEX                  look for a main window with this title instead
+//   quit
+//
+// One-shot use: qv_probe.exe state   (the command as arguments).
+#include <windows.h>
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+namespace {
+
+char Title[128] = " Quorvane V1.01 By Daskelt QQ:0000000000";
+const char OtherTitle[] = "qv-probe-other";
+const int FieldIds[4] = {1001, 1002, 1003, 1004};
+const char* const FieldNames[4] = {"binary", "octal", "decimal", "hexadecimal"};
+const UINT WM_COMMAND_LINE = WM_APP + 1;
+const UINT SendTimeoutMs = 3000;
+
+HWND OtherWindow;
+DWORD MainThreadId;
+
+// The answer being built for the current command.
+char Out[16384];
+size_t OutLen;
+
+void Put(const char* s) {
+  size_t n = strlen(s);
+  if (OutLen + n < sizeof(Out)) {
+    memcpy(Out + OutLen, s, n);
+    OutLen += n;
+    Out[OutLen] = '\0';
+  }
+}
+
+void Putf(const char* format, ...) {
+  char buf[512];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(buf, sizeof(buf), format, args);
+  va_end(args);
+  Put(buf);
+}
+
+void PutBytes(const char* bytes, int n) {
+  Put("\"");
+  for (int i = 0; i < n; ++i) {
+    unsigned char c = static_cast<unsigned char>(bytes[i]);
+    if (c == '"' || c == '\\') {
+      Putf("\\%c", c);
+    } else if (c < 0x20 || c >= 0x7F) {
+      Putf("\\u%04x", c);
+    } else {
+      Putf("%c", c);
+    }
+  }
+  Put("\"");
+}
+
+void PutRect(const RECT& r) { Putf("[%ld,%ld,%ld,%ld]", r.left, r.top, r.right, r.bottom); }
+
+void PutHandle(HWND h) { Putf("%llu", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(h))); }
+
+// The X window wine made for a top-level window, so that X input can be
+// aimed at exactly this window and not at one found by its name.
+void PutXid(HWND h) {
+  Putf(",\"xid\":%llu", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(GetPropA(h, "__wine_x11_whole_window"))));
+}
+
+LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, SendTimeoutMs, &result);
+  return static_cast<LRESULT>(result);
+}
+
+// WM_GETTEXT, not GetWindowTextA: for another process's control the latter
+// returns only the creation caption.
+int ReadText(HWND window, char* buf, int size) {
+  buf[0] = '\0';
+  int n = static_cast<int>(Send(window, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(buf)));
+  if (n < 0 || n >= size) n = static_cast<int>(strlen(buf));
+  return n;
+}
+
+HWND MainWindow() { return FindWindowA(Title, Title); }
+
+struct BoxSearch {
+  HWND owner;
+  HWND found;
+};
+
+BOOL CALLBACK FindBox(HWND window, LPARAM param) {
+  BoxSearch* search = reinterpret_cast<BoxSearch*>(param);
+  char cls[64];
+  GetClassNameA(window, cls, sizeof(cls));
+  if (strcmp(cls, "#32770") == 0 && GetWindow(window, GW_OWNER) == search->owner && IsWindowVisible(window)) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND WarningBox(HWND main) {
+  BoxSearch search = {main, nullptr};
+  if (main) EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+BOOL CALLBACK FindMenu(HWND window, LPARAM param) {
+  char cls[64];
+  GetClassNameA(window, cls, sizeof(cls));
+  if (strcmp(cls, "#32768") == 0 && IsWindowVisible(window)) {
+    *reinterpret_cast<HWND*>(param) = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+const char* FieldName(HWND main, HWND window) {
+  if (!window) return "none";
+  for (int i = 0; i < 4; ++i) {
+    if (GetDlgItem(main, FieldIds[i]) == window) return FieldNames[i];
+  }
+  if (window == main) return "main";
+  if (window == OtherWindow) return "other";
+  HWND box = WarningBox(main);
+  if (box && (window == box || IsChild(box, window))) return "box";
+  // Anything else: its class, for the failure message.
+  static char name[8][80];
+  static int next;
+  char* out = name[next++ % 8];
+  char cls[64];
+  GetClassNameA(window, cls, sizeof(cls));
+  snprintf(out, 80, "elsewhere:%s", cls);
+  for (char* p = out; *p; ++p) {
+    if (*p == '"' || *p == '\\' || static_cast<unsigned char>(*p) < 0x20) *p = '?';
+  }
+  return out;
+}
+
+struct BoxContents {
+  HWND text;
+  HWND ok;
+};
+
+BOOL CALLBACK FindBoxChildren(HWND window, LPARAM param) {
+  BoxContents* contents = reinterpret_cast<BoxContents*>(param);
+  char cls[64];
+  GetClassNameA(window, cls, sizeof(cls));
+  if (_stricmp(cls, "Static") == 0) {
+    char buf[8];
+    // The text static is the one with text; the icon static has none.
+    if (Send(window, WM_GETTEXTLENGTH, 0, 0) > 0 && !contents->text) contents->text = window;
+    (void)buf;
+  } else if (_stricmp(cls, "Button") == 0 && GetDlgCtrlID(window) == IDOK) {
+    contents->ok = window;
+  }
+  return TRUE;
+}
+
+void PutBox(HWND main) {
+  HWND box = WarningBox(main);
+  if (!box) {
+    Put("null");
+    return;
+  }
+  BoxContents contents = {nullptr, nullptr};
+  EnumChildWindows(box, FindBoxChildren, reinterpret_cast<LPARAM>(&contents));
+  char buf[512];
+  RECT r;
+  Put("{\"hwnd\":");
+  PutHandle(box);
+  PutXid(box);
+  Put(",\"caption\":");
+  PutBytes(buf, ReadText(box, buf, sizeof(buf)));
+  Put(",\"text\":");
+  if (contents.text) {
+    PutBytes(buf, ReadText(contents.text, buf, sizeof(buf)));
+  } else {
+    Put("null");
+  }
+  GetWindowRect(box, &r);
+  Put(",\"rect\":");
+  PutRect(r);
+  Put(",\"ok\":");
+  if (contents.ok) {
+    GetWindowRect(contents.ok, &r);
+    PutRect(r);
+  } else {
+    Put("null");
+  }
+  Put(",\"owner\":");
+  PutHandle(GetWindow(box, GW_OWNER));
+  Put("}");
+}
+
+void PutMetrics() {
+  Putf("\"metrics\":{\"cxmaximized\":%d,\"cymaximized\":%d,\"cxscreen\":%d,\"cyscreen\":%d}",
+       GetSystemMetrics(SM_CXMAXIMIZED), GetSystemMetrics(SM_CYMAXIMIZED), GetSystemMetrics(SM_CXSCREEN),
+       GetSystemMetrics(SM_CYSCREEN));
+}
+
+void CmdState() {
+  HWND main = MainWindow();
+  Put("{\"ok\":true,\"hwnd\":");
+  PutHandle(main);
+  if (main) PutXid(main);
+  if (!main) {
+    Put("}");
+    return;
+  }
+  RECT r;
+  GetWindowRect(main, &r);
+  Put(",\"rect\":");
+  PutRect(r);
+  GetClientRect(main, &r);
+  Putf(",\"client\":[%ld,%ld]", r.right, r.bottom);
+  Putf(",\"iconic\":%s,\"visible\":%s", IsIconic(main) ? "true" : "false",
+       IsWindowVisible(main) ? "true" : "false");
+
+  HWND fg = GetForegroundWindow();
+  Putf(",\"foreground\":\"%s\"", FieldName(main, fg));
+
+  GUITHREADINFO info;
+  memset(&info, 0, sizeof(info));
+  info.cbSize = sizeof(info);
+  DWORD thread = GetWindowThreadProcessId(main, nullptr);
+  if (GetGUIThreadInfo(thread, &info)) {
+    Putf(",\"focus\":\"%s\",\"active\":\"%s\"", FieldName(main, info.hwndFocus), FieldName(main, info.hwndActive));
+  } else {
+    Put(",\"focus\":null,\"active\":null");
+  }
+
+  char buf[256];
+  Put(",\"texts\":[");
+  for (int i = 0; i < 4; ++i) {
+    if (i) Put(",");
+    PutBytes(buf, ReadText(GetDlgItem(main, FieldIds[i]), buf, sizeof(buf)));
+  }
+  Put("],\"lengths\":[");
+  for (int i = 0; i < 4; ++i) {
+    Putf("%s%ld", i ? "," : "", static_cast<long>(Send(GetDlgItem(main, FieldIds[i]), WM_GETTEXTLENGTH, 0, 0)));
+  }
+  Put("],\"sel\":[");
+  for (int i = 0; i < 4; ++i) {
+    DWORD sel = static_cast<DWORD>(Send(GetDlgItem(main, FieldIds[i]), EM_GETSEL, 0, 0));
+    Putf("%s[%u,%u]", i ? "," : "", LOWORD(sel), HIWORD(sel));
+  }
+  Put("],\"box\":");
+  PutBox(main);
+  Put(",");
+  PutMetrics();
+  Put("}");
+}
+
+void SetClipboardBytes(const char* bytes, size_t n) {
+  HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, n + 1);
+  char* p = static_cast<char*>(GlobalLock(mem));
+  memcpy(p, bytes, n);
+  p[n] = '\0';
+  GlobalUnlock(mem);
+  bool ok = false;
+  for (int attempt = 0; attempt < 50 && !ok; ++attempt) {
+    if (OpenClipboard(nullptr)) {
+      EmptyClipboard();
+      ok = SetClipboardData(CF_TEXT, mem) != nullptr;
+      CloseClipboard();
+    } else {
+      Sleep(10);
+    }
+  }
+  Putf("{\"ok\":%s}", ok ? "true" : "false");
+}
+
+size_t FromHex(const char* hex, char* out, size_t size) {
+  if (strcmp(hex, "-") == 0) return 0;
+  size_t n = 0;
+  while (hex[0] && hex[1] && n + 1 < size) {
+    char pair[3] = {hex[0], hex[1], 0};
+    out[n++] = static_cast<char>(strtoul(pair, nullptr, 16));
+    hex += 2;
+  }
+  out[n] = '\0';
+  return n;
+}
+
+LRESULT CALLBACK OtherProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void CmdOther() {
+  if (!OtherWindow) {
+    WNDCLASSA wc;
+    memset(&wc, 0, sizeof(wc));
+    wc.lpfnWndProc = OtherProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+    wc.lpszClassName = OtherTitle;
+    RegisterClassA(&wc);
+    OtherWindow = CreateWindowExA(0, OtherTitle, OtherTitle, WS_OVERLAPPEDWINDOW, 20, 20, 200, 100, nullptr,
+                                  nullptr, wc.hInstance, nullptr);
+  }
+  ShowWindow(OtherWindow, SW_SHOWNORMAL);
+  UpdateWindow(OtherWindow);
+  Put("{\"ok\":true,\"hwnd\":");
+  PutHandle(OtherWindow);
+  PutXid(OtherWindow);
+  Put(",\"title\":");
+  PutBytes(OtherTitle, static_cast<int>(strlen(OtherTitle)));
+  Put("}");
+}
+
+void Command(char* line) {
+  OutLen = 0;
+  Out[0] = '\0';
+  char* save = nullptr;
+  const char* cmd = strtok_r(line, " \t\r\n", &save);
+  const char* a1 = strtok_r(nullptr, " \t\r\n", &save);
+  const char* a2 = strtok_r(nullptr, " \t\r\n", &save);
+  HWND main = MainWindow();
+  static char bytes[4096];
+  if (!cmd) {
+    Put("{\"ok\":false,\"error\":\"empty\"}");
+  } else if (!strcmp(cmd, "find")) {
+    Put("{\"ok\":true,\"hwnd\":");
+    PutHandle(main);
+    if (main) PutXid(main);
+    Put("}");
+  } else if (!strcmp(cmd, "state")) {
+    CmdState();
+  } else if (!strcmp(cmd, "box")) {
+    Put("{\"ok\":true,\"box\":");
+    PutBox(main);
+    Put("}");
+  } else if (!strcmp(cmd, "menu")) {
+    HWND menu = nullptr;
+    EnumWindows(FindMenu, reinterpret_cast<LPARAM>(&menu));
+    Put("{\"ok\":true,\"menu\":");
+    if (menu) {
+      RECT r;
+      GetWindowRect(menu, &r);
+      PutRect(r);
+    } else {
+      Put("null");
+    }
+    Put("}");
+  } else if (!strcmp(cmd, "metrics")) {
+    Put("{\"ok\":true,");
+    PutMetrics();
+    Put("}");
+  } else if (!strcmp(cmd, "close")) {
+    Putf("{\"ok\":%s}", main && PostMessageA(main, WM_CLOSE, 0, 0) ? "true" : "false");
+  } else if (!strcmp(cmd, "clip") && a1) {
+    size_t n = FromHex(a1, bytes, sizeof(bytes));
+    SetClipboardBytes(bytes, n);
+  } else if (!strcmp(cmd, "settext") && a1 && a2) {
+    FromHex(a2, bytes, sizeof(bytes));
+    HWND field = main ? GetDlgItem(main, atoi(a1)) : nullptr;
+    LRESULT r = field ? Send(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(bytes)) : 0;
+    Putf("{\"ok\":%s,\"result\":%ld}", field ? "true" : "false", static_cast<long>(r));
+  } else if (!strcmp(cmd, "show") && a1) {
+    BOOL was = main ? ShowWindow(main, atoi(a1)) : FALSE;
+    Putf("{\"ok\":%s,\"was_visible\":%s}", main ? "true" : "false", was ? "true" : "false");
+  } else if (!strcmp(cmd, "foreground") && a1) {
+    HWND target = !strcmp(a1, "main") ? main : !strcmp(a1, "other") ? OtherWindow : WarningBox(main);
+    BOOL ok = target ? SetForegroundWindow(target) : FALSE;
+    Putf("{\"ok\":%s}", ok ? "true" : "false");
+  } else if (!strcmp(cmd, "other")) {
+    CmdOther();
+  } else if (!strcmp(cmd, "charpos") && a1 && a2) {
+    HWND field = main ? GetDlgItem(main, atoi(a1)) : nullptr;
+    LRESULT r = field ? Send(field, EM_POSFROMCHAR, static_cast<WPARAM>(atoi(a2)), 0) : -1;
+    POINT p = {static_cast<short>(LOWORD(r)), static_cast<short>(HIWORD(r))};
+    if (field) ClientToScreen(field, &p);
+    Putf("{\"ok\":%s,\"raw\":%ld,\"x\":%ld,\"y\":%ld}", field && r != -1 ? "true" : "false", static_cast<long>(r),
+         p.x, p.y);
+  } else if (!strcmp(cmd, "canundo") && a1) {
+    HWND field = main ? GetDlgItem(main, atoi(a1)) : nullptr;
+    Putf("{\"ok\":%s,\"canundo\":%s}", field ? "true" : "false",
+         field && Send(field, EM_CANUNDO, 0, 0) ? "true" : "false");
+  } else if (!strcmp(cmd, "title") && a1) {
+    FromHex(a1, Title, sizeof(Title));
+    Put("{\"ok\":true}");
+  } else {
+    Putf("{\"ok\":false,\"error\":\"unknown command\"}");
+  }
+  Put("\n");
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD written = 0;
+  WriteFile(out, Out, static_cast<DWORD>(OutLen), &written, nullptr);
+}
+
+// Reads stdin on its own thread so that the main thread keeps its message
+// loop running (the probe's own window must stay responsive).
+DWORD WINAPI ReadCommands(LPVOID) {
+  HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+  static char pending[8192];
+  size_t have = 0;
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(in, pending + have, static_cast<DWORD>(sizeof(pending) - 1 - have), &got, nullptr) || got == 0) {
+      break;
+    }
+    have += got;
+    char* start = pending;
+    char* nl;
+    while ((nl = static_cast<char*>(memchr(start, '\n', have - static_cast<size_t>(start - pending)))) != nullptr) {
+      *nl = '\0';
+      char* line = _strdup(start);
+      PostThreadMessageA(MainThreadId, WM_COMMAND_LINE, 0, reinterpret_cast<LPARAM>(line));
+      start = nl + 1;
+    }
+    have -= static_cast<size_t>(start - pending);
+    memmove(pending, start, have);
+  }
+  PostThreadMessageA(MainThreadId, WM_QUIT, 0, 0);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1) {
+    // One-shot: the command and its arguments on the command line.
+    static char line[8192];
+    for (int i = 1; i < argc; ++i) {
+      strncat(line, argv[i], sizeof(line) - strlen(line) - 2);
+      strncat(line, " ", sizeof(line) - strlen(line) - 1);
+    }
+    Command(line);
+    return 0;
+  }
+  MainThreadId = GetCurrentThreadId();
+  MSG msg;
+  // Make sure the thread has a message queue before the reader posts to it.
+  PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+  CreateThread(nullptr, 0, ReadCommands, nullptr, 0, nullptr);
+  Put("");
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    if (!msg.hwnd && msg.message == WM_COMMAND_LINE) {
+      char* line = reinterpret_cast<char*>(msg.lParam);
+      bool quit = strncmp(line, "quit", 4) == 0;
+      if (!quit) Command(line);
+      free(line);
+      if (quit) break;
+      continue;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return 0;
+}
