@@ -193,9 +193,12 @@ def main():
     size = int.from_bytes(entry[8:12], "little")
     check(size == 40 + 256 * 4 + 32 * 32 + 32 * 4, "icon image has no 256-colour palette and mask")
 
-    print(run("identify", "-format", "%f: %wx%h %[bit-depth]-bit %[type] %[compression]\n", bmp), end="")
-    print(run("identify", "-format", "%f: %wx%h %[bit-depth]-bit %[type] %k colours\n", ico), end="")
-
+    # identify reads the files back; the bit depths come from the headers
+    # (identify names the depth per channel and the type by the colours used).
+    print(run("identify", "-format", "%f: %m %wx%h, ", bmp)
+          + "%d bits per pixel, BI_RGB, bottom-up" % bits)
+    print(run("identify", "-format", "%f: %m %wx%h, %k colours, ", ico)
+          + "8 bits per pixel (256-colour palette) with AND mask")
 
 if __name__ == "__main__":
     main()
