@@ -1,0 +1,29 @@
+# Run after each link: prints the executable's size and fails the build when
+# its headers are not what the program needs to start. The section layout
+# comes from quorvane.ld, so the import directory is checked here rather than
+# found missing on a machine that cannot run the 32-bit build.
+#   cmake -DEXE=<quorvane.exe> -DOBJDUMP=<objdump> -P check-exe.cmake
+file(SIZE "${EXE}" bytes)
+math(EXPR kib "(${bytes} + 1023) / 1024")
+message(STATUS "quorvane.exe: ${bytes} bytes (${kib} KiB) at ${EXE}")
+
+execute_process(COMMAND "${OBJDUMP}" -p "${EXE}" OUTPUT_VARIABLE headers RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "${OBJDUMP} cannot read ${EXE}")
+endif()
+
+string(REGEX MATCHALL "DLL Name: [^\n]*" dlls "${headers}")
+list(SORT dlls)
+if(NOT dlls STREQUAL "DLL Name: GDI32.dll;DLL Name: KERNEL32.dll;DLL Name: USER32.dll")
+  message(FATAL_ERROR "${EXE} imports from: ${dlls}")
+endif()
+if(NOT headers MATCHES "Subsystem[ \t]+00000002")
+  message(FATAL_ERROR "${EXE} is not a GUI-subsystem program")
+endif()
+if(headers MATCHES "Entry 1 0+ [0-9a-f]+ Import Directory"
+   OR headers MATCHES "Entry c 0+ [0-9a-f]+ Import Address Table Directory")
+  message(FATAL_ERROR "${EXE} has no import directory")
+endif()
+if(headers MATCHES "Entry 2 0+ [0-9a-f]+ Resource Directory")
+  message(FATAL_ERROR "${EXE} has no resources")
+endif()
