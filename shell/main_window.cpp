@@ -136,6 +136,10 @@ void OnActivate(HWND window) {
 
 void OnClose() { PostQuitMessage(0); }
 
+// Ctrl+S (IDM_CTRL_S) and the fields' notifications need nothing; the answer
+// is the message's wParam.
+LRESULT OnCommand(WPARAM command) { return static_cast<LRESULT>(command); }
+
 }  // namespace
 
 bool HitTestRect(LPARAM position, const RECT& rect) {
@@ -159,8 +163,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       OnClose();
       return 0;
     case WM_COMMAND:
-      // Ctrl+S (IDM_CTRL_S) and the fields' notifications: nothing to do.
-      return static_cast<LRESULT>(wParam);
+      return OnCommand(wParam);
     case WM_LBUTTONDOWN:
       OnLButtonDown(window, lParam);
       return 0;
