@@ -32,15 +32,15 @@ HFONT CreateLabelFont() {
                      CLIP_CHARACTER_PRECIS, DRAFT_QUALITY, FF_SCRIPT | DEFAULT_PITCH, LabelFace);
 }
 
-HWND CreateField(HWND parent, const FieldSpec& spec) {
-  HWND field = CreateWindowExA(0, "edit", nullptr, WS_CHILD | WS_VISIBLE, FieldLeft, spec.rowTop,
+HWND CreateField(HWND parent, const FieldSpec& row) {
+  HWND field = CreateWindowExA(0, "edit", nullptr, WS_CHILD | WS_VISIBLE, FieldLeft, row.rowTop,
                                FieldWidth, FieldHeight, parent,
-                               reinterpret_cast<HMENU>(static_cast<UINT_PTR>(spec.controlId)),
+                               reinterpret_cast<HMENU>(static_cast<UINT_PTR>(row.controlId)),
                                App.Instance, nullptr);
-  if (spec.initialText && spec.initialText[0]) {
-    SetWindowTextA(field, spec.initialText);
+  if (row.initialText && row.initialText[0]) {
+    SetWindowTextA(field, row.initialText);
   }
-  SendMessageA(field, EM_LIMITTEXT, spec.textLimit, 0);
+  SendMessageA(field, EM_LIMITTEXT, row.textLimit, 0);
   return field;
 }
 
