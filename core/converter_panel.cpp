@@ -60,6 +60,19 @@ bool Overflows(FieldKind kind, const char* text) {
   return false;
 }
 
+// Empties a field whose text is too large, so the others show 0.
+void ClearField(PanelHost& host, PanelState& state, FieldKind kind) {
+  host.WriteFieldText(kind, nullptr);
+  state.TextBuffer[0] = '\0';
+  SyncFromField(host, state, kind);
+}
+
+bool HoldsOverflow(PanelHost& host, FieldKind kind) {
+  char check[OverflowCheckSize];
+  host.ReadFieldText(kind, check, OverflowCheckSize);
+  return InAlphabet(kind, check) && Overflows(kind, check);
+}
+
 // Warn once, undo the field's last edit, and let the resent key release
 // convert whatever the undo restored. The nested release must not warn
 // again: an edit control's undo toggles between its last two texts, so if
@@ -67,15 +80,27 @@ bool Overflows(FieldKind kind, const char* text) {
 // which leaves every field consistent (the others show 0).
 Result TakeOverflowPath(PanelHost& host, PanelState& state, FieldKind kind) {
   if (state.OverflowDepth > 0) {
-    host.WriteFieldText(kind, nullptr);
-    state.TextBuffer[0] = '\0';
-    SyncFromField(host, state, kind);
+    ClearField(host, state, kind);
     return Result::Done;
   }
   ++state.OverflowDepth;
   host.ShowOverflowWarning(kind, OverflowWarningText, OverflowWarningCaption);
   host.UndoField(kind);
   host.ResendKeyUp(kind);
+  // The resent release converts the field that has the focus by then. After
+  // a minimise that is Binary, and when Binary holds text that is no number
+  // it converts nothing, leaving what the undo restored here unchecked and
+  // the other fields showing the value before it. Converting from this field
+  // once more settles that; otherwise it repeats what the resent release did
+  // (this field holds its own text again, or Binary's value).
+  host.ReadFieldText(kind, state.TextBuffer, TextBufferSize);
+  if (InAlphabet(kind, state.TextBuffer)) {
+    if (HoldsOverflow(host, kind)) {
+      ClearField(host, state, kind);
+    } else {
+      SyncFromField(host, state, kind);
+    }
+  }
   host.FocusField(kind);
   --state.OverflowDepth;
   return Result::Done;
@@ -202,10 +227,8 @@ Result OnFieldKeyUp(PanelHost& host, PanelState& state) {
   // entered, so the other fields keep what they show.
   if (!InAlphabet(focused, state.TextBuffer)) return Result::HandOn;
 
-  if (SpecOf(focused).overflow != OverflowRule::None) {
-    char check[OverflowCheckSize];
-    host.ReadFieldText(focused, check, OverflowCheckSize);
-    if (Overflows(focused, check)) return TakeOverflowPath(host, state, focused);
+  if (SpecOf(focused).overflow != OverflowRule::None && HoldsOverflow(host, focused)) {
+    return TakeOverflowPath(host, state, focused);
   }
 
   SyncFromField(host, state, focused);

@@ -338,6 +338,27 @@ TEST_F(ConverterPanelOverflow, RestoredTextStillOverflowingWarnsOnce) {
   }
 }
 
+// After a minimise the resent release converts Binary; when Binary holds text
+// it will not convert, the restored text is still checked and converted.
+TEST_F(ConverterPanelOverflow, RestoredTextConvertedEvenWhenBinaryIsNot) {
+  host.minimizedOnce = true;
+  host.SetText(kDec, "5000000000");  // the undo restores this: still too large
+  host.SetText(kBin, "12");
+  host.FocusField(kDec);
+  host.Select(kDec, 0, 1);
+  host.Type("6");
+  EXPECT_EQ(host.warnings.size(), 1u);
+  EXPECT_EQ(All(), (Texts{"0", "0", "", "0"}));
+  EXPECT_TRUE(host.HasFocus(kDec));
+
+  ClickEnd(kDec);
+  host.Type("429496729");
+  host.SetText(kBin, "x");
+  host.Type("6");  // the undo empties Decimal: typed in one go
+  EXPECT_EQ(host.warnings.size(), 2u);
+  EXPECT_EQ(All(), (Texts{"0", "0", "", "0"}));
+}
+
 TEST_F(ConverterPanelOverflow, ForeignTextIsNeverConverted) {
   struct Case {
     FieldKind field;
