@@ -51,6 +51,14 @@ bool InAlphabet(FieldKind kind, const char* text) {
   return true;
 }
 
+// Text the field could hold from typing: its own digits, no more than its
+// limit. Anything else was set from outside and is not converted: a foreign
+// byte, or more digits than the field takes, would make the codec's modulo
+// 2^32 arithmetic show numbers the user never entered.
+bool IsFieldNumber(FieldKind kind, const char* text) {
+  return InAlphabet(kind, text) && TextLength(text) <= SpecOf(kind).textLimit;
+}
+
 bool Overflows(FieldKind kind, const char* text) {
   switch (SpecOf(kind).overflow) {
     case OverflowRule::Octal: return OctalOverflows(text);
@@ -94,7 +102,7 @@ Result TakeOverflowPath(PanelHost& host, PanelState& state, FieldKind kind) {
   // once more settles that; otherwise it repeats what the resent release did
   // (this field holds its own text again, or Binary's value).
   host.ReadFieldText(kind, state.TextBuffer, TextBufferSize);
-  if (InAlphabet(kind, state.TextBuffer)) {
+  if (IsFieldNumber(kind, state.TextBuffer)) {
     if (HoldsOverflow(host, kind)) {
       ClearField(host, state, kind);
     } else {
@@ -223,9 +231,8 @@ Result OnFieldKeyUp(PanelHost& host, PanelState& state) {
 
   host.ReadFieldText(focused, state.TextBuffer, TextBufferSize);
   // Text that did not come through the character filter (set from outside)
-  // may hold anything; converting it would show numbers the user never
-  // entered, so the other fields keep what they show.
-  if (!InAlphabet(focused, state.TextBuffer)) return Result::HandOn;
+  // may hold anything; the other fields keep what they show.
+  if (!IsFieldNumber(focused, state.TextBuffer)) return Result::HandOn;
 
   if (SpecOf(focused).overflow != OverflowRule::None && HoldsOverflow(host, focused)) {
     return TakeOverflowPath(host, state, focused);

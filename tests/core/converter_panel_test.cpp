@@ -368,6 +368,9 @@ TEST_F(ConverterPanelOverflow, ForeignTextIsNeverConverted) {
       {kDec, "12a"},        {kDec, "50000000-0"}, {kDec, " 1"}, {kBin, "102"},
       {kOct, "8"},          {kOct, "4000000000x"}, {kHex, "0x1F"}, {kHex, "\xB0\xCB"},
       {kHex, "fg"},
+      // Digits beyond the field's limit: modulo 2^32 they would show a wrong value.
+      {kDec, "12345678901"}, {kOct, "000000000001"}, {kHex, "123456789"},
+      {kBin, "100000000000000000000000000000000"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
