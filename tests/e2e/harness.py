@@ -174,7 +174,9 @@ class Session:
         read_fd, write_fd = os.pipe()
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24",
-             "-nolisten", "tcp"], pass_fds=(write_fd,),
+             "-nolisten", "tcp",
+             # A key held across a few steps must not repeat.
+             "-ardelay", "5000"], pass_fds=(write_fd,),
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_fd)
         number = b""
@@ -326,10 +328,27 @@ class App:
         return ox + x, oy + y
 
     # --- input -------------------------------------------------------------
+    # X processes XTEST events in order, so input needs no --sync; and
+    # "mousemove --sync" to where the pointer already is waits for a motion
+    # that never comes.
 
-    def focus_x(self, xid=None):
-        """Gives the X keyboard focus to the main window (no window manager)."""
-        self.s.xdotool("windowfocus", "--sync", xid or self.xid)
+    def focus_x(self, xid=None, timeout=DEFAULT_TIMEOUT):
+        """Gives the X keyboard focus to a window (no window manager does).
+
+        A window that wine has shown may not be mapped on the X side yet, and
+        focusing an unmapped window fails: retry until X reports the focus."""
+        xid = xid or self.xid
+        deadline = time.monotonic() + timeout
+        while True:
+            subprocess.run(["xdotool", "windowfocus", str(xid)], env=self.s.env,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            focus = subprocess.run(["xdotool", "getwindowfocus"], env=self.s.env,
+                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
+            if focus.strip() == str(xid).encode():
+                return
+            if time.monotonic() > deadline:
+                self.fail(self.step, "X focus on window %s" % xid, {"x_focus": focus.decode()})
+            time.sleep(0.02)
 
     def key(self, *keys):
         self.s.xdotool("key", *keys)
@@ -346,7 +365,7 @@ class App:
     def move(self, x, y):
         """Moves the pointer to client coordinates."""
         sx, sy = self.to_screen(x, y)
-        self.s.xdotool("mousemove", "--sync", sx, sy)
+        self.s.xdotool("mousemove", sx, sy)
 
     def click(self, x, y, button=1, repeat=1):
         """Clicks at client coordinates."""
@@ -354,16 +373,16 @@ class App:
         self.click_screen(sx, sy, button, repeat)
 
     def click_screen(self, sx, sy, button=1, repeat=1):
-        self.s.xdotool("mousemove", "--sync", sx, sy)
+        self.s.xdotool("mousemove", sx, sy)
         self.s.xdotool("click", "--repeat", repeat, button)
 
     def drag_screen(self, start, end, steps=5):
-        self.s.xdotool("mousemove", "--sync", *start)
+        self.s.xdotool("mousemove", *start)
         self.s.xdotool("mousedown", 1)
         for i in range(1, steps + 1):
             x = start[0] + (end[0] - start[0]) * i // steps
             y = start[1] + (end[1] - start[1]) * i // steps
-            self.s.xdotool("mousemove", "--sync", x, y)
+            self.s.xdotool("mousemove", x, y)
             time.sleep(0.02)
         self.s.xdotool("mouseup", 1)
 
@@ -435,7 +454,8 @@ class App:
             if self.probe("find")["hwnd"] == self.hwnd:
                 self.probe("close")
             try:
-                self.proc.wait(timeout=5)
+                # A failed scenario may leave a modal box up; no need to wait long.
+                self.proc.wait(timeout=2)
             except subprocess.TimeoutExpired:
                 self.proc.send_signal(signal.SIGKILL)
                 self.proc.wait()

@@ -1,0 +1,642 @@
+"""End-to-end scenarios: what a person does with the window, and what must show.
+
+    python3 scenarios.py GROUP [NAME-REGEX]
+
+Each scenario runs against a fresh quorvane.exe; a group shares one X display
+and wine session. Environment: see harness.py.
+"""
+
+import sys
+import time
+
+from harness import FIELDS, WINDOW_SIZE, Registry
+
+reg = Registry()
+scenario = reg.scenario
+
+ROW_TOP = {"binary": 30, "octal": 60, "decimal": 90, "hexadecimal": 120}
+
+
+def canonical(value):
+    return {"binary": format(value, "b"), "octal": format(value, "o"),
+            "decimal": str(value), "hexadecimal": format(value, "X")}
+
+
+def shows(app, step, source, text, value=None, focus=None):
+    """The source field holds text as typed; the other three show value."""
+    if value is None:
+        value = int(text or "0", {"binary": 2, "octal": 8, "decimal": 10, "hexadecimal": 16}[source])
+    want = canonical(value)
+    want[source] = text
+    if focus:
+        want["focus"] = focus
+    # Another process asks the length and the text: both must be the field's.
+    want["lengths"] = [len(want[f]) for f in FIELDS]
+    return app.expect(step, **want)
+
+
+def parametrize(group, cases, name):
+    """Registers fn once per case: scenario name = name(case)."""
+    def register(fn):
+        for case in cases:
+            scenario(group, name(case))(lambda app, case=case: fn(app, *case))
+        return fn
+    return register
+
+
+def open_context_menu(app, field):
+    app.click(100 + 150, ROW_TOP[field] + 8, button=3)
+    app.wait("context menu open", lambda st: app.probe("menu")["menu"] is not None,
+             expected="the edit control's context menu")
+    return app.probe("menu")["menu"]
+
+
+def paste(app, field, path):
+    if path == "menu":
+        open_context_menu(app, field)
+        app.key("p")  # the Paste item's mnemonic
+        app.wait("menu closed", lambda st: app.probe("menu")["menu"] is None)
+    else:
+        app.key("shift+Insert")
+
+
+# --- start -------------------------------------------------------------------
+
+@scenario("start")
+def centred_window_binary_focused(app):
+    st = app.state()
+    m = st["metrics"]
+    left = (m["cxmaximized"] - WINDOW_SIZE[0]) // 2
+    top = (m["cymaximized"] - WINDOW_SIZE[1]) // 2
+    app.expect("window placed", rect=[left, top, left + WINDOW_SIZE[0], top + WINDOW_SIZE[1]],
+               client=[WINDOW_SIZE[0] - 2, WINDOW_SIZE[1] - 2], iconic=False)
+    app.expect("initial fields", binary="0", octal="", decimal="", hexadecimal="",
+               lengths=[1, 0, 0, 0], focus="binary", sel_binary=(0, 1), active="main",
+               foreground="main", box=None)
+
+
+@scenario("start")
+def first_keystroke_replaces_selected_zero(app):
+    app.type("101")
+    shows(app, "typed 101 at start", "binary", "101", focus="binary")
+
+
+@scenario("start")
+def startup_focus_survives_switching_away(app):
+    app.activate_other()
+    app.activate_main()
+    app.expect("focus back in binary", focus="binary")
+    app.type("11")
+    shows(app, "typing reaches binary", "binary", "11", focus="binary")
+
+
+# --- typing and conversion -----------------------------------------------------
+
+TYPING = [
+    # field, keys, text kept in the field, value
+    ("binary", "0001011", "0001011", 11),
+    ("octal", "0017", "0017", 15),
+    ("decimal", "0042", "0042", 42),
+    ("hexadecimal", "00ff", "00ff", 255),
+    ("hexadecimal", "DeadBeef1", "DeadBeef", 0xDEADBEEF),   # limit 8
+    ("decimal", "4294967295", "4294967295", 0xFFFFFFFF),
+    ("decimal", "12345678901", "1234567890", 1234567890),    # limit 10
+    ("octal", "377777777770", "37777777777", 0xFFFFFFFF),    # limit 11
+    ("binary", "1" * 33, "1" * 32, 0xFFFFFFFF),               # limit 32
+]
+
+
+@parametrize("typing", TYPING, lambda c: "%s_%s" % (c[0], c[1][:12]))
+def typing_converts(app, field, keys, kept, value):
+    if field != "binary":
+        app.focus_field(field)
+    app.type(keys)
+    shows(app, "typed %r" % keys, field, kept, value, focus=field)
+
+
+@scenario("typing")
+def backspace_edits_and_converts(app):
+    app.focus_field("decimal")
+    app.type("123")
+    shows(app, "typed", "decimal", "123")
+    app.key("BackSpace")
+    shows(app, "backspace", "decimal", "12", focus="decimal")
+
+
+@scenario("typing")
+def shift_and_arrow_release_convert_focused_field(app):
+    app.focus_field("decimal")
+    app.type("12")
+    shows(app, "typed", "decimal", "12")
+    app.probe.set_text("binary", "111")
+    app.probe.set_text("hexadecimal", "0")
+    app.expect("set from outside", binary="111", hexadecimal="0")
+    app.key("shift")
+    shows(app, "Shift released", "decimal", "12", focus="decimal")
+    app.probe.set_text("octal", "0")
+    app.key("Left")
+    shows(app, "Left released", "decimal", "12", focus="decimal")
+    app.expect("caret moved", sel_decimal=(1, 1))
+
+
+@scenario("typing")
+def release_converts_from_field_with_focus(app):
+    # The release of a key pressed in Decimal arrives after a click moved the
+    # focus to Octal: it converts Octal, so Decimal's new digit is overwritten.
+    app.focus_field("octal")
+    app.type("17")
+    shows(app, "typed octal", "octal", "17")
+    app.focus_field("decimal")
+    app.key("End")
+    app.keydown("5")
+    app.expect("5 inserted", decimal="155")
+    app.click_field("octal")
+    app.keyup("5")
+    shows(app, "released in octal", "octal", "17", focus="octal")
+
+
+@scenario("typing")
+def foreign_text_is_not_converted(app):
+    app.focus_field("decimal")
+    app.type("12")
+    shows(app, "typed", "decimal", "12")
+    app.probe.set_text("decimal", "1x2")
+    app.key("shift")
+    app.key("End")
+    app.type("3")  # sync point: a typed digit and its release
+    app.steady("others keep their values", decimal="1x23", binary="1100", octal="14",
+               hexadecimal="C")
+
+
+# --- character filtering ---------------------------------------------------------
+
+FILTERING = [
+    ("binary", "1a2b0 -1.", "101"),
+    ("octal", "7 8 9 g G - 1", "71"),
+    ("decimal", "9a-b8 F+.", "98"),
+    ("hexadecimal", "fgG Az-9", "fA9"),
+]
+
+
+@parametrize("filtering", FILTERING, lambda c: "alphabet_" + c[0])
+def characters_outside_alphabet_swallowed(app, field, keys, kept):
+    if field != "binary":
+        app.focus_field(field)
+    app.type(keys)
+    shows(app, "typed %r" % keys, field, kept, focus=field)
+
+
+@scenario("filtering")
+def control_characters_do_nothing(app):
+    app.probe.set_clipboard("5")
+    app.focus_field("decimal")
+    app.type("12")
+    shows(app, "typed", "decimal", "12")
+    app.key("shift+Home")
+    app.expect("selected", sel_decimal=(0, 2))
+    for combo in ("ctrl+x", "ctrl+c", "ctrl+v", "ctrl+z", "ctrl+a", "ctrl+b", "Return"):
+        app.key(combo)
+    app.key("End")
+    app.type("3")
+    shows(app, "no cut, paste, undo or stray character", "decimal", "123", focus="decimal")
+    # Ctrl+C did not copy either: the clipboard still holds what was put there.
+    app.key("shift+Home")
+    app.key("shift+Insert")
+    shows(app, "clipboard unchanged", "decimal", "5", focus="decimal")
+
+
+@scenario("filtering")
+def ctrl_s_consumed_and_s_release_converts(app):
+    app.focus_field("decimal")
+    app.type("12")
+    shows(app, "typed", "decimal", "12")
+    app.probe.set_text("binary", "0")
+    app.keydown("ctrl")
+    app.key("s")
+    shows(app, "S released, Ctrl still down", "decimal", "12", focus="decimal")
+    app.keyup("ctrl")
+    app.type("3")
+    shows(app, "nothing inserted", "decimal", "123", focus="decimal")
+
+
+# --- Tab and Esc -------------------------------------------------------------------
+
+@scenario("keys")
+def tab_cycles_and_selects_all(app):
+    app.type("101")
+    shows(app, "typed", "binary", "101")
+    for field, length in (("octal", 1), ("decimal", 1), ("hexadecimal", 1), ("binary", 3)):
+        app.key("Tab")
+        app.expect("Tab to " + field, focus=field, **{"sel_" + field: (0, length)})
+    app.expect("no tab character", **canonical(5))
+
+
+@scenario("keys")
+def shift_tab_moves_forward_like_tab(app):
+    app.key("shift+Tab")
+    app.expect("Shift+Tab from binary", focus="octal")
+    app.key("shift+Tab")
+    app.expect("Shift+Tab from octal", focus="decimal")
+
+
+@scenario("keys")
+def hex_lower_case_kept_until_tab(app):
+    app.focus_field("hexadecimal")
+    app.type("ff")
+    app.steady("lower case while focused", hexadecimal="ff", binary="11111111", octal="377",
+               decimal="255")
+    app.key("Tab")
+    shows(app, "Tab's release converts from binary", "binary", "11111111", focus="binary")
+
+
+@scenario("keys")
+def decimal_leading_zeros_dropped_by_tab(app):
+    app.focus_field("decimal")
+    app.type("007")
+    shows(app, "typed", "decimal", "007")
+    app.key("Tab")
+    shows(app, "Tab's release converts from hexadecimal", "hexadecimal", "7",
+          focus="hexadecimal")
+
+
+ESCAPES = [("binary", None), ("octal", "17"), ("decimal", "99"), ("hexadecimal", "ff")]
+
+
+@parametrize("keys", ESCAPES, lambda c: "esc_empties_" + c[0])
+def escape_empties_field(app, field, keys):
+    if field != "binary":
+        app.focus_field(field)
+    if keys:
+        app.type(keys)
+        shows(app, "typed", field, keys)
+    app.key("Escape")
+    shows(app, "Esc released", field, "", 0, focus=field)
+
+
+# --- overflow warning ----------------------------------------------------------------
+
+def type_decimal_written_by_conversion(app, text):
+    """Decimal holds text written by a conversion; caret at its end."""
+    app.focus_field("decimal")
+    app.type(text)
+    for _ in range(4):
+        app.key("Tab")
+    app.expect("back in decimal", focus="decimal")
+    app.key("End")
+    shows(app, "decimal rewritten", "decimal", text)
+
+
+@scenario("overflow")
+def decimal_tenth_digit_warns_and_undoes(app):
+    type_decimal_written_by_conversion(app, "429496729")
+    app.type("6")
+    app.dismiss_warning("warning for 4294967296", how="enter")
+    shows(app, "undone", "decimal", "429496729", focus="decimal")
+
+
+@scenario("overflow")
+def corrected_digit_after_warning_lands_at_end(app):
+    # What a user does next: type the right last digit.
+    type_decimal_written_by_conversion(app, "429496729")
+    app.type("6")
+    app.dismiss_warning("warning for 4294967296", how="enter")
+    shows(app, "undone", "decimal", "429496729", focus="decimal")
+    app.type("5")
+    app.steady("no second warning", box=None, decimal="4294967295")
+    shows(app, "largest value", "decimal", "4294967295", focus="decimal")
+
+
+@scenario("overflow")
+def undo_converts_from_the_undone_field(app):
+    # Binary is given a different value from outside, so that a conversion
+    # from Binary instead of from the undone Decimal would show.
+    type_decimal_written_by_conversion(app, "429496729")
+    app.probe.set_text("binary", "1")
+    app.type("6")
+    app.dismiss_warning("warning", how="enter")
+    shows(app, "converted from the undone decimal", "decimal", "429496729", focus="decimal")
+
+
+@scenario("overflow")
+def decimal_typed_run_warns_dismissed_by_click(app):
+    app.focus_field("decimal")
+    app.type("5000000000")
+    box = app.expect_warning("warning for 5000000000")
+    if box["owner"] != app.hwnd:
+        app.fail("warning owner", "owned by the main window %d" % app.hwnd, box)
+    app.dismiss_warning("warning", how="click")
+    st = app.expect("undone", focus="decimal", decimal=lambda t: t != "5000000000")
+    shows(app, "others show the undone text", "decimal", st["decimal"], focus="decimal")
+
+
+@scenario("overflow")
+def main_window_unusable_while_warning_up(app):
+    app.focus_field("decimal")
+    app.type("9999999999")
+    app.expect_warning("warning up")
+    app.click(377, 5)  # the close button, behind the modal box
+    app.steady("still running, box still up", box=lambda b: b is not None)
+    if app.proc.poll() is not None:
+        app.fail("close while box up", "the program to keep running", {"exit": app.proc.returncode})
+    app.dismiss_warning("warning", how="enter")
+    st = app.expect("undone", decimal=lambda t: t != "9999999999", focus="decimal")
+    shows(app, "others", "decimal", st["decimal"], focus="decimal")
+
+
+@scenario("overflow")
+def octal_eleventh_digit_warns(app):
+    app.focus_field("octal")
+    app.type("4000000000")
+    app.steady("ten digits starting with 4 accepted", box=None, octal="4000000000",
+               decimal=str(0o4000000000))
+    app.type("0")
+    app.dismiss_warning("warning for 40000000000", how="click")
+    st = app.expect("undone", octal=lambda t: t != "40000000000", focus="octal")
+    shows(app, "others show the undone text", "octal", st["octal"], focus="octal")
+
+
+@scenario("overflow")
+def octal_largest_fits(app):
+    app.focus_field("octal")
+    app.type("37777777777")
+    app.steady("no warning", box=None, **canonical(0xFFFFFFFF))
+
+
+@scenario("overflow")
+def text_still_overflowing_after_undo_brings_one_warning(app):
+    # Decimal gets 4294967296 without a key release of its own: the 6 is
+    # pressed in Decimal and released in another window.
+    type_decimal_written_by_conversion(app, "429496729")
+    app.keydown("6")
+    app.expect("6 inserted", decimal="4294967296")
+    app.activate_other()
+    app.keyup("6")
+    app.activate_main()
+    app.expect("focus back, nothing converted", focus="decimal", decimal="4294967296",
+               box=None, binary=canonical(429496729)["binary"])
+    # Select the last digit with the mouse (no key release) and type over it:
+    # the undo restores 4294967296, which overflows as well.
+    x9, y9 = app.char_position("decimal", 9)
+    app.drag_screen((x9 + 1, y9 + 5), (x9 + 30, y9 + 5))
+    app.expect("last digit selected", sel_decimal=(9, 10))
+    app.type("7")
+    app.dismiss_warning("one warning", how="enter")
+    shows(app, "field emptied, others 0", "decimal", "", 0, focus="decimal")
+    app.steady("no second warning", box=None, decimal="")
+
+
+@scenario("overflow")
+def foreign_overflowing_text_brings_one_warning(app):
+    # Only reachable from outside: text set by another program, which the
+    # field's undo cannot take back.
+    app.focus_field("decimal")
+    app.probe.set_text("decimal", "9999999999")
+    app.key("shift")
+    app.dismiss_warning("one warning", how="enter")
+    shows(app, "field emptied, others 0", "decimal", "", 0, focus="decimal")
+    app.steady("no second warning", box=None, decimal="")
+
+
+@scenario("overflow")
+def after_drawn_minimise_undo_converts_from_binary(app):
+    app.focus_field("decimal")
+    app.click(357, 18)
+    app.expect("minimised", iconic=True)
+    app.probe("show", 9)
+    app.activate_main()
+    app.expect("restored into binary", iconic=False, focus="binary")
+    type_decimal_written_by_conversion(app, "429496729")
+    app.probe.set_text("binary", "1")
+    app.type("6")
+    app.dismiss_warning("warning", how="enter")
+    # The activation after the box puts the focus in Binary, whose value is
+    # then written into the other three, Decimal included.
+    shows(app, "converted from binary", "binary", "1", focus="decimal")
+
+
+# --- paste ---------------------------------------------------------------------
+
+PASTES = [
+    # name, field, typed first, clipboard, outcome, field text after
+    ("grouped_decimal", "decimal", "", " 1 000 \r\n", "accept", "1000"),
+    ("hex_prefix_underscore", "hexadecimal", "", "0XfF_ff", "accept", "fFff"),
+    ("hex_suffix", "hexadecimal", "1", "ABh", "accept", "1AB"),
+    ("binary_prefix", "binary", "", "0b1010", "accept", "1010"),
+    ("octal_prefix", "octal", "7", "0O17", "accept", "717"),
+    ("bad_character", "decimal", "7", "12a", "refuse", "7"),
+    ("foreign_prefix", "decimal", "7", "0x10", "refuse", "7"),
+    ("prefix_and_suffix", "hexadecimal", "7", "0xABh", "refuse", "7"),
+    ("beyond_limit", "binary", "1010", "1" * 29, "refuse", "1010"),
+    ("octal_digit_8", "octal", "7", "8", "refuse", "7"),
+    ("decimal_overflow", "decimal", "4", "294967296", "warn", "4"),
+    ("octal_overflow", "octal", "", "40000000000", "warn", ""),
+]
+PATHS = ("menu", "shiftins")
+
+
+@parametrize("paste", [(p,) + c for c in PASTES for p in PATHS],
+             lambda c: "%s_%s" % (c[0], c[1]))
+def paste_is_validated(app, path, name, field, first, clip, outcome, after):
+    app.probe.set_clipboard(clip)
+    if field != "binary":
+        app.focus_field(field)
+    else:
+        app.key("BackSpace")  # the selected 0
+    if first or field == "binary":
+        app.type(first)
+        shows(app, "before paste", field, first)
+    app.key("End")
+    paste(app, field, path)
+    if outcome == "accept":
+        shows(app, "pasted %r" % clip, field, after, focus=field)
+        return
+    if outcome == "warn":
+        app.dismiss_warning("overflowing paste", how="enter")
+    # Sync point: a digit typed after the refused paste lands on the old text.
+    app.key("End")
+    app.type("1")
+    shows(app, "unchanged after %r" % clip, field, after + "1", focus=field)
+
+
+@scenario("paste")
+def paste_replaces_selection_as_one_undoable_edit(app):
+    app.probe.set_clipboard("45")
+    app.focus_field("decimal")
+    app.type("123")
+    shows(app, "typed", "decimal", "123")
+    app.key("shift+Home")
+    app.key("shift+Insert")
+    shows(app, "pasted over the selection", "decimal", "45", focus="decimal")
+    menu = open_context_menu(app, "decimal")
+    app.click_screen(menu[0] + 20, menu[1] + 8)  # the first item, Undo
+    app.expect("one undo restores the typed text", decimal="123")
+    app.key("shift")
+    shows(app, "converted", "decimal", "123", focus="decimal")
+
+
+# --- drawn buttons, drag strip, focus keeping --------------------------------------------
+
+CLICKS = [
+    ((377, 18), "close"), ((392, 0), "close"),
+    ((357, 18), "minimise"), ((375, 0), "minimise"),
+    ((376, 5), "drag"), ((356, 18), "drag"), ((0, 0), "drag"),
+    ((10, 19), "nothing"), ((200, 140), "nothing"),
+]
+
+
+@parametrize("mouse", CLICKS, lambda c: "%s_at_%d_%d" % (c[1], c[0][0], c[0][1]))
+def click_on_top_strip(app, at, effect):
+    before = app.state()
+    if effect == "drag":
+        start = app.to_screen(*at)
+        app.drag_screen(start, (start[0] + 40, start[1] + 25))
+        r = before["rect"]
+        app.expect("dragged by (40, 25)", rect=[r[0] + 40, r[1] + 25, r[2] + 40, r[3] + 25],
+                   iconic=False)
+        return
+    app.click(*at)
+    if effect == "close":
+        code = app.exit_code()
+        if code != 0:
+            app.fail("exit code", "0", {"exit": code})
+    elif effect == "minimise":
+        app.expect("minimised", iconic=True)
+    else:
+        app.steady("nothing happens", rect=before["rect"], iconic=False, focus="binary",
+                   binary="0")
+        app.type("1")
+        shows(app, "still usable", "binary", "1", focus="binary")
+
+
+@scenario("mouse")
+def restore_after_drawn_minimise_focuses_binary(app):
+    app.focus_field("decimal")
+    app.click(357, 18)
+    app.expect("minimised", iconic=True)
+    app.probe("show", 9)
+    app.activate_main()
+    app.expect("focus in binary", iconic=False, focus="binary")
+
+
+@scenario("mouse")
+def restore_after_other_minimise_keeps_field(app):
+    app.focus_field("hexadecimal")
+    app.probe("show", 6)  # as a taskbar would
+    app.expect("minimised", iconic=True)
+    app.probe("show", 9)
+    app.activate_main()
+    app.expect("focus back in hexadecimal", iconic=False, focus="hexadecimal")
+    # Once the drawn button has been used, Binary wins from then on.
+    app.focus_field("octal")
+    app.click(357, 18)
+    app.expect("minimised by the drawn button", iconic=True)
+    app.probe("show", 9)
+    app.activate_main()
+    app.expect("focus in binary", iconic=False, focus="binary")
+    app.activate_other()
+    app.focus_field("octal")
+    app.activate_other()
+    app.activate_main()
+    app.expect("binary after every activation", focus="binary")
+
+
+@scenario("mouse")
+def focus_kept_across_switching_windows(app):
+    app.focus_field("hexadecimal")
+    app.type("a")
+    app.activate_other()
+    app.expect("main inactive", active="none")
+    app.activate_main()
+    app.expect("focus back in hexadecimal", focus="hexadecimal")
+    app.type("b")
+    shows(app, "typing continues there", "hexadecimal", "ab", focus="hexadecimal")
+
+
+# --- painting -------------------------------------------------------------------------
+
+GRADIENT = {0: 0x518FAF, 25: 0x5593B5, 50: 0x5A98B8, 75: 0x5C9AB7, 100: 0x5F9DBA, 125: 0x67A3BF}
+
+
+def close_to(a, b, tolerance=2):
+    return all(abs(((a >> s) & 255) - ((b >> s) & 255)) <= tolerance for s in (0, 8, 16))
+
+
+@scenario("painting")
+def skin_pixels(app):
+    ox, oy = app.client_origin()
+    problems = []
+    deadline = time.monotonic() + 5
+    while True:
+        shot = app.s.screenshot()
+        px = lambda x, y: shot.pixel(ox + x, oy + y)
+        count = lambda x0, y0, x1, y1, test: sum(
+            1 for y in range(y0, y1) for x in range(x0, x1) if test(px(x, y)))
+        problems = []
+        for row, colour in GRADIENT.items():
+            for x in (2, 340 if row == 0 else 390):
+                if not close_to(px(x, row), colour):
+                    problems.append("gradient row %d x %d: %06X, want %06X" % (row, x, px(x, row), colour))
+        for y in (27, 49, 57, 79, 87, 109, 117, 139):
+            for x in (5, 60, 385, 387):
+                if px(x, y) != 0xCCCCCC and not (x == 60 and y in (49, 79, 109, 139)):
+                    problems.append("row bar (%d, %d): %06X" % (x, y, px(x, y)))
+        if px(388, 28) == 0xCCCCCC or px(20, 50) == 0xCCCCCC:
+            problems.append("row bars reach past their right or bottom edge")
+        yellow = lambda c: c == 0xFFFF00
+        close_glyph = count(377, 0, 393, 19, yellow)
+        minimise_glyph = count(357, 0, 376, 19, yellow)
+        if close_glyph < 8 or minimise_glyph < 2:
+            problems.append("yellow glyphs: X %d px, - %d px" % (close_glyph, minimise_glyph))
+        if count(0, 0, 376, 19, yellow) != minimise_glyph:
+            problems.append("yellow outside the buttons")
+        white = count(0, 1, 350, 19, lambda c: c == 0xFFFFFF)
+        if white < 150:
+            problems.append("title: %d white pixels" % white)
+        dark = lambda c: max((c >> 16) & 255, (c >> 8) & 255, c & 255) < 90
+        firsts = []
+        for i in range(4):
+            y0 = 31 + 30 * i
+            n = count(10, y0 - 2, 95, y0 + 16, dark)
+            if n < 60:
+                problems.append("label %d: %d dark pixels" % (i, n))
+            firsts.append(tuple(dark(px(x, y)) for y in range(y0 - 2, y0 + 16) for x in range(10, 26)))
+        # 二, 八 and 十 are different glyphs; missing-glyph boxes would be equal.
+        if len(set(firsts[:3])) != 3:
+            problems.append("first label glyphs alike (empty boxes?)")
+        if not problems or time.monotonic() > deadline:
+            break
+        time.sleep(0.2)
+    if problems:
+        app.fail("screenshot pixels", "the painted skin", {"problems": problems})
+
+
+# --- quitting ---------------------------------------------------------------------------
+
+@scenario("quit")
+def close_button_exit_code_zero(app):
+    app.type("1")
+    shows(app, "in use", "binary", "1")
+    app.click(385, 9)
+    if app.exit_code() != 0:
+        app.fail("exit code", "0", {"exit": app.proc.returncode})
+
+
+@scenario("quit")
+def wm_close_exit_code_zero(app):
+    app.probe("close")
+    if app.exit_code() != 0:
+        app.fail("exit code", "0", {"exit": app.proc.returncode})
+
+
+@scenario("quit")
+def alt_f4_exit_code_zero(app):
+    app.key("alt+F4")
+    if app.exit_code() != 0:
+        app.fail("exit code", "0", {"exit": app.proc.returncode})
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 2 or sys.argv[1] not in reg.groups:
+        print("usage: scenarios.py {%s} [name-regex]" % ",".join(reg.groups))
+        sys.exit(2)
+    sys.exit(0 if reg.run(sys.argv[1], sys.argv[2] if len(sys.argv) > 2 else None) else 1)
