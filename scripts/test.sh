@@ -5,3 +5,13 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 bash scripts/build.sh
 ctest --test-dir "${QV_BUILD_DIR:-build}" --output-on-failure
+
+# The native tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+san="${QV_BUILD_DIR:-build}-asan"
+QV_BUILD_DIR="$san" bash scripts/build.sh -DQUORVANE_WINDOWS=OFF \
+  "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+ctest --test-dir "$san" --output-on-failure
+# Both fuzz targets for a bounded time, from the committed seed corpora.
+QV_FUZZ_DIR="${QV_BUILD_DIR:-build}-fuzz" bash scripts/fuzz-long.sh --ci 25
+# A short soak: random real key presses into one running program.
+bash scripts/soak.sh --keys 200
