@@ -113,7 +113,7 @@ class Screenshot:
     """The whole X screen; pixel() answers 0xRRGGBB."""
 
     def __init__(self, env):
-        raw = subprocess.run(["import", "-window", "root", "ppm:-"], env=env,
+        raw = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"], env=env,
                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                              check=True).stdout
         self.width, self.height, self.rgb = _read_ppm(raw)
