@@ -123,11 +123,17 @@ void OnMinimize(HWND window) { ShowWindow(window, SW_MINIMIZE); }
 // The default activation handling is not used: the focus goes back to the
 // field that had it, or to Binary once the drawn minimise button has been
 // used, or when no field has been remembered yet (the start).
-void OnActivate(HWND window) {
+//
+// Losing and gaining activation are told apart by the activation state, not
+// by asking whether this window is the foreground one: when an owned modal
+// box (the overflow warning) or a minimise takes the activation, the
+// deactivation can arrive while this window still counts as the foreground,
+// and the focus would then be moved instead of remembered.
+void OnActivate(WORD state) {
   if (App.MinimizedOnce) {
     SetFocus(FieldWindow(FieldKind::Binary));
     App.RememberedFocus = nullptr;
-  } else if (GetForegroundWindow() == window) {
+  } else if (state != WA_INACTIVE) {
     SetFocus(App.RememberedFocus ? App.RememberedFocus : FieldWindow(FieldKind::Binary));
   } else {
     App.RememberedFocus = GetFocus();
@@ -154,7 +160,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       OnCreate(window);
       return 0;
     case WM_ACTIVATE:
-      OnActivate(window);
+      OnActivate(LOWORD(wParam));
       return 0;
     case WM_PAINT:
       OnPaint(window);
