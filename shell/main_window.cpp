@@ -140,6 +140,25 @@ void OnActivate(WORD state) {
   }
 }
 
+bool IsField(HWND window) {
+  for (HWND field : App.Fields) {
+    if (window && window == field) return true;
+  }
+  return false;
+}
+
+// The window itself has no use for the keyboard focus. Wine hands it the
+// focus when the window is restored after being minimised by other means
+// than the drawn button (and sends no deactivation when it minimises the only
+// window), so the field losing the focus to it is the one to remember, and
+// the focus goes on to a field by the same rules as an activation.
+void OnSetFocus(HWND previous) {
+  if (!App.MinimizedOnce && IsField(previous)) {
+    App.RememberedFocus = previous;
+  }
+  OnActivate(WA_ACTIVE);
+}
+
 void OnClose() { PostQuitMessage(0); }
 
 // Ctrl+S (IDM_CTRL_S) and the fields' notifications need nothing; the answer
@@ -161,6 +180,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       return 0;
     case WM_ACTIVATE:
       OnActivate(LOWORD(wParam));
+      return 0;
+    case WM_SETFOCUS:
+      OnSetFocus(reinterpret_cast<HWND>(wParam));
       return 0;
     case WM_PAINT:
       OnPaint(window);
