@@ -501,6 +501,10 @@ class Registry:
         failed = []
         started = time.monotonic()
         with Session.from_env() as session:
+            # Screenshots of an earlier run of this group would mislead.
+            for old in os.listdir(session.artifacts):
+                if old.startswith(group + "."):
+                    os.remove(os.path.join(session.artifacts, old))
             for name, fn in scenarios:
                 session.scenario = "%s.%s" % (group, name)
                 t0 = time.monotonic()
