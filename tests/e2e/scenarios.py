@@ -61,20 +61,24 @@ def menu_item_rows(app, menu):
     On the menu's background, items are bands of rows holding some text
     pixels; separators and the frame are rows that are nearly all line."""
     left, top, right, bottom = menu
-    shot = app.s.screenshot()
-    background = shot.pixel(left + 2, top + 2)
-    bands, start = [], None
-    for y in range(top + 1, bottom):
-        marked = sum(1 for x in range(left + 3, right - 3) if shot.pixel(x, y) != background)
-        is_text = 0 < marked < (right - left) * 3 // 4
-        if is_text and start is None:
-            start = y
-        elif not is_text and start is not None:
-            bands.append((start + y - 1) // 2)
-            start = None
-    if len(bands) != 6:
-        app.fail("context menu items", "6 items", {"item rows": bands, "menu": menu})
-    return bands
+    deadline = time.monotonic() + 3
+    while True:  # until the menu has been painted
+        shot = app.s.screenshot()
+        background = shot.pixel(left + 2, top + 2)
+        bands, start = [], None
+        for y in range(top + 1, bottom):
+            marked = sum(1 for x in range(left + 3, right - 3) if shot.pixel(x, y) != background)
+            is_text = 0 < marked < (right - left) * 3 // 4
+            if is_text and start is None:
+                start = y
+            elif not is_text and start is not None:
+                bands.append((start + y - 1) // 2)
+                start = None
+        if len(bands) == 6:
+            return bands
+        if time.monotonic() > deadline:
+            app.fail("context menu items", "6 items", {"item rows": bands, "menu": menu})
+        time.sleep(0.05)
 
 
 def click_menu_item(app, field, item):
