@@ -652,7 +652,6 @@ def skin_pixels(app):
         if count(0, 19, 99, 148, white):
             problems.append("white below the title")
         dark = lambda c: max(red(c), green(c), blue(c)) < 0x90
-        firsts = []
         for i in range(4):
             y0 = 31 + 30 * i
             n = count(10, y0 - 2, 95, y0 + 16, dark)
@@ -660,10 +659,24 @@ def skin_pixels(app):
                 problems.append("label %d: %d dark pixels" % (i, n))
             if count(10, y0 - 2, 95, y0 + 16, lambda c: dark(c) and not red(c) == green(c) == blue(c)):
                 problems.append("label %d not black on grey" % i)
-            firsts.append(tuple(dark(px(x, y)) for y in range(y0 - 2, y0 + 16) for x in range(10, 26)))
-        # 二, 八 and 十 are different glyphs; missing-glyph boxes would be equal.
-        if len(set(firsts[:3])) != 3:
-            problems.append("first label glyphs alike (empty boxes?)")
+        # The labels are CJK glyphs, not empty boxes or single-byte characters:
+        # 二 is two strokes across with nothing between, 十 a stroke across
+        # and one down.
+        ink = lambda x, y: blue(px(x, y)) < 0xB8
+        cell = lambda row: [[ink(x, y) for x in range(10, 27)] for y in range(28 + 30 * row, 49 + 30 * row)]
+        grid = cell(0)
+        across = [sum(line) >= 6 for line in grid]
+        strokes = [y for y in range(len(grid)) if across[y] and (y == 0 or not across[y - 1])]
+        if len(strokes) != 2 or any(sum(grid[y]) > 2 for y in range(strokes[0], len(grid))
+                                    if not across[y] and any(across[y:])):
+            problems.append("first label does not start with 二")
+        for row in (2, 3):
+            grid = cell(row)
+            runs = lambda lines: max((len(r) for line in lines
+                                      for r in "".join("#" if v else " " for v in line).split()),
+                                     default=0)
+            if runs(grid) < 9 or runs(zip(*grid)) < 9:
+                problems.append("label %d does not start with 十" % row)
         if not problems or time.monotonic() > deadline:
             break
         time.sleep(0.2)
