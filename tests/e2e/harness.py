@@ -163,6 +163,10 @@ class Session:
         self.env = dict(os.environ)
         self.env.update({k: env[k] for k in keep})
         self.env.pop("DISPLAY", None)
+        # The prefix's desktop process keeps the display it was started on:
+        # a wine session left from other use of the prefix must end first.
+        subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
         self._start_display()
         self.probe = Probe(self.probe_exe, self.env)
         self.probe("title", TITLE.encode("gbk").hex())
