@@ -457,7 +457,8 @@ def after_drawn_minimise_undo_converts_from_binary(app):
 # --- paste ---------------------------------------------------------------------
 
 PASTES = [
-    # name, field, typed first, clipboard, outcome, field text after
+    # name, field, typed first ("|" marks where a selection up to the end
+    # starts), clipboard, outcome, field text after
     ("grouped_decimal", "decimal", "", " 1 000 \r\n", "accept", "1000"),
     ("hex_prefix_underscore", "hexadecimal", "", "0XfF_ff", "accept", "fFff"),
     ("hex_suffix", "hexadecimal", "1", "ABh", "accept", "1AB"),
@@ -470,6 +471,8 @@ PASTES = [
     ("octal_digit_8", "octal", "7", "8", "refuse", "7"),
     ("decimal_overflow", "decimal", "4", "294967296", "warn", "4"),
     ("octal_overflow", "octal", "", "40000000000", "warn", ""),
+    ("replace_within_limit", "binary", "1" * 30 + "|00", "0b11", "accept", "1" * 32),
+    ("blank_padded", "decimal", "", " " * 150 + "5" + " " * 150, "accept", "5"),
 ]
 PATHS = ("menu_click", "menu_key", "shiftins")
 
@@ -482,21 +485,26 @@ def paste_is_validated(app, path, name, field, first, clip, outcome, after):
         app.focus_field(field)
     else:
         app.key("BackSpace")  # the selected 0
-    if first or field == "binary":
-        app.type(first)
-        shows(app, "before paste", field, first)
+    typed, _, selected = first.partition("|")
+    typed += selected
+    if typed or field == "binary":
+        app.type(typed)
+        shows(app, "before paste", field, typed)
     app.key("End")
+    if selected:
+        app.key(*["shift+Left"] * len(selected))
+        app.expect("selected", **{"sel_" + field: (len(typed) - len(selected), len(typed))})
     paste(app, field, path)
     if outcome == "accept":
         # Converted at once: a paste by mouse has no key release after it.
-        shows(app, "pasted %r" % clip, field, after, focus=field)
+        shows(app, "pasted (%s)" % name, field, after, focus=field)
         return
     if outcome == "warn":
         app.dismiss_warning("overflowing paste", how="enter")
     # Sync point: a digit typed after the refused paste lands on the old text.
     app.key("End")
     app.type("1")
-    shows(app, "unchanged after %r" % clip, field, after + "1", focus=field)
+    shows(app, "unchanged after paste (%s)" % name, field, after + "1", focus=field)
 
 
 @scenario("paste")
