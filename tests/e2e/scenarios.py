@@ -396,6 +396,35 @@ def octal_eleventh_digit_warns(app):
 
 
 @scenario("overflow")
+def octal_digit_typed_over_selection_restored(app):
+    app.focus_field("octal")
+    app.type("37777777777")
+    shows(app, "largest octal", "octal", "37777777777")
+    app.key("Home", "shift+Right")
+    app.expect("first digit selected", sel_octal=(0, 1))
+    app.type("4")
+    app.dismiss_warning("warning for 47777777777", how="enter")
+    shows(app, "the replaced digit is back", "octal", "37777777777", focus="octal")
+
+
+@scenario("overflow")
+def keys_while_warning_up_reach_only_the_box(app):
+    type_decimal_written_by_conversion(app, "429496729")
+    app.type("6")
+    app.expect_warning("warning up")
+    before = app.state()
+    app.type("123")
+    app.key("Tab")
+    app.steady("fields unchanged behind the box", box=lambda b: b is not None,
+               **{f: before[f] for f in FIELDS})
+    # Esc closes the box as its OK would; the field sees no Esc character,
+    # which would empty it.
+    app.key("Escape")
+    app.expect("box closed by Esc", box=None)
+    shows(app, "undone, not emptied", "decimal", "429496729", focus="decimal")
+
+
+@scenario("overflow")
 def octal_largest_fits(app):
     app.focus_field("octal")
     app.type("37777777777")
@@ -529,6 +558,7 @@ CLICKS = [
     ((357, 18), "minimise"), ((375, 0), "minimise"),
     ((376, 5), "drag"), ((356, 18), "drag"), ((0, 0), "drag"),
     ((10, 19), "nothing"), ((200, 140), "nothing"),
+    ((200, 5), "double"),  # no caption to maximise: two drags of no distance
 ]
 
 
@@ -542,7 +572,7 @@ def click_on_top_strip(app, at, effect):
         app.expect("dragged by (40, 25)", rect=[r[0] + 40, r[1] + 25, r[2] + 40, r[3] + 25],
                    iconic=False)
         return
-    app.click(*at)
+    app.click(*at, repeat=2 if effect == "double" else 1)
     if effect == "close":
         code = app.exit_code()
         if code != 0:
