@@ -115,10 +115,6 @@ Result TakeOverflowPath(PanelHost& host, PanelState& state, FieldKind kind) {
 }
 
 // Pasted text, trimmed and reduced to bare digits.
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
 bool IsSeparator(char c) { return c == ' ' || c == '_'; }
 
 char LowerAscii(char c) {
@@ -141,14 +137,14 @@ char PrefixLetter(FieldKind kind) {
 // clipboard costs no more than its leading blanks.
 uint32_t ExtractDigits(FieldKind kind, const char* clip, char* digits) {
   const uint32_t limit = SpecOf(kind).textLimit;
-  while (IsBlank(*clip)) ++clip;
+  while (IsPasteBlank(*clip)) ++clip;
 
   // Longest acceptable text: limit digits, a separator between each two, and
   // a two-byte prefix.
   const uint32_t longest = 2 * limit + 1;
   uint32_t end = 0;  // one past the last non-blank byte
   for (uint32_t i = 0; clip[i] != '\0'; ++i) {
-    if (IsBlank(clip[i])) continue;
+    if (IsPasteBlank(clip[i])) continue;
     if (i >= longest) return 0;
     end = i + 1;
   }
@@ -197,6 +193,10 @@ bool Accepts(FieldKind kind, uint8_t code) {
     }
   }
   return false;
+}
+
+bool IsPasteBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
 Result OnFieldChar(PanelHost& host, PanelState& /*state*/, uint8_t code) {

@@ -106,6 +106,9 @@ void SyncFromField(PanelHost& host, PanelState& state, FieldKind source);
 // True when the field accepts this byte as a typed character.
 bool Accepts(FieldKind kind, uint8_t code);
 
+// White space that a paste trims from around the number.
+bool IsPasteBlank(char c);
+
 // Pastes clipboard text (NUL-terminated, any length) into target as one
 // validated step: accepted whole and converted, refused whole with a beep, or
 // refused with the overflow warning. The field is unchanged unless accepted.

@@ -66,9 +66,10 @@ class Win32PanelHost final : public PanelHost {
 };
 
 // Room for the longest text a field could take (a prefix, 32 digits and
-// separators) with plenty of blanks around it. Longer clipboard text is not
-// cut short, which could turn a refused text into an accepted one: it is
-// refused whole.
+// separators) with blanks around it. Blanks before the text are skipped and
+// blanks after it may run on past the buffer, since the paste trims them
+// anyway; anything else that does not fit is not cut short, which could turn
+// a refused text into an accepted one: it is refused whole.
 constexpr uint32_t ClipboardBufferSize = 128;
 
 bool FieldKindOf(HWND window, FieldKind& kind) {
@@ -92,13 +93,16 @@ Clipboard ReadClipboardText(HWND owner, char* buffer, uint32_t size) {
   Clipboard found = Clipboard::Empty;
   if (HANDLE data = GetClipboardData(CF_TEXT)) {
     if (const char* text = static_cast<const char*>(GlobalLock(data))) {
+      while (ConverterPanel::IsPasteBlank(*text)) ++text;
       uint32_t n = 0;
       while (n + 1 < size && text[n] != '\0') {
         buffer[n] = text[n];
         ++n;
       }
       buffer[n] = '\0';
-      found = text[n] == '\0' ? Clipboard::Text : Clipboard::TooLong;
+      const char* rest = text + n;
+      while (ConverterPanel::IsPasteBlank(*rest)) ++rest;
+      found = *rest == '\0' ? Clipboard::Text : Clipboard::TooLong;
       GlobalUnlock(data);
     }
   }
