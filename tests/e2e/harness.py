@@ -22,7 +22,6 @@ QV_EXE, QV_PROBE, QV_PREFIX, QV_ARTIFACTS, QV_REPO.
 import json
 import os
 import re
-import shutil
 import signal
 import subprocess
 import time
@@ -316,9 +315,6 @@ class App:
                 if now.get(key) != st.get(key):
                     self.fail(step + " (steady)", "no further change after %r" % _describe(st), now)
         return st
-
-    def texts(self, binary, octal, decimal, hexadecimal):
-        return dict(binary=binary, octal=octal, decimal=decimal, hexadecimal=hexadecimal)
 
     # --- geometry ----------------------------------------------------------
 

@@ -171,10 +171,8 @@ BOOL CALLBACK FindBoxChildren(HWND window, LPARAM param) {
   char cls[64];
   GetClassNameA(window, cls, sizeof(cls));
   if (_stricmp(cls, "Static") == 0) {
-    char buf[8];
     // The text static is the one with text; the icon static has none.
     if (Send(window, WM_GETTEXTLENGTH, 0, 0) > 0 && !contents->text) contents->text = window;
-    (void)buf;
   } else if (_stricmp(cls, "Button") == 0 && GetDlgCtrlID(window) == IDOK) {
     contents->ok = window;
   }
