@@ -126,21 +126,23 @@ class Screenshot:
 class Session:
     """An X display, the wine prefix and a probe, shared by many app runs."""
 
-    def __init__(self, exe, probe, prefix, artifacts, repo):
+    def __init__(self, exe, probe, prefix, artifacts, repo, screen="1024x768x24"):
         self.exe = exe
         self.probe_exe = probe
         self.prefix = prefix
         self.artifacts = artifacts
         self.repo = repo
+        self.screen = screen
         self.xvfb = None
         self.probe = None
         self.env = None
         self.scenario = "?"
 
     @classmethod
-    def from_env(cls):
+    def from_env(cls, **options):
         e = os.environ
-        return cls(e["QV_EXE"], e["QV_PROBE"], e["QV_PREFIX"], e["QV_ARTIFACTS"], e["QV_REPO"])
+        return cls(e["QV_EXE"], e["QV_PROBE"], e["QV_PREFIX"], e["QV_ARTIFACTS"], e["QV_REPO"],
+                   **options)
 
     def __enter__(self):
         self.start()
@@ -176,7 +178,7 @@ class Session:
         # suites running side by side never share a display.
         read_fd, write_fd = os.pipe()
         self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24",
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", self.screen,
              "-nolisten", "tcp",
              # A key held across a few steps must not repeat.
              "-ardelay", "5000"], pass_fds=(write_fd,),
@@ -488,6 +490,7 @@ class Registry:
 
     def __init__(self):
         self.groups = {}
+        self.session_options = {}  # group -> Session keyword arguments
 
     def scenario(self, group, name=None):
         def register(fn):
@@ -500,7 +503,7 @@ class Registry:
         scenarios = [(n, f) for n, f in self.groups[group] if not only or re.search(only, n)]
         failed = []
         started = time.monotonic()
-        with Session.from_env() as session:
+        with Session.from_env(**self.session_options.get(group, {})) as session:
             # Screenshots of an earlier run of this group would mislead.
             for old in os.listdir(session.artifacts):
                 if old.startswith(group + "."):

@@ -734,6 +734,27 @@ def skin_pixels(app):
         app.fail("screenshot pixels", "the painted skin", {"problems": problems})
 
 
+# --- a display smaller than the window -----------------------------------------------
+
+reg.session_options["small_screen"] = {"screen": "320x100x24"}
+
+
+@scenario("small_screen")
+def window_kept_on_a_small_screen(app):
+    m = app.state()["metrics"]
+    if m["cxmaximized"] >= WINDOW_SIZE[0] or m["cymaximized"] >= WINDOW_SIZE[1]:
+        app.fail("display size", "a maximised size below 395 x 150", m)
+    # Not centred (that would put it near 2^31 or at a negative place): the
+    # top-left corner stays on the screen.
+    app.expect("top-left corner on the screen", rect=[0, 0, WINDOW_SIZE[0], WINDOW_SIZE[1]],
+               focus="binary")
+    app.type("11")
+    shows(app, "usable", "binary", "11", focus="binary")
+    app.key("alt+F4")  # the drawn close button is beyond the screen's edge
+    if app.exit_code() != 0:
+        app.fail("exit code", "0", {"exit": app.proc.returncode})
+
+
 # --- quitting ---------------------------------------------------------------------------
 
 @scenario("quit")
