@@ -152,6 +152,13 @@ class Session:
         self.stop()
 
     def start(self):
+        try:
+            self._start()
+        except BaseException:
+            self.stop()
+            raise
+
+    def _start(self):
         os.makedirs(self.artifacts, exist_ok=True)
         # The prefix (code page 936 locale, label font mapped) comes from the
         # project's own set-up script; it is made once per build tree.
@@ -171,7 +178,6 @@ class Session:
         self._start_display()
         self.probe = Probe(self.probe_exe, self.env)
         self.probe("title", TITLE.encode("gbk").hex())
-        self._kill_leftover_windows()
 
     def _start_display(self):
         # -displayfd lets the server pick a free display number itself, so
@@ -192,15 +198,6 @@ class Session:
                     raise RuntimeError("Xvfb did not start")
                 number += chunk
         self.env["DISPLAY"] = ":" + number.decode().strip()
-
-    def _kill_leftover_windows(self):
-        # A program left over from an aborted run would answer for the new
-        # one; wine programs in our own prefix are ours to end.
-        if self.probe("find")["hwnd"]:
-            self.probe("close")
-            deadline = time.monotonic() + 3
-            while self.probe("find")["hwnd"] and time.monotonic() < deadline:
-                time.sleep(0.05)
 
     def stop(self):
         if self.probe:
@@ -251,10 +248,16 @@ class App:
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.step = "start"
         self.last = {}
-        st = self.wait("window shown", lambda st: st["hwnd"] and st["visible"], timeout=20)
-        self.hwnd = st["hwnd"]
-        self.xid = st["xid"]
-        self.focus_x()
+        try:
+            st = self.wait("window shown", lambda st: st["hwnd"] and st["visible"], timeout=20)
+            self.hwnd = st["hwnd"]
+            self.xid = st["xid"]
+            self.focus_x()
+        except BaseException:
+            # No App object reaches the caller: end the process here.
+            self.proc.kill()
+            self.proc.wait()
+            raise
 
     # --- reading ---------------------------------------------------------
 
