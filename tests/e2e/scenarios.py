@@ -110,6 +110,18 @@ def centred_window_binary_focused(app):
     top = (m["cymaximized"] - WINDOW_SIZE[1]) // 2
     app.expect("window placed", rect=[left, top, left + WINDOW_SIZE[0], top + WINDOW_SIZE[1]],
                client=[WINDOW_SIZE[0] - 2, WINDOW_SIZE[1] - 2], iconic=False)
+    # A captionless popup with a one-pixel border; plain edit fields with the
+    # field limits.
+    WS_POPUP, WS_BORDER, WS_VISIBLE, WS_CHILD = 0x80000000, 0x800000, 0x10000000, 0x40000000
+    WS_DLGFRAME, WS_SYSMENU, WS_THICKFRAME, WS_MINIMIZEBOX, WS_MAXIMIZEBOX = \
+        0x400000, 0x80000, 0x40000, 0x20000, 0x10000
+    ES_AUTOHSCROLL = 0x80
+    wanted, unwanted = WS_POPUP | WS_BORDER | WS_VISIBLE, \
+        WS_DLGFRAME | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX
+    app.expect("window and field styles", limits=[32, 11, 10, 8], exstyle=0,
+               style=lambda v: v & wanted == wanted and not v & unwanted,
+               field_styles=lambda vs: all(v & (WS_CHILD | WS_VISIBLE) == WS_CHILD | WS_VISIBLE
+                                           and not v & (WS_BORDER | ES_AUTOHSCROLL) for v in vs))
     app.expect("initial fields", binary="0", octal="", decimal="", hexadecimal="",
                lengths=[1, 0, 0, 0], focus="binary", sel_binary=(0, 1), active="main",
                foreground="main", box=None)
@@ -568,6 +580,7 @@ CLICKS = [
     ((376, 5), "drag"), ((356, 18), "drag"), ((0, 0), "drag"),
     ((10, 19), "nothing"), ((200, 140), "nothing"),
     ((200, 5), "double"),  # no caption to maximise: two drags of no distance
+    ((385, 9), "right"), ((365, 9), "right"),  # the drawn buttons take the left button only
 ]
 
 
@@ -584,7 +597,7 @@ def click_on_top_strip(app, at, effect):
         if app.exit_code() != 0:
             app.fail("exit code", "0", {"exit": app.proc.returncode})
         return
-    app.click(*at, repeat=2 if effect == "double" else 1)
+    app.click(*at, button=3 if effect == "right" else 1, repeat=2 if effect == "double" else 1)
     if effect == "close":
         code = app.exit_code()
         if code != 0:

@@ -238,6 +238,17 @@ void CmdState() {
   Putf(",\"client\":[%ld,%ld]", r.right, r.bottom);
   Putf(",\"iconic\":%s,\"visible\":%s", IsIconic(main) ? "true" : "false",
        IsWindowVisible(main) ? "true" : "false");
+  Putf(",\"style\":%lu,\"exstyle\":%lu", static_cast<unsigned long>(GetWindowLongA(main, GWL_STYLE)),
+       static_cast<unsigned long>(GetWindowLongA(main, GWL_EXSTYLE)));
+  Put(",\"field_styles\":[");
+  for (int i = 0; i < 4; ++i) {
+    Putf("%s%lu", i ? "," : "", static_cast<unsigned long>(GetWindowLongA(GetDlgItem(main, FieldIds[i]), GWL_STYLE)));
+  }
+  Put("],\"limits\":[");
+  for (int i = 0; i < 4; ++i) {
+    Putf("%s%ld", i ? "," : "", static_cast<long>(Send(GetDlgItem(main, FieldIds[i]), EM_GETLIMITTEXT, 0, 0)));
+  }
+  Put("]");
 
   HWND fg = GetForegroundWindow();
   Putf(",\"foreground\":\"%s\"", FieldName(main, fg));
