@@ -311,6 +311,18 @@ def decimal_leading_zeros_dropped_by_tab(app):
           focus="hexadecimal")
 
 
+@scenario("keys")
+def alt_and_f10_leave_typing_alone(app):
+    # No menu bar and no system menu: the menu keys start no menu mode that
+    # would eat the next keys.
+    app.focus_field("decimal")
+    app.key("alt")
+    app.type("5")
+    app.key("F10")
+    app.type("6")
+    shows(app, "both digits typed", "decimal", "56", focus="decimal")
+
+
 ESCAPES = [("binary", None), ("octal", "17"), ("decimal", "99"), ("hexadecimal", "ff")]
 
 
@@ -558,6 +570,17 @@ def paste_into_field_without_focus(app):
 
 
 @scenario("paste")
+def context_menu_from_keyboard(app):
+    app.probe.set_clipboard("77")
+    app.focus_field("decimal")
+    app.type("1")
+    app.key("Menu")
+    app.wait("context menu open", lambda st: app.probe("menu")["menu"] is not None)
+    app.key("p")
+    shows(app, "pasted at the caret", "decimal", "177", focus="decimal")
+
+
+@scenario("paste")
 def paste_replaces_selection_as_one_undoable_edit(app):
     app.probe.set_clipboard("45")
     app.focus_field("decimal")
@@ -609,6 +632,17 @@ def click_on_top_strip(app, at, effect):
                    binary="0")
         app.type("1")
         shows(app, "still usable", "binary", "1", focus="binary")
+
+
+@scenario("mouse")
+def clicks_and_drags_on_the_surface_keep_the_field(app):
+    app.focus_field("hexadecimal")
+    app.click(10, 19)
+    app.click(*app.NEUTRAL_SPOT)
+    start = app.to_screen(200, 5)
+    app.drag_screen(start, (start[0] + 30, start[1] + 30))
+    app.type("a")
+    shows(app, "typing goes on in hexadecimal", "hexadecimal", "a", focus="hexadecimal")
 
 
 @scenario("mouse")
