@@ -449,6 +449,25 @@ def keys_while_warning_up_reach_only_the_box(app):
 
 
 @scenario("overflow")
+def switching_away_while_warning_up(app):
+    type_decimal_written_by_conversion(app, "429496729")
+    app.type("6")
+    box = app.expect_warning("warning up")
+    app.activate_other()
+    app.expect("box kept while away", box=lambda b: b is not None)
+    app.focus_x(box["xid"])
+    left, top, right, bottom = box["rect"]
+    app.click_screen((left + right) // 2, top + 40)  # the box's text
+    app.expect("box active again", active="box")
+    app.key("Return")
+    app.expect("box closed", box=None)
+    app.focus_x()  # the window manager's part once the box's window is gone
+    shows(app, "undone", "decimal", "429496729", focus="decimal")
+    app.type("5")
+    shows(app, "typing goes on at the end", "decimal", "4294967295", focus="decimal")
+
+
+@scenario("overflow")
 def octal_largest_fits(app):
     app.focus_field("octal")
     app.type("37777777777")
