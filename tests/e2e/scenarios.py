@@ -669,19 +669,29 @@ def restore_after_drawn_minimise_focuses_binary(app):
     app.focus_field("decimal")
     app.click(357, 18)
     app.expect("minimised", iconic=True)
-    app.probe("show", 9)
-    app.activate_main()
+    app.probe("show", 9)  # as a taskbar would
+    app.focus_x()
     app.expect("focus in binary", iconic=False, focus="binary")
+    app.type("1")
+    shows(app, "typing goes to binary", "binary", "1", focus="binary")
 
 
 @scenario("mouse")
 def restore_after_other_minimise_keeps_field(app):
+    # A field remembered at an earlier switch must not come back instead.
+    app.focus_field("octal")
+    app.activate_other()
+    app.activate_main()
     app.focus_field("hexadecimal")
     app.probe("show", 6)  # as a taskbar would
     app.expect("minimised", iconic=True)
     app.probe("show", 9)
-    app.activate_main()
+    app.focus_x()
     app.expect("focus back in hexadecimal", iconic=False, focus="hexadecimal")
+    app.type("b")
+    shows(app, "typing goes on there", "hexadecimal", "b", focus="hexadecimal")
+    app.activate_main()
+    app.expect("a click keeps it there", focus="hexadecimal")
 
 
 @scenario("mouse")
