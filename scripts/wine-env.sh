@@ -30,17 +30,23 @@ qv_start_display() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     return 0
   fi
-  local n=90
-  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  # -displayfd lets the server pick a free display number itself, so two
+  # runs starting side by side never share a display.
+  local numfile n i
+  numfile="$(mktemp)"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
   QV_XVFB_PID=$!
-  export DISPLAY=":$n"
-  local i
   for i in $(seq 1 100); do
-    xdpyinfo >/dev/null 2>&1 && return 0
+    n="$(tr -dc 0-9 < "$numfile")"
+    if [ -n "$n" ] && DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+      rm -f "$numfile"
+      export DISPLAY=":$n"
+      return 0
+    fi
     sleep 0.1
   done
-  echo "wine-env: Xvfb on $DISPLAY did not come up" >&2
+  rm -f "$numfile"
+  echo "wine-env: Xvfb did not come up" >&2
   return 1
 }
 
