@@ -39,3 +39,14 @@ extern AppState App;
 extern const char TitleText[];
 
 inline HWND FieldWindow(FieldKind kind) { return App.Fields[static_cast<uint8_t>(kind)]; }
+
+// Which of the four fields window is; false for any other window and for none.
+inline bool FieldKindOf(HWND window, FieldKind& kind) {
+  for (uint32_t i = 0; i < FieldCount; ++i) {
+    if (window && window == App.Fields[i]) {
+      kind = static_cast<FieldKind>(i);
+      return true;
+    }
+  }
+  return false;
+}

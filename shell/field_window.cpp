@@ -16,15 +16,7 @@ class Win32PanelHost final : public PanelHost {
  public:
   explicit Win32PanelHost(HWND focused) : focused_(focused) {}
 
-  bool FocusedField(FieldKind& kind) override {
-    for (uint32_t i = 0; i < FieldCount; ++i) {
-      if (focused_ && focused_ == App.Fields[i]) {
-        kind = static_cast<FieldKind>(i);
-        return true;
-      }
-    }
-    return false;
-  }
+  bool FocusedField(FieldKind& kind) override { return FieldKindOf(focused_, kind); }
 
   void ReadFieldText(FieldKind kind, char* buffer, uint32_t size) override {
     GetWindowTextA(FieldWindow(kind), buffer, static_cast<int>(size));
@@ -71,16 +63,6 @@ class Win32PanelHost final : public PanelHost {
 // anyway; anything else that does not fit is not cut short, which could turn
 // a refused text into an accepted one: it is refused whole.
 constexpr uint32_t ClipboardBufferSize = 128;
-
-bool FieldKindOf(HWND window, FieldKind& kind) {
-  for (uint32_t i = 0; i < FieldCount; ++i) {
-    if (window == App.Fields[i]) {
-      kind = static_cast<FieldKind>(i);
-      return true;
-    }
-  }
-  return false;
-}
 
 enum class Clipboard : uint8_t { Empty, Text, TooLong };
 

@@ -140,20 +140,14 @@ void OnActivate(WORD state) {
   }
 }
 
-bool IsField(HWND window) {
-  for (HWND field : App.Fields) {
-    if (window && window == field) return true;
-  }
-  return false;
-}
-
 // The window itself has no use for the keyboard focus. Wine hands it the
 // focus when the window is restored after being minimised by other means
 // than the drawn button (and sends no deactivation when it minimises the only
 // window), so the field losing the focus to it is the one to remember, and
 // the focus goes on to a field by the same rules as an activation.
 void OnSetFocus(HWND previous) {
-  if (!App.MinimizedOnce && IsField(previous)) {
+  FieldKind kind;
+  if (!App.MinimizedOnce && FieldKindOf(previous, kind)) {
     App.RememberedFocus = previous;
   }
   OnActivate(WA_ACTIVE);
