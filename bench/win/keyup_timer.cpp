@@ -14,6 +14,8 @@
 // release changes the value.
 #include <windows.h>
 
+#include "clock.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -21,17 +23,6 @@
 #include <vector>
 
 namespace {
-
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
 
 struct Target {
   DWORD processId = 0;

@@ -9,19 +9,10 @@
 // Prints one line per run: "A <ms>" or "B <ms>".
 #include <windows.h>
 
+#include "clock.h"
+
 #include <cstdio>
 #include <cstdlib>
-
-static double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
 
 static bool TimeOnce(const char* exe, double& ms) {
   char commandLine[MAX_PATH + 2];

@@ -1,0 +1,16 @@
+// Milliseconds from the high-resolution performance counter, for the timing
+// helpers.
+#pragma once
+
+#include <windows.h>
+
+inline double Now() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
