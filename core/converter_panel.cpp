@@ -253,7 +253,7 @@ void SyncFromField(PanelHost& host, PanelState& state, FieldKind source) {
 }
 
 Result OnFieldPaste(PanelHost& host, PanelState& state, FieldKind target, const char* clip) {
-  const FieldSpec& spec = SpecOf(target);
+  const FieldSpec& field = SpecOf(target);
   char digits[MaxBinaryDigits + 1];
   const uint32_t count = ExtractDigits(target, clip, digits);
   if (count == 0) {
@@ -270,7 +270,7 @@ Result OnFieldPaste(PanelHost& host, PanelState& state, FieldKind target, const 
   if (end > length) end = length;
   if (start > end) start = end;
   const uint32_t kept = length - (end - start);
-  if (kept + count > spec.textLimit) {
+  if (kept + count > field.textLimit) {
     host.Beep();
     return Result::Done;
   }

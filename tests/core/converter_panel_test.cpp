@@ -39,14 +39,14 @@ TEST(ConverterPanelTable, FieldsAndTexts) {
       {1004, 120, 8, "\xCA\xAE\xC1\xF9\xBD\xF8\xD6\xC6 :", "", OverflowRule::None},
   };
   for (uint32_t i = 0; i < FieldCount; ++i) {
-    const FieldSpec& spec = FieldTable[i];
-    EXPECT_EQ(static_cast<uint32_t>(spec.kind), i);
-    EXPECT_EQ(spec.controlId, rows[i].id);
-    EXPECT_EQ(spec.rowTop, rows[i].top);
-    EXPECT_EQ(spec.textLimit, rows[i].limit);
-    EXPECT_EQ(std::string(spec.label, sizeof spec.label), std::string(rows[i].label, 11));
-    EXPECT_STREQ(spec.initialText, rows[i].initial);
-    EXPECT_EQ(spec.overflow, rows[i].rule);
+    const FieldSpec& field = FieldTable[i];
+    EXPECT_EQ(static_cast<uint32_t>(field.kind), i);
+    EXPECT_EQ(field.controlId, rows[i].id);
+    EXPECT_EQ(field.rowTop, rows[i].top);
+    EXPECT_EQ(field.textLimit, rows[i].limit);
+    EXPECT_EQ(std::string(field.label, sizeof field.label), std::string(rows[i].label, 11));
+    EXPECT_STREQ(field.initialText, rows[i].initial);
+    EXPECT_EQ(field.overflow, rows[i].rule);
   }
   // GBK bytes of the warning, as iconv -t gbk writes them.
   EXPECT_EQ(std::strlen(OverflowWarningText), 52u);
