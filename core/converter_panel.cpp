@@ -3,7 +3,7 @@
 using namespace RadixCodec;
 
 // Labels are code page 936 bytes, drawn exactly as stored (10 bytes each).
-constinit const FieldSpec FieldTable[FieldCount] = {
+constinit const FieldRow FieldTable[FieldCount] = {
     {FieldKind::Binary, IDC_BINARY, 30, MaxBinaryDigits,
      "\xB6\xFE\x20\xBD\xF8\x20\xD6\xC6\x20\x3A", "01", "0", OverflowRule::None,
      ParseBinary, FormatBinary},
@@ -56,11 +56,11 @@ bool InAlphabet(FieldKind kind, const char* text) {
 // byte, or more digits than the field takes, would make the codec's modulo
 // 2^32 arithmetic show numbers the user never entered.
 bool IsFieldNumber(FieldKind kind, const char* text) {
-  return InAlphabet(kind, text) && TextLength(text) <= SpecOf(kind).textLimit;
+  return InAlphabet(kind, text) && TextLength(text) <= RowOf(kind).textLimit;
 }
 
 bool Overflows(FieldKind kind, const char* text) {
-  switch (SpecOf(kind).overflow) {
+  switch (RowOf(kind).overflow) {
     case OverflowRule::Octal: return OctalOverflows(text);
     case OverflowRule::Decimal: return DecimalOverflows(text);
     case OverflowRule::None: break;
@@ -136,7 +136,7 @@ char PrefixLetter(FieldKind kind) {
 // base. The walk stops as soon as the text is known to be too long, so a huge
 // clipboard costs no more than its leading blanks.
 uint32_t ExtractDigits(FieldKind kind, const char* clip, char* digits) {
-  const uint32_t limit = SpecOf(kind).textLimit;
+  const uint32_t limit = RowOf(kind).textLimit;
   while (IsPasteBlank(*clip)) ++clip;
 
   // Longest acceptable text: limit digits, a separator between each two, and
@@ -186,7 +186,7 @@ FieldKind NextField(FieldKind kind) {
 }
 
 bool Accepts(FieldKind kind, uint8_t code) {
-  const char* ranges = SpecOf(kind).accepted;
+  const char* ranges = RowOf(kind).accepted;
   for (; ranges[0] != '\0'; ranges += 2) {
     if (code >= static_cast<uint8_t>(ranges[0]) && code <= static_cast<uint8_t>(ranges[1])) {
       return true;
@@ -234,7 +234,7 @@ Result OnFieldKeyUp(PanelHost& host, PanelState& state) {
   // may hold anything; the other fields keep what they show.
   if (!IsFieldNumber(focused, state.TextBuffer)) return Result::HandOn;
 
-  if (SpecOf(focused).overflow != OverflowRule::None && HoldsOverflow(host, focused)) {
+  if (RowOf(focused).overflow != OverflowRule::None && HoldsOverflow(host, focused)) {
     return TakeOverflowPath(host, state, focused);
   }
 
@@ -243,17 +243,17 @@ Result OnFieldKeyUp(PanelHost& host, PanelState& state) {
 }
 
 void SyncFromField(PanelHost& host, PanelState& state, FieldKind source) {
-  state.CurrentValue = SpecOf(source).parse(state.TextBuffer);
+  state.CurrentValue = RowOf(source).parse(state.TextBuffer);
   for (uint32_t i = 0; i < FieldCount; ++i) {
     const FieldKind kind = static_cast<FieldKind>(i);
     if (kind == source) continue;  // leading zeros and lower case stay as typed
-    SpecOf(kind).format(state.TextBuffer, state.CurrentValue);
+    RowOf(kind).format(state.TextBuffer, state.CurrentValue);
     host.WriteFieldText(kind, state.TextBuffer);
   }
 }
 
 Result OnFieldPaste(PanelHost& host, PanelState& state, FieldKind target, const char* clip) {
-  const FieldSpec& field = SpecOf(target);
+  const FieldRow& field = RowOf(target);
   char digits[MaxBinaryDigits + 1];
   const uint32_t count = ExtractDigits(target, clip, digits);
   if (count == 0) {

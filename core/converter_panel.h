@@ -19,7 +19,7 @@ inline constexpr uint16_t IDC_HEXADECIMAL = 1004;
 
 enum class OverflowRule : uint8_t { None, Octal, Decimal };
 
-struct FieldSpec {
+struct FieldRow {
   FieldKind kind;
   uint16_t controlId;
   int16_t rowTop;           // y of the edit control in the main window
@@ -33,9 +33,9 @@ struct FieldSpec {
 };
 
 // Indexed by FieldKind.
-extern const FieldSpec FieldTable[FieldCount];
+extern const FieldRow FieldTable[FieldCount];
 
-inline const FieldSpec& SpecOf(FieldKind kind) { return FieldTable[static_cast<uint8_t>(kind)]; }
+inline const FieldRow& RowOf(FieldKind kind) { return FieldTable[static_cast<uint8_t>(kind)]; }
 
 // The overflow warning, code page 936 bytes.
 extern const char OverflowWarningText[];     // 52 bytes and a NUL

@@ -129,7 +129,7 @@ void CheckConverted(const FakeHost& host, FieldKind source, const char* when) {
 
 void CheckLimits(const FakeHost& host) {
   for (FieldKind kind : kKinds)
-    if (host.Text(kind).size() > SpecOf(kind).textLimit) Fail(host, "field text above its limit");
+    if (host.Text(kind).size() > RowOf(kind).textLimit) Fail(host, "field text above its limit");
 }
 
 // A key release (or keystroke with its release) just ran.
@@ -219,7 +219,7 @@ void RunOne(const uint8_t* data, size_t size) {
         break;
       }
       case 13: {  // another program sets a field's text (within its limit)
-        const std::string text = in.bytes(in.byte() % (SpecOf(kind).textLimit + 1u));
+        const std::string text = in.bytes(in.byte() % (RowOf(kind).textLimit + 1u));
         trace += std::string(" settext(") + kNames[arg % FieldCount] + "," + Quoted(text) + ")";
         host.SetText(kind, text);
         break;

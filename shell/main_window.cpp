@@ -32,7 +32,7 @@ HFONT CreateLabelFont() {
                      CLIP_CHARACTER_PRECIS, DRAFT_QUALITY, FF_SCRIPT | DEFAULT_PITCH, LabelFace);
 }
 
-HWND CreateField(HWND parent, const FieldSpec& row) {
+HWND CreateField(HWND parent, const FieldRow& row) {
   HWND field = CreateWindowExA(0, "edit", nullptr, WS_CHILD | WS_VISIBLE, FieldLeft, row.rowTop,
                                FieldWidth, FieldHeight, parent,
                                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(row.controlId)),

@@ -39,7 +39,7 @@ TEST(ConverterPanelTable, FieldsAndTexts) {
       {1004, 120, 8, "\xCA\xAE\xC1\xF9\xBD\xF8\xD6\xC6 :", "", OverflowRule::None},
   };
   for (uint32_t i = 0; i < FieldCount; ++i) {
-    const FieldSpec& field = FieldTable[i];
+    const FieldRow& field = FieldTable[i];
     EXPECT_EQ(static_cast<uint32_t>(field.kind), i);
     EXPECT_EQ(field.controlId, rows[i].id);
     EXPECT_EQ(field.rowTop, rows[i].top);

@@ -6,9 +6,9 @@ using ConverterPanel::Result;
 
 FakeHost::FakeHost(PanelState& state) : state_(state) {
   for (uint32_t i = 0; i < FieldCount; ++i) {
-    const FieldSpec& spec = FieldTable[i];
-    edits_[i].limit = spec.textLimit;
-    edits_[i].text = spec.initialText;
+    const FieldRow& row = FieldTable[i];
+    edits_[i].limit = row.textLimit;
+    edits_[i].text = row.initialText;
   }
   SelectAll(FieldKind::Binary);
 }
