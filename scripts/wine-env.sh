@@ -2,19 +2,45 @@
 # page 936 and the label font mapped, and an X display.
 #
 #   source scripts/wine-env.sh
-#   qv_prepare_prefix build/wineprefix   # exports WINEPREFIX and the locale
+#   qv_prepare_prefix build/wineprefix [ARCH]  # exports WINEPREFIX, the locale
+#                                              # and, for i686, the runtime
 #   qv_start_display                      # exports DISPLAY; Xvfb if none
+#
+# ARCH (default $QV_ARCH, else x86_64) is the build the prefix runs: x86_64
+# under the host's wine64, i686 (the product) under the i386 wine that
+# scripts/i686-runtime.sh sets up, in a 32-bit prefix of its own. Afterwards
+# plain "wine" runs a program of that build.
+
+QV_SCRIPTS="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+
+# The executables of one build in a build tree: qv_exe DIR ARCH [NAME]
+qv_exe() {
+  case "$3" in
+    qv_probe) echo "$1/win-$2/tests/win/qv_probe.exe" ;;
+    *) echo "$1/win-$2/shell/quorvane.exe" ;;
+  esac
+}
 
 qv_prepare_prefix() {
-  local prefix
+  local prefix arch="${2:-${QV_ARCH:-x86_64}}" winearch=win64 runtime
+  case "$arch" in
+    x86_64) ;;
+    i686)
+      winearch=win32
+      runtime="$(bash "$QV_SCRIPTS/i686-runtime.sh" --env)" || return 1
+      eval "$runtime"
+      ;;
+    *) echo "wine-env: unknown build '$arch' (i686 or x86_64)" >&2; return 1 ;;
+  esac
   prefix="$(mkdir -p "$1" && cd "$1" && pwd)"
-  export WINEPREFIX="$prefix" WINEDEBUG=-all WINEARCH=win64
+  export WINEPREFIX="$prefix" WINEDEBUG=-all WINEARCH=$winearch QV_ARCH=$arch
   export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
   if [ -f "$WINEPREFIX/.quorvane-ready" ]; then
     return 0
   fi
-  # No network here: keep wineboot from asking to download Mono and Gecko.
-  WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY= wineboot -i >/dev/null 2>&1
+  # No network here: keep wineboot from asking to download Mono and Gecko;
+  # no desktop here either, so no menu entries.
+  WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=" DISPLAY= wineboot -i >/dev/null 2>&1
   local reg="$WINEPREFIX/quorvane-fonts.reg"
   # The program's label face has no file of its own here; a CJK face that
   # Debian packages stands in for it.
@@ -23,6 +49,10 @@ qv_prepare_prefix() {
     '"宋体"="AR PL UMing CN"' '"SimSun"="AR PL UMing CN"' > "$reg"
   DISPLAY= wine regedit /S "$reg" >/dev/null 2>&1
   wineserver -w
+  if ! grep -q 'Fonts\\\\Replacements' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    echo "wine-env: the $arch prefix $WINEPREFIX did not take the font mapping" >&2
+    return 1
+  fi
   touch "$WINEPREFIX/.quorvane-ready"
 }
 
