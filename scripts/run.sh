@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The README's run command: installs what is missing, builds, and starts the
-# program (the x86_64 build, which wine runs here) in a wine prefix inside the
-# build tree.
+# program in a wine prefix inside the build tree.
+#
+#   bash scripts/run.sh          # the product, the 32-bit build (emulated here)
+#   bash scripts/run.sh --x64    # the x86_64 build, which wine runs natively
 #
 # With a display the program runs in the foreground until it is closed.
 # Without one, it runs on a virtual display until its window is painted; the
@@ -9,16 +11,29 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+arch=i686
+case "${1:-}" in
+  "") ;;
+  --x64) arch=x86_64 ;;
+  *) echo "usage: run.sh [--x64]" >&2; exit 2 ;;
+esac
+
 bash scripts/install-deps.sh
 bash scripts/build.sh
 
 dir="${QV_BUILD_DIR:-build}"
-exe="$dir/win-x86_64/shell/quorvane.exe"
+exe="$dir/win-$arch/shell/quorvane.exe"
 shot="$dir/quorvane-screenshot.png"
 
 # shellcheck source=wine-env.sh
 source scripts/wine-env.sh
-qv_prepare_prefix "$dir/wineprefix"
+if [ "$arch" = i686 ]; then
+  echo "run: setting up the 32-bit runtime (the first time fetches about 200 MB)"
+  qv_prepare_prefix "$dir/wineprefix-i686" i686
+else
+  qv_prepare_prefix "$dir/wineprefix" x86_64
+fi
+echo "run: starting the $arch build, $exe"
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   exec wine "$exe"
