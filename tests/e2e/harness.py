@@ -16,7 +16,8 @@ expectation raises Failure naming the step, what was expected and what was
 read, and keeps a screenshot.
 
 Environment (set by the CTest registration; see tests/e2e/CMakeLists.txt):
-QV_EXE, QV_PROBE, QV_PREFIX, QV_ARTIFACTS, QV_REPO.
+QV_EXE, QV_PROBE, QV_PREFIX, QV_ARTIFACTS, QV_REPO, and QV_ARCH, the build
+(x86_64, the default, or i686, which runs under emulation here).
 """
 
 import json
@@ -35,7 +36,11 @@ WINDOW_SIZE = (395, 150)
 WARNING_CAPTION = "系统担示".encode("gbk")
 WARNING_TEXT = "你输入的数值已大于32位最大值0xffffffffH,请重新输入！".encode("gbk")
 
-DEFAULT_TIMEOUT = 5.0
+ARCH = os.environ.get("QV_ARCH", "x86_64")
+# Under qemu-user every wine process starts and answers a few times slower;
+# the waits stretch by this factor, the checks stay the same.
+SLOWDOWN = 3.0 if ARCH == "i686" else 1.0
+DEFAULT_TIMEOUT = 5.0 * SLOWDOWN
 
 
 class Failure(AssertionError):
@@ -81,7 +86,7 @@ class Probe:
             try:
                 self.proc.stdin.write(b"quit\n")
                 self.proc.stdin.close()
-                self.proc.wait(timeout=5)
+                self.proc.wait(timeout=5 * SLOWDOWN)
             except (OSError, subprocess.TimeoutExpired):
                 self.proc.kill()
                 self.proc.wait()
@@ -126,8 +131,9 @@ class Screenshot:
 class Session:
     """An X display, the wine prefix and a probe, shared by many app runs."""
 
-    def __init__(self, exe, probe, prefix, artifacts, repo, screen="1024x768x24"):
+    def __init__(self, exe, probe, prefix, artifacts, repo, arch=ARCH, screen="1024x768x24"):
         self.exe = exe
+        self.arch = arch
         self.probe_exe = probe
         self.prefix = prefix
         self.artifacts = artifacts
@@ -162,14 +168,17 @@ class Session:
         os.makedirs(self.artifacts, exist_ok=True)
         # The prefix (code page 936 locale, label font mapped) comes from the
         # project's own set-up script; it is made once per build tree.
-        script = ('source "$1/scripts/wine-env.sh" && qv_prepare_prefix "$2" && '
+        # For i686 it also sets up the emulated runtime and puts its wine
+        # first on PATH.
+        script = ('source "$1/scripts/wine-env.sh" && qv_prepare_prefix "$2" "$3" && '
                   'env -0')
-        out = subprocess.run(["bash", "-c", script, "qv", self.repo, self.prefix],
+        out = subprocess.run(["bash", "-c", script, "qv", self.repo, self.prefix, self.arch],
                              stdout=subprocess.PIPE, check=True).stdout
         env = dict(item.split("=", 1) for item in out.decode().split("\0") if "=" in item)
-        keep = ("WINEPREFIX", "WINEDEBUG", "WINEARCH", "LANG", "LC_ALL")
+        keep = ("WINEPREFIX", "WINEDEBUG", "WINEARCH", "LANG", "LC_ALL", "PATH", "WINELOADER",
+                "WINELOADERNOEXEC", "WINESERVER")
         self.env = dict(os.environ)
-        self.env.update({k: env[k] for k in keep})
+        self.env.update({k: env[k] for k in keep if k in env})
         self.env.pop("DISPLAY", None)
         # The prefix's desktop process keeps the display it was started on:
         # a wine session left from other use of the prefix must end first.
@@ -249,7 +258,8 @@ class App:
         self.step = "start"
         self.last = {}
         try:
-            st = self.wait("window shown", lambda st: st["hwnd"] and st["visible"], timeout=20)
+            st = self.wait("window shown", lambda st: st["hwnd"] and st["visible"],
+                           timeout=20 * SLOWDOWN)
             self.hwnd = st["hwnd"]
             self.xid = st["xid"]
             self.focus_x()
@@ -275,10 +285,10 @@ class App:
         raise Failure("step %r: expected %s; read %s (screenshot %s)"
                       % (step, expected, _describe(read), shot))
 
-    def wait(self, step, predicate, timeout=DEFAULT_TIMEOUT, expected=None):
+    def wait(self, step, predicate, timeout=None, expected=None):
         """Polls until predicate(state) holds; Failure on timeout."""
         self.step = step
-        deadline = time.monotonic() + timeout
+        deadline = time.monotonic() + (timeout or DEFAULT_TIMEOUT)
         while True:
             st = self.state()
             try:
@@ -290,7 +300,7 @@ class App:
                 self.fail(step, expected or getattr(predicate, "__doc__", None) or "condition")
             time.sleep(0.02)
 
-    def expect(self, step, timeout=DEFAULT_TIMEOUT, **want):
+    def expect(self, step, timeout=None, **want):
         """Waits until every named part of the state equals (or satisfies) want.
 
         Names: the four fields' texts (binary=...), focus, foreground, active,
@@ -337,13 +347,13 @@ class App:
     # "mousemove --sync" to where the pointer already is waits for a motion
     # that never comes.
 
-    def focus_x(self, xid=None, timeout=DEFAULT_TIMEOUT):
+    def focus_x(self, xid=None, timeout=None):
         """Gives the X keyboard focus to a window (no window manager does).
 
         A window that wine has shown may not be mapped on the X side yet, and
         focusing an unmapped window fails: retry until X reports the focus."""
         xid = xid or self.xid
-        deadline = time.monotonic() + timeout
+        deadline = time.monotonic() + (timeout or DEFAULT_TIMEOUT)
         while True:
             subprocess.run(["xdotool", "windowfocus", str(xid)], env=self.s.env,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -447,7 +457,8 @@ class App:
 
     # --- ending --------------------------------------------------------------
 
-    def exit_code(self, timeout=DEFAULT_TIMEOUT):
+    def exit_code(self, timeout=None):
+        timeout = timeout or DEFAULT_TIMEOUT
         try:
             return self.proc.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
@@ -460,12 +471,12 @@ class App:
                 self.probe("close")
             try:
                 # A failed scenario may leave a modal box up; no need to wait long.
-                self.proc.wait(timeout=2)
+                self.proc.wait(timeout=2 * SLOWDOWN)
             except subprocess.TimeoutExpired:
                 self.proc.send_signal(signal.SIGKILL)
                 self.proc.wait()
         # Until the window is gone a new run could find it instead of its own.
-        deadline = time.monotonic() + 5
+        deadline = time.monotonic() + 5 * SLOWDOWN
         while self.probe("find")["hwnd"] == self.hwnd and time.monotonic() < deadline:
             time.sleep(0.05)
 

@@ -9,7 +9,7 @@ and wine session. Environment: see harness.py.
 import sys
 import time
 
-from harness import FIELDS, WINDOW_SIZE, Registry
+from harness import FIELDS, SLOWDOWN, WINDOW_SIZE, Registry
 
 reg = Registry()
 scenario = reg.scenario
@@ -61,7 +61,7 @@ def menu_item_rows(app, menu):
     On the menu's background, items are bands of rows holding some text
     pixels; separators and the frame are rows that are nearly all line."""
     left, top, right, bottom = menu
-    deadline = time.monotonic() + 3
+    deadline = time.monotonic() + 3 * SLOWDOWN
     while True:  # until the menu has been painted
         shot = app.s.screenshot()
         background = shot.pixel(left + 2, top + 2)
@@ -746,7 +746,7 @@ def close_to(a, b, tolerance=2):
 def skin_pixels(app):
     ox, oy = app.client_origin()
     problems = []
-    deadline = time.monotonic() + 5
+    deadline = time.monotonic() + 5 * SLOWDOWN
     while True:
         shot = app.s.screenshot()
         px = lambda x, y: shot.pixel(ox + x, oy + y)

@@ -107,7 +107,7 @@ def soak(app, keys, rng, log):
         # Settled: the warning is up, or the fields agree and stay so for a
         # moment (a key whose release has not been handled yet may still
         # change them).
-        deadline = t0 + 10
+        deadline = t0 + 10 * harness.SLOWDOWN
         while True:
             if app.proc.poll() is not None:
                 app.fail(app.step, "the program to keep running",
