@@ -13,14 +13,6 @@
 
 QV_SCRIPTS="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
-# The executables of one build in a build tree: qv_exe DIR ARCH [NAME]
-qv_exe() {
-  case "$3" in
-    qv_probe) echo "$1/win-$2/tests/win/qv_probe.exe" ;;
-    *) echo "$1/win-$2/shell/quorvane.exe" ;;
-  esac
-}
-
 qv_prepare_prefix() {
   local prefix arch="${2:-${QV_ARCH:-x86_64}}" winearch=win64 runtime
   case "$arch" in
