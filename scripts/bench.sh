@@ -2,19 +2,24 @@
 # Builds what the benchmarks need into build-bench/ (or $QV_BUILD_DIR), runs
 # them, prints one table and writes it to <dir>/bench-results.md.
 #
-#   bash scripts/bench.sh [--startup-runs N] [--keys N]
+#   bash scripts/bench.sh [--arch i686|x86_64] [--startup-runs N] [--keys N]
 #
 # Measured: executable sizes and imports (objdump -p); start-up under wine
 # against a bare Win32 window built with the same flags, alternating, median
 # of N runs each; key release to the other three fields rewritten, under
 # wine; the codec against std::from_chars / std::to_chars (Google Benchmark).
+# The wine measurements use the x86_64 build, or with --arch i686 the product
+# under the emulated runtime (scripts/i686-runtime.sh): there they measure
+# the emulation as much as the program, so only the ratios compare.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir="${QV_BUILD_DIR:-build-bench}"
 startup_runs=41
 keys=600
+arch=x86_64
 while (($#)); do
   case "$1" in
+    --arch) arch="$2"; shift 2 ;;
     --startup-runs) startup_runs="$2"; shift 2 ;;
     --keys) keys="$2"; shift 2 ;;
     *) echo "bench.sh: unknown argument $1" >&2; exit 2 ;;
@@ -26,6 +31,12 @@ raw="$dir/bench-raw"
 mkdir -p "$raw"
 w32="$dir/win-i686"
 w64="$dir/win-x86_64"
+case "$arch" in
+  x86_64) prefix="$dir/wineprefix" ;;
+  i686) prefix="$dir/wineprefix-i686" ;;
+  *) echo "bench.sh: --arch is i686 or x86_64" >&2; exit 2 ;;
+esac
+win="$dir/win-$arch"
 
 # Sizes and imported DLLs.
 : > "$raw/sizes.txt"
@@ -38,16 +49,16 @@ done
 # Under wine: start-up and key release latency. A quiet machine matters:
 # other wine or compile jobs running at the same time show up in both.
 source scripts/wine-env.sh
-qv_prepare_prefix "$dir/wineprefix"
+qv_prepare_prefix "$prefix" "$arch"
 qv_start_display
 trap 'wineserver -k 2>/dev/null || true; qv_stop_display' EXIT
-wine "$w64/bench/win/startup_timer.exe" 2 "$(winepath -w "$w64/bench/win/bare_window.exe")" \
-  "$(winepath -w "$w64/shell/quorvane.exe")" >/dev/null  # warm-up, not counted
-wine "$w64/bench/win/startup_timer.exe" "$startup_runs" \
-  "$(winepath -w "$w64/bench/win/bare_window.exe")" \
-  "$(winepath -w "$w64/shell/quorvane.exe")" | tr -d '\r' > "$raw/startup.txt"
+wine "$win/bench/win/startup_timer.exe" 2 "$(winepath -w "$win/bench/win/bare_window.exe")" \
+  "$(winepath -w "$win/shell/quorvane.exe")" >/dev/null  # warm-up, not counted
+wine "$win/bench/win/startup_timer.exe" "$startup_runs" \
+  "$(winepath -w "$win/bench/win/bare_window.exe")" \
+  "$(winepath -w "$win/shell/quorvane.exe")" | tr -d '\r' > "$raw/startup.txt"
 for path in sendinput post; do
-  wine "$w64/bench/win/keyup_timer.exe" "$(winepath -w "$w64/shell/quorvane.exe")" "$keys" "$path" \
+  wine "$win/bench/win/keyup_timer.exe" "$(winepath -w "$win/shell/quorvane.exe")" "$keys" "$path" \
     | tr -d '\r' > "$raw/keyup-$path.txt"
 done
 wineserver -k 2>/dev/null || true
@@ -57,9 +68,9 @@ wineserver -k 2>/dev/null || true
   --benchmark_report_aggregates_only=true --benchmark_format=json \
   > "$raw/codec.json" 2> "$raw/codec.stderr"
 
-python3 - "$raw" "$dir/bench-results.md" <<'PY'
+python3 - "$raw" "$dir/bench-results.md" "$arch" <<'PY'
 import json, statistics, sys
-raw, out = sys.argv[1], sys.argv[2]
+raw, out, arch = sys.argv[1], sys.argv[2], sys.argv[3]
 lines = []
 def row(*cells): lines.append("| " + " | ".join(str(c) for c in cells) + " |")
 
@@ -77,7 +88,7 @@ for line in open(f"{raw}/startup.txt"):
     who, ms = line.split()
     starts[who].append(float(ms))
 bare, qv = statistics.median(starts["A"]), statistics.median(starts["B"])
-lines += ["", "### Start-up under wine (launch to painted and idle, x86_64 build)", ""]
+lines += ["", "### Start-up under wine (launch to painted and idle, %s build)" % arch, ""]
 row("program", "runs", "median ms", "min ms", "max ms")
 row("---", "---:", "---:", "---:", "---:")
 row("bare window", len(starts["A"]), f"{bare:.1f}", f"{min(starts['A']):.1f}", f"{max(starts['A']):.1f}")
@@ -85,7 +96,7 @@ row("quorvane", len(starts["B"]), f"{qv:.1f}", f"{min(starts['B']):.1f}", f"{max
 row("**ratio quorvane / bare** (target <= 1.05)", "", f"**{qv / bare:.3f}**",
     f"{min(starts['B']) / min(starts['A']):.3f}", "")
 
-lines += ["", "### Key release to the other three fields rewritten, under wine", ""]
+lines += ["", "### Key release to the other three fields rewritten, under wine (%s build)" % arch, ""]
 row("input path", "keys", "failures", "median ms", "p99 ms", "max ms", "WM_GETTEXT round trip ms")
 row("---", "---:", "---:", "---:", "---:", "---:", "---:")
 for path in ("sendinput", "post"):
