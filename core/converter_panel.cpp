@@ -29,8 +29,8 @@ constinit const char OverflowWarningText[] =
 // "系统担示"
 constinit const char OverflowWarningCaption[] = "\xCF\xB5\xCD\xB3\xB5\xA3\xCA\xBE";
 
-static_assert(sizeof(OverflowWarningText) == 53);
-static_assert(sizeof(OverflowWarningCaption) == 9);
+static_assert(sizeof(OverflowWarningText) == OverflowWarningTextSize);
+static_assert(sizeof(OverflowWarningCaption) == OverflowWarningCaptionSize);
 
 namespace ConverterPanel {
 

@@ -40,6 +40,9 @@ inline const FieldRow& RowOf(FieldKind kind) { return FieldTable[static_cast<uin
 // The overflow warning, code page 936 bytes.
 extern const char OverflowWarningText[];     // 52 bytes and a NUL
 extern const char OverflowWarningCaption[];  // 8 bytes and a NUL
+// With the NUL; also enough UTF-16 units for either text widened.
+inline constexpr uint32_t OverflowWarningTextSize = 53;
+inline constexpr uint32_t OverflowWarningCaptionSize = 9;
 
 inline constexpr uint32_t TextBufferSize = 36;
 
@@ -64,7 +67,7 @@ class PanelHost {
   virtual void FocusField(FieldKind kind) = 0;
   // EM_SETSEL 0, -1.
   virtual void SelectAll(FieldKind kind) = 0;
-  // MessageBoxA owned by the main window, MB_OK; returns when dismissed.
+  // A message box owned by the main window, MB_OK; returns when dismissed.
   virtual void ShowOverflowWarning(FieldKind kind, const char* text, const char* caption) = 0;
   // WM_UNDO: undo the field's last edit.
   virtual void UndoField(FieldKind kind) = 0;

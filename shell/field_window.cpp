@@ -31,7 +31,11 @@ class Win32PanelHost final : public PanelHost {
   void SelectAll(FieldKind kind) override { SendMessageA(FieldWindow(kind), EM_SETSEL, 0, -1); }
 
   void ShowOverflowWarning(FieldKind kind, const char* text, const char* caption) override {
-    MessageBoxA(GetParent(FieldWindow(kind)), text, caption, MB_OK);
+    wchar_t wideText[OverflowWarningTextSize];
+    wchar_t wideCaption[OverflowWarningCaptionSize];
+    WidenText(text, -1, wideText, OverflowWarningTextSize);
+    WidenText(caption, -1, wideCaption, OverflowWarningCaptionSize);
+    MessageBoxW(GetParent(FieldWindow(kind)), wideText, wideCaption, MB_OK);
   }
 
   void UndoField(FieldKind kind) override { SendMessageA(FieldWindow(kind), WM_UNDO, 8, 8); }
