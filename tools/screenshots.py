@@ -6,6 +6,8 @@ Writes, each cropped to what it shows and stored as an indexed PNG:
   quorvane.png                 a Chinese desktop (code page 936), a value typed
   quorvane-cp1252-warning.png  a Western desktop (code page 1252), the overflow
                                warning up over the window
+  quorvane-cp1252-nofont.png   a Western desktop with no face of the label
+                               font's name, only a CJK font under its own name
 
 Needs the end-to-end harness's environment (QV_EXE, QV_PROBE, QV_PREFIX,
 QV_ARTIFACTS, QV_REPO); scripts/screenshots.sh sets it.
@@ -56,6 +58,16 @@ def main(out):
         save(session, union(st["rect"], box["rect"]), os.path.join(out, "quorvane-cp1252-warning.png"))
         app.key("Return")
         app.expect("warning dismissed", box=None)
+        app.close()
+
+    with harness.Session.from_env(codepage=1252, font_mapping=False) as session:
+        session.scenario = "screenshots.cp1252_nofont"
+        app = session.launch()
+        app.focus_field("hexadecimal")
+        app.type("c0ffee")
+        st = app.expect("value shown", decimal="12648430")
+        app.click(*app.NEUTRAL_SPOT)
+        save(session, st["rect"], os.path.join(out, "quorvane-cp1252-nofont.png"))
         app.close()
 
 
