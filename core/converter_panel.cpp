@@ -199,6 +199,16 @@ bool IsPasteBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
+bool CopyClipboardText(const char* block, size_t size, char* buffer, uint32_t bufferSize) {
+  size_t i = 0;
+  while (i < size && IsPasteBlank(block[i])) ++i;
+  uint32_t n = 0;
+  while (n + 1 < bufferSize && i < size && block[i] != '\0') buffer[n++] = block[i++];
+  buffer[n] = '\0';
+  while (i < size && IsPasteBlank(block[i])) ++i;
+  return i == size || block[i] == '\0';
+}
+
 Result OnFieldChar(PanelHost& host, PanelState& /*state*/, uint8_t code) {
   if (code == kBackspace) return Result::HandOn;
 

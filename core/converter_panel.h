@@ -4,6 +4,7 @@
 // through PanelHost, so it builds and runs without one.
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 
 #include "radix_codec.h"
@@ -111,6 +112,16 @@ bool Accepts(FieldKind kind, uint8_t code);
 
 // White space that a paste trims from around the number.
 bool IsPasteBlank(char c);
+
+// Copies the text of a clipboard block of size bytes into buffer (room for
+// bufferSize >= 1 bytes, NUL-terminated): the blanks before it are skipped,
+// at most bufferSize - 1 bytes are copied up to the first NUL, and the blanks
+// after the copy are skipped. Another program may hand over a block with no
+// NUL in it, so no byte at or past size is read; the block's end ends the
+// text as a NUL would. False when text is left after that: a longer text is
+// refused whole, since cutting it short could turn a refused text into an
+// accepted one.
+bool CopyClipboardText(const char* block, size_t size, char* buffer, uint32_t bufferSize);
 
 // Pastes clipboard text (NUL-terminated, any length) into target as one
 // validated step: accepted whole and converted, refused whole with a beep, or
