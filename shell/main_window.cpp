@@ -35,17 +35,16 @@ HFONT CreateFontForLabels(BYTE charset) {
 
 // Where the system has no 宋体, the mapper substitutes a face of the asked-for
 // ANSI character set, which may have no CJK glyphs at all: the labels would
-// draw as empty boxes. The first label's first character tells; without it,
-// the font the mapper picks for GB2312 at the same size and weight is taken
-// instead. Where 宋体 exists, nothing changes.
+// draw as empty boxes. A font that has no glyph for the first character of
+// the face's own name has none for the labels either; then the font the
+// mapper picks for GB2312 at the same size and weight is taken instead.
+// Where 宋体 exists, nothing changes.
 HFONT CreateLabelFont() {
   HFONT font = CreateFontForLabels(ANSI_CHARSET);
-  wchar_t first;
   WORD glyph = 0;
-  WidenText(FieldTable[0].label, 2, &first, 1);
   HDC dc = CreateCompatibleDC(nullptr);
   SelectObject(dc, font);
-  GetGlyphIndicesW(dc, &first, 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS);
+  GetGlyphIndicesW(dc, LabelFace, 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS);
   DeleteDC(dc);
   if (glyph == 0xFFFF) {
     DeleteObject(font);
