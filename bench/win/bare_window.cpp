@@ -26,12 +26,12 @@ struct Field {
   int limit;
 };
 const Field kFields[] = {{30, 32}, {60, 11}, {90, 10}, {120, 8}};
-const char kLabelFace[] = "\xCB\xCE\xCC\xE5";                        // "宋体", code page 936
-const char kBinaryLabel[] = "\xB6\xFE\x20\xBD\xF8\x20\xD6\xC6\x20\x3A";  // 10 bytes
+const wchar_t kLabelFace[] = L"\u5B8B\u4F53";                           // "宋体"
+const wchar_t kBinaryLabel[] = L"\u4E8C \u8FDB \u5236 :";  // "二 进 制 :", 7 units
 HFONT labelFont;
 
 void CreateFields(HWND window) {
-  labelFont = CreateFontA(15, 0, 0, 0, 300, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_STROKE_PRECIS,
+  labelFont = CreateFontW(15, 0, 0, 0, 300, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_STROKE_PRECIS,
                           CLIP_CHARACTER_PRECIS, DRAFT_QUALITY, FF_SCRIPT | DEFAULT_PITCH,
                           kLabelFace);
   HINSTANCE instance = GetModuleHandleA(nullptr);
@@ -48,7 +48,7 @@ void PaintLabel(HWND window) {
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(window, &paint);
   SelectObject(dc, labelFont);
-  TextOutA(dc, 10, 31, kBinaryLabel, 10);
+  TextOutW(dc, 10, 31, kBinaryLabel, 7);
   EndPaint(window, &paint);
 }
 #endif
