@@ -29,8 +29,8 @@ constinit const char OverflowWarningText[] =
 // "系统担示"
 constinit const char OverflowWarningCaption[] = "\xCF\xB5\xCD\xB3\xB5\xA3\xCA\xBE";
 
-static_assert(sizeof(OverflowWarningText) == 53);
-static_assert(sizeof(OverflowWarningCaption) == 9);
+static_assert(sizeof(OverflowWarningText) == OverflowWarningTextSize);
+static_assert(sizeof(OverflowWarningCaption) == OverflowWarningCaptionSize);
 
 namespace ConverterPanel {
 
@@ -197,6 +197,16 @@ bool Accepts(FieldKind kind, uint8_t code) {
 
 bool IsPasteBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+bool CopyClipboardText(const char* block, size_t size, char* buffer, uint32_t bufferSize) {
+  size_t i = 0;
+  while (i < size && IsPasteBlank(block[i])) ++i;
+  uint32_t n = 0;
+  while (n + 1 < bufferSize && i < size && block[i] != '\0') buffer[n++] = block[i++];
+  buffer[n] = '\0';
+  while (i < size && IsPasteBlank(block[i])) ++i;
+  return i == size || block[i] == '\0';
 }
 
 Result OnFieldChar(PanelHost& host, PanelState& /*state*/, uint8_t code) {

@@ -4,6 +4,7 @@
 // through PanelHost, so it builds and runs without one.
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 
 #include "radix_codec.h"
@@ -40,6 +41,9 @@ inline const FieldRow& RowOf(FieldKind kind) { return FieldTable[static_cast<uin
 // The overflow warning, code page 936 bytes.
 extern const char OverflowWarningText[];     // 52 bytes and a NUL
 extern const char OverflowWarningCaption[];  // 8 bytes and a NUL
+// With the NUL; also enough UTF-16 units for either text widened.
+inline constexpr uint32_t OverflowWarningTextSize = 53;
+inline constexpr uint32_t OverflowWarningCaptionSize = 9;
 
 inline constexpr uint32_t TextBufferSize = 36;
 
@@ -64,7 +68,7 @@ class PanelHost {
   virtual void FocusField(FieldKind kind) = 0;
   // EM_SETSEL 0, -1.
   virtual void SelectAll(FieldKind kind) = 0;
-  // MessageBoxA owned by the main window, MB_OK; returns when dismissed.
+  // A message box owned by the main window, MB_OK; returns when dismissed.
   virtual void ShowOverflowWarning(FieldKind kind, const char* text, const char* caption) = 0;
   // WM_UNDO: undo the field's last edit.
   virtual void UndoField(FieldKind kind) = 0;
@@ -108,6 +112,16 @@ bool Accepts(FieldKind kind, uint8_t code);
 
 // White space that a paste trims from around the number.
 bool IsPasteBlank(char c);
+
+// Copies the text of a clipboard block of size bytes into buffer (room for
+// bufferSize >= 1 bytes, NUL-terminated): the blanks before it are skipped,
+// at most bufferSize - 1 bytes are copied up to the first NUL, and the blanks
+// after the copy are skipped. Another program may hand over a block with no
+// NUL in it, so no byte at or past size is read; the block's end ends the
+// text as a NUL would. False when text is left after that: a longer text is
+// refused whole, since cutting it short could turn a refused text into an
+// accepted one.
+bool CopyClipboardText(const char* block, size_t size, char* buffer, uint32_t bufferSize);
 
 // Pastes clipboard text (NUL-terminated, any length) into target as one
 // validated step: accepted whole and converted, refused whole with a beep, or

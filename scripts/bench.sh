@@ -4,10 +4,12 @@
 #
 #   bash scripts/bench.sh [--arch i686|x86_64] [--startup-runs N] [--keys N]
 #
-# Measured: executable sizes and imports (objdump -p); start-up under wine
-# against a bare Win32 window built with the same flags, alternating, median
-# of N runs each; key release to the other three fields rewritten, under
-# wine; the codec against std::from_chars / std::to_chars (Google Benchmark).
+# Measured: executable sizes and imports (objdump -p); start-up and memory
+# under wine against two windows built with the same flags, taking turns,
+# median of N runs each: a bare Win32 window, and the same window with the
+# four edit controls and the label font the program cannot do without; key
+# release to the other three fields rewritten, under wine; the codec against
+# std::from_chars / std::to_chars (Google Benchmark).
 # The wine measurements use the x86_64 build, or with --arch i686 the product
 # under the emulated runtime (scripts/i686-runtime.sh): there they measure
 # the emulation as much as the program, so only the ratios compare.
@@ -41,7 +43,8 @@ win="$dir/win-$arch"
 # Sizes and imported DLLs.
 : > "$raw/sizes.txt"
 for exe in "$w32/shell/quorvane.exe" "$w64/shell/quorvane.exe" \
-           "$w32/bench/win/bare_window.exe" "$w64/bench/win/bare_window.exe"; do
+           "$w32/bench/win/bare_window.exe" "$w64/bench/win/bare_window.exe" \
+           "$w32/bench/win/fields_window.exe" "$w64/bench/win/fields_window.exe"; do
   dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {print $3}' | sort | paste -sd' ')
   printf '%s\t%s\t%s\n' "$exe" "$(stat -c %s "$exe")" "$dlls" >> "$raw/sizes.txt"
 done
@@ -52,11 +55,13 @@ source scripts/wine-env.sh
 qv_prepare_prefix "$prefix" "$arch"
 qv_start_display
 trap 'wineserver -k 2>/dev/null || true; qv_stop_display' EXIT
-wine "$win/bench/win/startup_timer.exe" 2 "$(winepath -w "$win/bench/win/bare_window.exe")" \
-  "$(winepath -w "$win/shell/quorvane.exe")" >/dev/null  # warm-up, not counted
-wine "$win/bench/win/startup_timer.exe" "$startup_runs" \
-  "$(winepath -w "$win/bench/win/bare_window.exe")" \
-  "$(winepath -w "$win/shell/quorvane.exe")" | tr -d '\r' > "$raw/startup.txt"
+# A, B, C in startup.txt: bare window, fields window, quorvane.
+programs=("$(winepath -w "$win/bench/win/bare_window.exe")"
+          "$(winepath -w "$win/bench/win/fields_window.exe")"
+          "$(winepath -w "$win/shell/quorvane.exe")")
+wine "$win/bench/win/startup_timer.exe" 2 "${programs[@]}" >/dev/null  # warm-up, not counted
+wine "$win/bench/win/startup_timer.exe" "$startup_runs" "${programs[@]}" \
+  | tr -d '\r' > "$raw/startup.txt"
 for path in sendinput post; do
   wine "$win/bench/win/keyup_timer.exe" "$(winepath -w "$win/shell/quorvane.exe")" "$keys" "$path" \
     | tr -d '\r' > "$raw/keyup-$path.txt"
@@ -83,18 +88,38 @@ for line in open(f"{raw}/sizes.txt"):
     name = path.split("/", 1)[1]  # below the build directory
     row(name, size, f"{int(size) / 1024:.1f}", dlls)
 
-starts = {"A": [], "B": []}
+runs = {who: {"ms": [], "ws": [], "private": []} for who in "ABC"}
 for line in open(f"{raw}/startup.txt"):
-    who, ms = line.split()
-    starts[who].append(float(ms))
-bare, qv = statistics.median(starts["A"]), statistics.median(starts["B"])
-lines += ["", "### Start-up under wine (launch to painted and idle, %s build)" % arch, ""]
-row("program", "runs", "median ms", "min ms", "max ms")
-row("---", "---:", "---:", "---:", "---:")
-row("bare window", len(starts["A"]), f"{bare:.1f}", f"{min(starts['A']):.1f}", f"{max(starts['A']):.1f}")
-row("quorvane", len(starts["B"]), f"{qv:.1f}", f"{min(starts['B']):.1f}", f"{max(starts['B']):.1f}")
-row("**ratio quorvane / bare** (target <= 1.05)", "", f"**{qv / bare:.3f}**",
-    f"{min(starts['B']) / min(starts['A']):.3f}", "")
+    who, ms, ws, private = line.split()
+    runs[who]["ms"].append(float(ms))
+    runs[who]["ws"].append(int(ws))
+    runs[who]["private"].append(int(private))
+names = {"A": "bare window", "B": "fields window (bare + 4 edit controls + label font)",
+         "C": "quorvane"}
+med = {who: {k: statistics.median(v) for k, v in r.items()} for who, r in runs.items()}
+fastest = {who: min(r["ms"]) for who, r in runs.items()}
+lines += ["", "### Start-up and memory under wine (launch to painted and idle, %s build)" % arch, ""]
+lines.append("Working set and private bytes are read with GetProcessMemoryInfo when WaitForInputIdle "
+             "returns (under wine: the process's VmRSS and RssAnon).")
+lines.append("")
+row("program", "runs", "median ms", "min ms", "max ms", "working set KiB", "private KiB")
+row("---", "---:", "---:", "---:", "---:", "---:", "---:")
+for who in "ABC":
+    r = runs[who]
+    row(names[who], len(r["ms"]), f"{med[who]['ms']:.1f}", f"{min(r['ms']):.1f}",
+        f"{max(r['ms']):.1f}", f"{med[who]['ws']:.0f}", f"{med[who]['private']:.0f}")
+lines.append("")
+row("ratio (medians; start-up of the fastest runs in brackets)", "start-up", "working set",
+    "private")
+row("---", "---:", "---:", "---:")
+for num, den, label in (("C", "B", "**quorvane / fields window** (targets: start-up and working set <= 1.02)"),
+                        ("C", "A", "quorvane / bare window"),
+                        ("B", "A", "fields window / bare window")):
+    bold = "**" if den == "B" and num == "C" else ""
+    row(label, f"{bold}{med[num]['ms'] / med[den]['ms']:.3f}{bold} "
+        f"({fastest[num] / fastest[den]:.3f})",
+        f"{bold}{med[num]['ws'] / med[den]['ws']:.3f}{bold}",
+        f"{med[num]['private'] / med[den]['private']:.3f}")
 
 lines += ["", "### Key release to the other three fields rewritten, under wine (%s build)" % arch, ""]
 row("input path", "keys", "failures", "median ms", "p99 ms", "max ms", "WM_GETTEXT round trip ms")

@@ -35,17 +35,44 @@ qv_prepare_prefix() {
   WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=" DISPLAY= wineboot -i >/dev/null 2>&1
   local reg="$WINEPREFIX/quorvane-fonts.reg"
   # The program's label face has no file of its own here; a CJK face that
-  # Debian packages stands in for it.
-  printf '%s\n' 'REGEDIT4' '' \
+  # Debian packages stands in for it. regedit reads a text .reg file in the
+  # prefix's ANSI code page unless it is UTF-16 with a byte order mark, so
+  # the file is written that way and the key checked where it landed.
+  printf '\xff\xfe' > "$reg"
+  printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
     '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
-    '"宋体"="AR PL UMing CN"' '"SimSun"="AR PL UMing CN"' > "$reg"
+    '"宋体"="AR PL UMing CN"' '"SimSun"="AR PL UMing CN"' | iconv -f UTF-8 -t UTF-16LE >> "$reg"
   DISPLAY= wine regedit /S "$reg" >/dev/null 2>&1
   wineserver -w
-  if ! grep -q 'Fonts\\\\Replacements' "$WINEPREFIX/user.reg" 2>/dev/null; then
-    echo "wine-env: the $arch prefix $WINEPREFIX did not take the font mapping" >&2
+  if ! grep -qF '"\x5b8b\x4f53"="AR PL UMing CN"' "$WINEPREFIX/user.reg"; then
+    echo "wine-env: the label font mapping did not reach $WINEPREFIX/user.reg" >&2
     return 1
   fi
   touch "$WINEPREFIX/.quorvane-ready"
+}
+
+# A copy of a prepared prefix without the label-font mapping: a system that
+# has no face of that name, only the CJK fonts installed. A copy saves a
+# second wineboot; drive_c (hundreds of MB of DLLs that nothing here writes)
+# is hard-linked, the registry files wine rewrites are real copies. The
+# source prefix's wine session must have ended.
+qv_copy_prefix_without_font_mapping() {
+  local from="$1" to="$2"
+  if [ -f "$to/.quorvane-ready" ]; then
+    return 0
+  fi
+  rm -rf "$to"
+  cp -al "$from" "$to"
+  local hive
+  for hive in system.reg user.reg userdef.reg; do
+    rm -f "$to/$hive"
+    cp -p "$from/$hive" "$to/$hive"
+  done
+  sed -i '/^\[Software\\\\Wine\\\\Fonts\\\\Replacements\]/,/^$/d' "$to/user.reg"
+  if grep -q 'Fonts\\\\Replacements' "$to/user.reg"; then
+    echo "wine-env: could not remove the font mapping from $to/user.reg" >&2
+    return 1
+  fi
 }
 
 qv_start_display() {

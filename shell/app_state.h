@@ -38,6 +38,14 @@ extern AppState App;
 // Class name, window name and drawn title: 40 bytes.
 extern const char TitleText[];
 
+// The program's texts are code page 936 bytes. The ANSI calls would read them
+// in the system's own code page, which is 936 only on Chinese Windows, so the
+// text a person reads is widened here and handed to the W calls. Returns the
+// number of UTF-16 units written (with the NUL when bytes is -1).
+inline int WidenText(const char* text, int bytes, wchar_t* out, int size) {
+  return MultiByteToWideChar(936, 0, text, bytes, out, size);
+}
+
 inline HWND FieldWindow(FieldKind kind) { return App.Fields[static_cast<uint8_t>(kind)]; }
 
 // Which of the four fields window is; false for any other window and for none.

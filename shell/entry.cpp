@@ -45,7 +45,7 @@ WPARAM AppMain(HINSTANCE instance) {
 
   HACCEL accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCEL));
   if (!accelerators) {
-    MessageBoxA(nullptr, nullptr, nullptr, MB_OK);
+    MessageBoxW(nullptr, nullptr, nullptr, MB_OK);
     ExitProcess(0);
   }
 

@@ -31,7 +31,11 @@ class Win32PanelHost final : public PanelHost {
   void SelectAll(FieldKind kind) override { SendMessageA(FieldWindow(kind), EM_SETSEL, 0, -1); }
 
   void ShowOverflowWarning(FieldKind kind, const char* text, const char* caption) override {
-    MessageBoxA(GetParent(FieldWindow(kind)), text, caption, MB_OK);
+    wchar_t wideText[OverflowWarningTextSize];
+    wchar_t wideCaption[OverflowWarningCaptionSize];
+    WidenText(text, -1, wideText, OverflowWarningTextSize);
+    WidenText(caption, -1, wideCaption, OverflowWarningCaptionSize);
+    MessageBoxW(GetParent(FieldWindow(kind)), wideText, wideCaption, MB_OK);
   }
 
   void UndoField(FieldKind kind) override { SendMessageA(FieldWindow(kind), WM_UNDO, 8, 8); }
@@ -58,16 +62,16 @@ class Win32PanelHost final : public PanelHost {
 };
 
 // Room for the longest text a field could take (a prefix, 32 digits and
-// separators) with blanks around it. Blanks before the text are skipped and
-// blanks after it may run on past the buffer, since the paste trims them
-// anyway; anything else that does not fit is not cut short, which could turn
-// a refused text into an accepted one: it is refused whole.
+// separators) with blanks around it. Blanks before the text, and blanks
+// after it that do not fit, are skipped, since the paste trims them anyway.
 constexpr uint32_t ClipboardBufferSize = 128;
 
 enum class Clipboard : uint8_t { Empty, Text, TooLong };
 
 // Copies the clipboard's text into buffer. The clipboard is closed again
 // before the caller does anything that could be modal (the overflow warning).
+// The walk is bounded by the memory block's size, not by a NUL inside it:
+// another program may have put text there without one.
 Clipboard ReadClipboardText(HWND owner, char* buffer, uint32_t size) {
   if (!OpenClipboard(owner)) {
     return Clipboard::Empty;
@@ -75,16 +79,9 @@ Clipboard ReadClipboardText(HWND owner, char* buffer, uint32_t size) {
   Clipboard found = Clipboard::Empty;
   if (HANDLE data = GetClipboardData(CF_TEXT)) {
     if (const char* text = static_cast<const char*>(GlobalLock(data))) {
-      while (ConverterPanel::IsPasteBlank(*text)) ++text;
-      uint32_t n = 0;
-      while (n + 1 < size && text[n] != '\0') {
-        buffer[n] = text[n];
-        ++n;
-      }
-      buffer[n] = '\0';
-      const char* rest = text + n;
-      while (ConverterPanel::IsPasteBlank(*rest)) ++rest;
-      found = *rest == '\0' ? Clipboard::Text : Clipboard::TooLong;
+      found = ConverterPanel::CopyClipboardText(text, GlobalSize(data), buffer, size)
+                  ? Clipboard::Text
+                  : Clipboard::TooLong;
       GlobalUnlock(data);
     }
   }

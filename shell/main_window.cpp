@@ -24,12 +24,33 @@ constexpr COLORREF LabelColour = 0x00000000;
 constexpr COLORREF TitleColour = 0x00FFFFFF;
 constexpr COLORREF RowColour = 0x00CCCCCC;
 
-// "宋体" in code page 936.
-constexpr char LabelFace[] = "\xCB\xCE\xCC\xE5";
+// "宋体" in UTF-16: the face is named through the W call, so that it is found
+// whatever code page the system runs in.
+constexpr wchar_t LabelFace[] = L"\u5B8B\u4F53";
 
-HFONT CreateLabelFont() {
-  return CreateFontA(15, 0, 0, 0, 300, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_STROKE_PRECIS,
+HFONT CreateFontForLabels(BYTE charset) {
+  return CreateFontW(15, 0, 0, 0, 300, FALSE, FALSE, FALSE, charset, OUT_STROKE_PRECIS,
                      CLIP_CHARACTER_PRECIS, DRAFT_QUALITY, FF_SCRIPT | DEFAULT_PITCH, LabelFace);
+}
+
+// Where the system has no 宋体, the mapper substitutes a face of the asked-for
+// ANSI character set, which may have no CJK glyphs at all: the labels would
+// draw as empty boxes. A font that has no glyph for the first character of
+// the face's own name has none for the labels either; then the font the
+// mapper picks for GB2312 at the same size and weight is taken instead.
+// Where 宋体 exists, nothing changes.
+HFONT CreateLabelFont() {
+  HFONT font = CreateFontForLabels(ANSI_CHARSET);
+  WORD glyph = 0;
+  HDC dc = CreateCompatibleDC(nullptr);
+  SelectObject(dc, font);
+  GetGlyphIndicesW(dc, LabelFace, 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS);
+  DeleteDC(dc);
+  if (glyph == 0xFFFF) {
+    DeleteObject(font);
+    font = CreateFontForLabels(GB2312_CHARSET);
+  }
+  return font;
 }
 
 HWND CreateField(HWND parent, const FieldRow& row) {
@@ -97,8 +118,9 @@ void OnPaint(HWND window) {
   SelectObject(dc, App.LabelFont);
   SetTextColor(dc, LabelColour);
   for (uint32_t i = 0; i < FieldCount; ++i) {
-    TextOutA(dc, LabelLeft, LabelTop + RowPitch * static_cast<int>(i), FieldTable[i].label,
-             LabelBytes);
+    wchar_t label[LabelBytes];
+    const int length = WidenText(FieldTable[i].label, LabelBytes, label, LabelBytes);
+    TextOutW(dc, LabelLeft, LabelTop + RowPitch * static_cast<int>(i), label, length);
   }
 
   SetTextColor(dc, TitleColour);

@@ -1,5 +1,7 @@
 #include <cctype>
 #include <charconv>
+#include <cstring>
+#include <memory>
 
 #include "panel_fixture.h"
 
@@ -116,6 +118,42 @@ TEST(PasteTable, AcceptedConvertedRefusedOrWarned) {
       EXPECT_EQ(host.warnings[0].field, c.field);
     }
     EXPECT_TRUE(host.HasFocus(c.field));
+  }
+}
+
+// Clipboard blocks from another program need not hold a NUL. Each block here
+// is copied into a heap allocation of exactly its size, so under
+// AddressSanitizer (scripts/test.sh) a read of one byte past it fails the
+// test; on Windows such a read crashes when the block ends at a page end.
+TEST(PasteClipboardBlock, ReadsNothingPastTheBlockAndRefusesLongTextWhole) {
+  const std::string digits127(127, '7');
+  const std::string blanks(300, ' ');
+  const struct {
+    std::string block;
+    bool fits;
+    std::string copied;
+  } cases[] = {
+      {" \t\r\n \v\f", true, ""},  // blanks only, no NUL
+      {"12345", true, "12345"},
+      {" \t\n101", true, "101"},
+      {blanks + digits127, true, digits127},  // leading blanks do not count
+      {digits127 + blanks, true, digits127},  // the buffer is full, then blanks
+      {std::string(128, '7'), false, ""},
+      {digits127 + " 7", false, ""},
+      {std::string("12\0 34", 6), true, "12"},  // a NUL still ends the text
+      {"", true, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.block.size() << "-byte block \"" << c.block.substr(0, 12)
+                                    << "\"");
+    const auto block = std::make_unique<char[]>(c.block.size());
+    std::memcpy(block.get(), c.block.data(), c.block.size());
+    const auto buffer = std::make_unique<char[]>(128);
+    EXPECT_EQ(ConverterPanel::CopyClipboardText(block.get(), c.block.size(), buffer.get(), 128),
+              c.fits);
+    if (c.fits) {
+      EXPECT_EQ(std::string(buffer.get()), c.copied);
+    }
   }
 }
 

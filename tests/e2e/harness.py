@@ -32,9 +32,16 @@ FIELDS = ("binary", "octal", "decimal", "hexadecimal")
 FIELD_IDS = {"binary": 1001, "octal": 1002, "decimal": 1003, "hexadecimal": 1004}
 WINDOW_SIZE = (395, 150)
 
-# Code page 936 bytes of the overflow warning.
-WARNING_CAPTION = "系统担示".encode("gbk")
-WARNING_TEXT = "你输入的数值已大于32位最大值0xffffffffH,请重新输入！".encode("gbk")
+# The overflow warning, as read back in UTF-16 on any system, and as code page
+# 936 bytes through the ANSI calls on a Chinese one.
+WARNING_CAPTION_W = "系统担示"
+WARNING_TEXT_W = "你输入的数值已大于32位最大值0xffffffffH,请重新输入！"
+WARNING_CAPTION = WARNING_CAPTION_W.encode("gbk")
+WARNING_TEXT = WARNING_TEXT_W.encode("gbk")
+
+# The desktops a session can stand for: the Unix locale gives wine its ANSI
+# code page.
+LOCALES = {936: "zh_CN.UTF-8", 1252: "C.UTF-8"}
 
 ARCH = os.environ.get("QV_ARCH", "x86_64")
 # Under qemu-user every wine process starts and answers a few times slower;
@@ -131,7 +138,13 @@ class Screenshot:
 class Session:
     """An X display, the wine prefix and a probe, shared by many app runs."""
 
-    def __init__(self, exe, probe, prefix, artifacts, repo, arch=ARCH, screen="1024x768x24"):
+    def __init__(self, exe, probe, prefix, artifacts, repo, arch=ARCH, screen="1024x768x24",
+                 codepage=936, font_mapping=True):
+        """codepage: the desktop's ANSI code page; font_mapping: whether the
+        label face is mapped to an installed CJK font (without it the system
+        has only the CJK fonts under their own names)."""
+        self.codepage = codepage
+        self.font_mapping = font_mapping
         self.exe = exe
         self.arch = arch
         self.probe_exe = probe
@@ -170,15 +183,19 @@ class Session:
         # project's own set-up script; it is made once per build tree.
         # For i686 it also sets up the emulated runtime and puts its wine
         # first on PATH.
-        script = ('source "$1/scripts/wine-env.sh" && qv_prepare_prefix "$2" "$3" && '
-                  'env -0')
-        out = subprocess.run(["bash", "-c", script, "qv", self.repo, self.prefix, self.arch],
+        script = 'source "$1/scripts/wine-env.sh" && qv_prepare_prefix "$2" "$3"'
+        if not self.font_mapping:
+            script += (' && wineserver -k; wineserver -w; qv_copy_prefix_without_font_mapping'
+                       ' "$2" "$2-nofontmap" && export WINEPREFIX="$WINEPREFIX-nofontmap"')
+        out = subprocess.run(["bash", "-c", script + " && env -0", "qv", self.repo, self.prefix,
+                              self.arch],
                              stdout=subprocess.PIPE, check=True).stdout
         env = dict(item.split("=", 1) for item in out.decode().split("\0") if "=" in item)
         keep = ("WINEPREFIX", "WINEDEBUG", "WINEARCH", "LANG", "LC_ALL", "PATH", "WINELOADER",
                 "WINELOADERNOEXEC", "WINESERVER")
         self.env = dict(os.environ)
         self.env.update({k: env[k] for k in keep if k in env})
+        self.env["LANG"] = self.env["LC_ALL"] = LOCALES[self.codepage]
         self.env.pop("DISPLAY", None)
         # The prefix's desktop process keeps the display it was started on:
         # a wine session left from other use of the prefix must end first.
@@ -440,8 +457,11 @@ class App:
         st = self.wait(step, lambda st: st["box"] is not None,
                        expected="the overflow warning box")
         box = st["box"]
-        if as_bytes(box["caption"]) != WARNING_CAPTION or \
-                box["text"] is None or as_bytes(box["text"]) != WARNING_TEXT:
+        if box["caption_w"] != WARNING_CAPTION_W or box["text_w"] != WARNING_TEXT_W:
+            self.fail(step, "caption %r and text %r (UTF-16)"
+                      % (WARNING_CAPTION_W, WARNING_TEXT_W), box)
+        if self.s.codepage == 936 and (as_bytes(box["caption"]) != WARNING_CAPTION or
+                                       box["text"] is None or as_bytes(box["text"]) != WARNING_TEXT):
             self.fail(step, "caption %r and text %r (code page 936)"
                       % (WARNING_CAPTION, WARNING_TEXT), box)
         return box

@@ -856,6 +856,18 @@ def alt_f4_exit_code_zero(app):
         app.fail("exit code", "0", {"exit": app.proc.returncode})
 
 
+# --- desktops whose code page is not 936 ----------------------------------------------
+# The labels and the warning must read the same on a Western desktop: with the
+# label face mapped to an installed CJK font, and with no face of that name at
+# all, only a CJK font under its own name.
+
+reg.session_options["cp1252"] = {"codepage": 1252}
+reg.session_options["cp1252_nofontmap"] = {"codepage": 1252, "font_mapping": False}
+scenario("cp1252", "skin_pixels")(skin_pixels)
+scenario("cp1252", "decimal_tenth_digit_warns_and_undoes")(decimal_tenth_digit_warns_and_undoes)
+scenario("cp1252_nofontmap", "skin_pixels")(skin_pixels)
+
+
 if __name__ == "__main__":
     if len(sys.argv) < 2 or sys.argv[1] not in reg.groups:
         print("usage: scenarios.py {%s} [name-regex]" % ",".join(reg.groups))

@@ -80,6 +80,20 @@ void PutBytes(const char* bytes, int n) {
   Put("\"");
 }
 
+// UTF-16 text as a JSON string.
+void PutWide(const wchar_t* text, int n) {
+  Put("\"");
+  for (int i = 0; i < n; ++i) {
+    unsigned c = text[i];
+    if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') {
+      Putf("%c", c);
+    } else {
+      Putf("\\u%04x", c);
+    }
+  }
+  Put("\"");
+}
+
 void PutRect(const RECT& r) { Putf("[%ld,%ld,%ld,%ld]", r.left, r.top, r.right, r.bottom); }
 
 void PutHandle(HWND h) { Putf("%llu", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(h))); }
@@ -102,6 +116,18 @@ int ReadText(HWND window, char* buf, int size) {
   buf[0] = '\0';
   int n = static_cast<int>(Send(window, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(buf)));
   if (n < 0 || n >= size) n = static_cast<int>(strlen(buf));
+  return n;
+}
+
+// The W form of WM_GETTEXT: the text as the window holds it, whatever the
+// system's ANSI code page.
+int ReadTextW(HWND window, wchar_t* buf, int size) {
+  buf[0] = L'\0';
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(window, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(buf),
+                      SMTO_ABORTIFHUNG, SendTimeoutMs, &result);
+  int n = static_cast<int>(result);
+  if (n < 0 || n >= size) n = static_cast<int>(wcslen(buf));
   return n;
 }
 
@@ -197,6 +223,15 @@ void PutBox(HWND main) {
   Put(",\"text\":");
   if (contents.text) {
     PutBytes(buf, ReadText(contents.text, buf, sizeof(buf)));
+  } else {
+    Put("null");
+  }
+  wchar_t wide[256];
+  Put(",\"caption_w\":");
+  PutWide(wide, ReadTextW(box, wide, 256));
+  Put(",\"text_w\":");
+  if (contents.text) {
+    PutWide(wide, ReadTextW(contents.text, wide, 256));
   } else {
     Put("null");
   }

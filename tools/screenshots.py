@@ -1,0 +1,78 @@
+"""Pictures of the real window for the README, taken from the running program.
+
+    python3 tools/screenshots.py OUT_DIR
+
+Writes, each cropped to what it shows and stored as an indexed PNG:
+  quorvane.png                 a Chinese desktop (code page 936), a value typed
+  quorvane-cp1252-warning.png  a Western desktop (code page 1252), the overflow
+                               warning up over the window
+  quorvane-cp1252-nofont.png   a Western desktop with no face of the label
+                               font's name, only a CJK font under its own name
+
+Needs the end-to-end harness's environment (QV_EXE, QV_PROBE, QV_PREFIX,
+QV_ARTIFACTS, QV_REPO); scripts/screenshots.sh sets it.
+"""
+
+import os
+import subprocess
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+import harness  # noqa: E402
+
+
+def save(session, rect, path):
+    """Crops the screen to rect (left, top, right, bottom) into an indexed PNG."""
+    left, top, right, bottom = rect
+    shot = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"],
+                          env=session.env, stdout=subprocess.PIPE, check=True).stdout
+    subprocess.run(["convert", "ppm:-", "-crop", "%dx%d+%d+%d" % (right - left, bottom - top, left, top),
+                    "+repage", "-colors", "64", "-strip", "PNG8:" + path],
+                   input=shot, check=True)
+    print("screenshots: %s (%d x %d)" % (path, right - left, bottom - top))
+
+
+def union(a, b):
+    return [min(a[0], b[0]), min(a[1], b[1]), max(a[2], b[2]), max(a[3], b[3])]
+
+
+def main(out):
+    os.makedirs(out, exist_ok=True)
+    with harness.Session.from_env(codepage=936) as session:
+        session.scenario = "screenshots.cp936"
+        app = session.launch()
+        app.focus_field("decimal")
+        app.type("3735928559")
+        st = app.expect("value shown", hexadecimal="DEADBEEF")
+        app.click(*app.NEUTRAL_SPOT)  # the caret stays in its field
+        save(session, st["rect"], os.path.join(out, "quorvane.png"))
+        app.close()
+
+    with harness.Session.from_env(codepage=1252) as session:
+        session.scenario = "screenshots.cp1252"
+        app = session.launch()
+        app.focus_field("decimal")
+        app.type("4294967296")
+        box = app.expect_warning("overflow warning")
+        st = app.state()
+        save(session, union(st["rect"], box["rect"]), os.path.join(out, "quorvane-cp1252-warning.png"))
+        app.key("Return")
+        app.expect("warning dismissed", box=None)
+        app.close()
+
+    with harness.Session.from_env(codepage=1252, font_mapping=False) as session:
+        session.scenario = "screenshots.cp1252_nofont"
+        app = session.launch()
+        app.focus_field("hexadecimal")
+        app.type("c0ffee")
+        st = app.expect("value shown", decimal="12648430")
+        app.click(*app.NEUTRAL_SPOT)
+        save(session, st["rect"], os.path.join(out, "quorvane-cp1252-nofont.png"))
+        app.close()
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 2:
+        print(__doc__)
+        sys.exit(2)
+    main(sys.argv[1])
