@@ -22,6 +22,15 @@ die() {
   echo "i686-runtime: $*" >&2
   exit 1
 }
+# A step that apt ran failed: what it was, apt's own reason, and the whole log.
+die_log() {
+  local reason
+  reason="$(grep -E '^(E|W):' "$2" | tail -n 3)"
+  [ -n "$reason" ] || reason="$(tail -n 3 "$2")"
+  die "$1 failed:
+$reason
+(full log: $2)"
+}
 say() {
   [ "$mode" = "--env" ] || echo "i686-runtime: $*" >&2
 }
@@ -42,7 +51,9 @@ print_result() {
   fi
 }
 
-if [ "$(cat "$cache/ready" 2>/dev/null)" = "$layout" ] && [ -x "$cache/root/usr/lib/wine/qv-wine" ]; then
+[ -x /usr/lib/wine/wineserver64 ] || die "/usr/lib/wine/wineserver64 is missing: the host's wine64 (8.0) serves the 32-bit programs; run scripts/install-deps.sh"
+if [ "$(cat "$cache/ready" 2>/dev/null)" = "$layout" ] && [ -x "$cache/root/usr/lib/wine/qv-wine" ] \
+   && [ -x "$cache/qemu/usr/bin/qemu-i386" ]; then
   print_result
   exit 0
 fi
@@ -50,7 +61,6 @@ fi
 for tool in apt-get dpkg-deb ldconfig; do
   command -v "$tool" >/dev/null || die "$tool is missing; it comes with Debian's apt and dpkg"
 done
-[ -x /usr/lib/wine/wineserver64 ] || die "/usr/lib/wine/wineserver64 is missing: the host's wine64 (8.0) serves the 32-bit programs; run scripts/install-deps.sh"
 zlib=/usr/i686-w64-mingw32/lib/zlib1.dll
 [ -f "$zlib" ] || die "$zlib is missing (Debian package libz-mingw-w64): wine's user32 needs it"
 
@@ -137,20 +147,20 @@ fetch() {
 : > "$apt_dir/empty-status"
 say "reading the package lists (amd64 and i386)"
 apt_private amd64 /var/lib/dpkg/status update >"$apt_dir/update-amd64.log" 2>&1 \
-  || die "apt-get update (amd64) failed; see $apt_dir/update-amd64.log"
+  || die_log "reading the amd64 package lists (apt-get update)" "$apt_dir/update-amd64.log"
 apt_private i386 "$apt_dir/empty-status" update >"$apt_dir/update-i386.log" 2>&1 \
-  || die "apt-get update (i386) failed; see $apt_dir/update-i386.log"
+  || die_log "reading the i386 package lists (apt-get update)" "$apt_dir/update-i386.log"
 
 # qemu-user from backports, with whatever of its libraries the host lacks.
 apt_private amd64 /var/lib/dpkg/status -s install --no-install-recommends \
   -t "$codename-backports" qemu-user > "$apt_dir/plan-qemu.txt" 2>&1 \
-  || die "apt cannot resolve qemu-user from $codename-backports; see $apt_dir/plan-qemu.txt"
+  || die_log "resolving qemu-user from $codename-backports" "$apt_dir/plan-qemu.txt"
 mapfile -t qemu_pkgs < <(planned < "$apt_dir/plan-qemu.txt")
 [ "${#qemu_pkgs[@]}" -gt 0 ] || die "no qemu-user to fetch; see $apt_dir/plan-qemu.txt"
 say "fetching ${#qemu_pkgs[@]} amd64 package(s): ${qemu_pkgs[*]}"
 fetch "$cache/debs-amd64" apt_private amd64 /var/lib/dpkg/status download "${qemu_pkgs[@]}" \
   >"$apt_dir/download-amd64.log" 2>&1 \
-  || die "downloading qemu-user failed; see $apt_dir/download-amd64.log"
+  || die_log "downloading qemu-user" "$apt_dir/download-amd64.log"
 
 # The i386 wine closure against an empty status: everything wine32 needs,
 # plus the X extension libraries its X driver opens at run time. Left out:
@@ -160,14 +170,14 @@ fetch "$cache/debs-amd64" apt_private amd64 /var/lib/dpkg/status download "${qem
 apt_private i386 "$apt_dir/empty-status" -s install --no-install-recommends \
   wine32 libxrender1 libxrandr2 libxi6 libxcursor1 libxinerama1 libxcomposite1 libxfixes3 \
   libxxf86vm1 > "$apt_dir/plan-wine.txt" 2>&1 \
-  || die "apt cannot resolve the i386 wine32 closure; see $apt_dir/plan-wine.txt"
+  || die_log "resolving the i386 wine32 packages" "$apt_dir/plan-wine.txt"
 mapfile -t wine_pkgs < <(planned < "$apt_dir/plan-wine.txt" \
   | grep -Ev '^(fonts-[^=]*|fontconfig-config|debconf|iso-codes|libcap2-bin)=')
 printf '%s\n' "${wine_pkgs[@]}" | grep -q '^wine32=' || die "wine32 is not in the plan; see $apt_dir/plan-wine.txt"
 say "fetching ${#wine_pkgs[@]} i386 packages (about 200 MB on the first run)"
 fetch "$cache/debs-i386" apt_private i386 "$apt_dir/empty-status" download "${wine_pkgs[@]}" \
   >"$apt_dir/download-i386.log" 2>&1 \
-  || die "downloading the i386 wine packages failed; see $apt_dir/download-i386.log"
+  || die_log "downloading the i386 wine packages" "$apt_dir/download-i386.log"
 
 # --- unpacked, with what the maintainer scripts would have done -------------
 say "unpacking"
