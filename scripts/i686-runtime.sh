@@ -31,8 +31,9 @@ die_log() {
 $reason
 (full log: $2)"
 }
+# Progress goes to stderr, so that --env's output stays only exports.
 say() {
-  [ "$mode" = "--env" ] || echo "i686-runtime: $*" >&2
+  echo "i686-runtime: $*" >&2
 }
 
 print_result() {
@@ -41,7 +42,6 @@ print_result() {
     # named like its own argv[0], so WINELOADER and the programs on PATH all
     # go through the wrapper that puts qemu in front. The host's wineserver
     # (same 8.0 build) serves 32-bit clients.
-    printf 'export QV_I686_ROOT=%q\n' "$cache/root"
     printf 'export PATH=%q:"$PATH"\n' "$cache/bin"
     printf 'export WINELOADER=%q\n' "$cache/root/usr/lib/wine/qv-wine"
     printf 'export WINELOADERNOEXEC=1\n'
