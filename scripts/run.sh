@@ -85,6 +85,8 @@ if [ -z "$painted" ]; then
   exit 1
 fi
 
+# The screenshot shows the window, not the whole virtual screen.
+convert "$shot" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$shot"
 echo "run: window at $X,$Y (${WIDTH}x${HEIGHT}) on virtual display $DISPLAY"
 echo "run: screenshot saved to $(pwd)/$shot"
 wineserver -k 2>/dev/null || true
