@@ -17,20 +17,7 @@ while (($#)); do
     *) args+=("$1"); shift ;;
   esac
 done
-case "$arch" in
-  i686) prefix=wineprefix-i686 ;;
-  x86_64) prefix=wineprefix ;;
-  *) echo "soak.sh: --arch is i686 or x86_64" >&2; exit 2 ;;
-esac
-dir="${QV_BUILD_DIR:-build}"
-if [ ! -x "$dir/win-$arch/shell/quorvane.exe" ] || [ ! -x "$dir/win-$arch/tests/win/qv_probe.exe" ]; then
-  QV_BUILD_DIR="$dir" bash scripts/build.sh >/dev/null
-fi
-abs="$(cd "$dir" && pwd)"
-export QV_ARCH="$arch"
-export QV_EXE="$abs/win-$arch/shell/quorvane.exe"
-export QV_PROBE="$abs/win-$arch/tests/win/qv_probe.exe"
-export QV_PREFIX="$abs/$prefix"
-export QV_ARTIFACTS="$abs/soak-artifacts"
-export QV_REPO="$PWD"
+# shellcheck source=wine-env.sh
+source scripts/wine-env.sh
+qv_harness_env "$arch" soak-artifacts || exit 2
 exec python3 tests/soak/soak.py "${args[@]}"

@@ -8,6 +8,9 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 bash scripts/build.sh
 ctest --test-dir "${QV_BUILD_DIR:-build}" --output-on-failure
+# The README's pictures, made from the running product as a user would see it
+# (into the build tree here; scripts/screenshots.sh alone refreshes docs/).
+bash scripts/screenshots.sh "${QV_BUILD_DIR:-build}/screenshots"
 
 # The native tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
 san="${QV_BUILD_DIR:-build}-asan"

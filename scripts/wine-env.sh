@@ -75,6 +75,30 @@ qv_copy_prefix_without_font_mapping() {
   fi
 }
 
+# The environment the end-to-end harness reads (tests/e2e/harness.py), for
+# scripts that drive the program outside CTest. Builds first if the program
+# or the probe is missing.
+#   qv_harness_env ARCH ARTIFACTS_NAME      (run from the checkout's top)
+qv_harness_env() {
+  local arch="$1" prefix dir abs
+  case "$arch" in
+    i686) prefix=wineprefix-i686 ;;
+    x86_64) prefix=wineprefix ;;
+    *) echo "wine-env: the build is i686 or x86_64, not '$arch'" >&2; return 2 ;;
+  esac
+  dir="${QV_BUILD_DIR:-build}"
+  if [ ! -x "$dir/win-$arch/shell/quorvane.exe" ] || [ ! -x "$dir/win-$arch/tests/win/qv_probe.exe" ]; then
+    QV_BUILD_DIR="$dir" bash scripts/build.sh >/dev/null
+  fi
+  abs="$(cd "$dir" && pwd)"
+  export QV_ARCH="$arch"
+  export QV_EXE="$abs/win-$arch/shell/quorvane.exe"
+  export QV_PROBE="$abs/win-$arch/tests/win/qv_probe.exe"
+  export QV_PREFIX="$abs/$prefix"
+  export QV_ARTIFACTS="$abs/$2"
+  export QV_REPO="$PWD"
+}
+
 qv_start_display() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     return 0
