@@ -23,6 +23,7 @@ QV_EXE, QV_PROBE, QV_PREFIX, QV_ARTIFACTS, QV_REPO, and QV_ARCH, the build
 import json
 import os
 import re
+import select
 import signal
 import subprocess
 import time
@@ -67,9 +68,12 @@ class Probe:
             ["wine", exe], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
             stderr=subprocess.DEVNULL, env=env, bufsize=0)
 
-    def __call__(self, *words):
+    def __call__(self, *words, timeout=None):
         line = " ".join(str(w) for w in words) + "\n"
         self.proc.stdin.write(line.encode("ascii"))
+        if timeout is not None and not select.select([self.proc.stdout], [], [], timeout)[0]:
+            raise TimeoutError("qv_probe gave no answer within %.0f s (command %r)"
+                               % (timeout, line.strip()))
         answer = self.proc.stdout.readline()
         if not answer:
             raise RuntimeError("qv_probe ended (command %r)" % line.strip())
@@ -202,8 +206,24 @@ class Session:
         subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
         subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
         self._start_display()
-        self.probe = Probe(self.probe_exe, self.env)
-        self.probe("title", TITLE.encode("gbk").hex())
+        # Under qemu, wine's start of a new session (wineboot --init and the
+        # services it starts) was seen to hang once in about sixty: the probe,
+        # the session's first program, then never answers. Nothing of the
+        # program under test has run yet, so the session is started once more.
+        for attempt in (1, 2):
+            self.probe = Probe(self.probe_exe, self.env)
+            try:
+                self.probe("title", TITLE.encode("gbk").hex(), timeout=20 * SLOWDOWN)
+                break
+            except TimeoutError as e:
+                if attempt == 2:
+                    raise
+                print("session: %s; starting the wine session again" % e, flush=True)
+                self.probe.proc.kill()
+                self.probe.proc.wait()
+                self.probe = None
+                subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
+                subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
 
     def _start_display(self):
         # -displayfd lets the server pick a free display number itself, so
