@@ -27,6 +27,29 @@ endif()
 if(headers MATCHES "Entry 2 0+ [0-9a-f]+ Resource Directory")
   message(FATAL_ERROR "${EXE} has no resources")
 endif()
+
+# The three resources the program loads, and nothing else: the group icon
+# 61439 with its one image, the background bitmap 61184 and the accelerator
+# table 3333 with its one Ctrl+S entry, all in US English. A missing one would
+# show only at run time (no icon, no skin, or the empty box of a failed
+# accelerator load).
+if(NOT WINDRES)
+  string(REPLACE "objdump" "windres" WINDRES "${OBJDUMP}")
+endif()
+execute_process(COMMAND "${WINDRES}" -i "${EXE}" -J coff -O rc
+  OUTPUT_VARIABLE resources RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "${WINDRES} cannot read the resources of ${EXE}")
+endif()
+string(REGEX MATCHALL "\n[0-9]+ [0-9A-Z]+[^\n]*" entries "${resources}")
+string(REGEX MATCHALL "LANGUAGE [0-9]+, [0-9]+" languages "${resources}")
+list(REMOVE_DUPLICATES languages)
+if(NOT entries STREQUAL "\n61184 2 /* RT_BITMAP */;\n1 3 /* RT_ICON */;\n3333 ACCELERATORS;\n61439 14 /* RT_GROUP_ICON */"
+   OR NOT resources MATCHES "3333 ACCELERATORS\nBEGIN\n  83, 997, VIRTKEY, CONTROL\nEND"
+   OR NOT languages STREQUAL "LANGUAGE 9, 1")
+  message(FATAL_ERROR "${EXE} does not hold exactly its icon, bitmap and accelerators in US English: ${entries} ${languages}")
+endif()
+
 if(headers MATCHES "Magic[ \t]+020b")
   # x64 Windows unwinds a stack only through the exception directory.
   if(headers MATCHES "Entry 3 0+ [0-9a-f]+ Exception Directory")
