@@ -4,8 +4,8 @@
 
 Writes, each cropped to what it shows and stored as an indexed PNG:
   quorvane.png                 a Chinese desktop (code page 936), a value typed
-  quorvane-cp1252-warning.png  a Western desktop (code page 1252), the overflow
-                               warning up over the window
+  quorvane-cp1252.png          a Western desktop (code page 1252)
+  quorvane-cp1252-warning.png  the same, the overflow warning up over the window
   quorvane-cp1252-nofont.png   a Western desktop with no face of the label
                                font's name, only a CJK font under its own name
 
@@ -52,7 +52,10 @@ def main(out):
         session.scenario = "screenshots.cp1252"
         app = session.launch()
         app.focus_field("decimal")
-        app.type("4294967296")
+        app.type("429496729")
+        st = app.expect("value shown", hexadecimal="19999999")
+        save(session, st["rect"], os.path.join(out, "quorvane-cp1252.png"))
+        app.type("6")
         box = app.expect_warning("overflow warning")
         st = app.state()
         save(session, union(st["rect"], box["rect"]), os.path.join(out, "quorvane-cp1252-warning.png"))
