@@ -36,39 +36,35 @@ def union(a, b):
     return [min(a[0], b[0]), min(a[1], b[1]), max(a[2], b[2]), max(a[3], b[3])]
 
 
+def typed(session, name, field, keys, **shown):
+    """A fresh window with keys typed into field, once it shows what it should."""
+    session.scenario = "screenshots." + name
+    app = session.launch()
+    app.focus_field(field)
+    app.type(keys)
+    return app, app.expect("value shown", **shown)
+
+
 def main(out):
     os.makedirs(out, exist_ok=True)
     with harness.Session.from_env(codepage=936) as session:
-        session.scenario = "screenshots.cp936"
-        app = session.launch()
-        app.focus_field("decimal")
-        app.type("3735928559")
-        st = app.expect("value shown", hexadecimal="DEADBEEF")
+        app, st = typed(session, "cp936", "decimal", "3735928559", hexadecimal="DEADBEEF")
         app.click(*app.NEUTRAL_SPOT)  # the caret stays in its field
         save(session, st["rect"], os.path.join(out, "quorvane.png"))
         app.close()
 
     with harness.Session.from_env(codepage=1252) as session:
-        session.scenario = "screenshots.cp1252"
-        app = session.launch()
-        app.focus_field("decimal")
-        app.type("429496729")
-        st = app.expect("value shown", hexadecimal="19999999")
+        app, st = typed(session, "cp1252", "decimal", "429496729", hexadecimal="19999999")
         save(session, st["rect"], os.path.join(out, "quorvane-cp1252.png"))
         app.type("6")
         box = app.expect_warning("overflow warning")
-        st = app.state()
         save(session, union(st["rect"], box["rect"]), os.path.join(out, "quorvane-cp1252-warning.png"))
         app.key("Return")
         app.expect("warning dismissed", box=None)
         app.close()
 
     with harness.Session.from_env(codepage=1252, font_mapping=False) as session:
-        session.scenario = "screenshots.cp1252_nofont"
-        app = session.launch()
-        app.focus_field("hexadecimal")
-        app.type("c0ffee")
-        st = app.expect("value shown", decimal="12648430")
+        app, st = typed(session, "cp1252_nofont", "hexadecimal", "c0ffee", decimal="12648430")
         app.click(*app.NEUTRAL_SPOT)
         save(session, st["rect"], os.path.join(out, "quorvane-cp1252-nofont.png"))
         app.close()
