@@ -15,10 +15,6 @@ foreach(arch i686 x86_64)
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""
     USES_TERMINAL_BUILD ON)
+  # Where the built programs are, for the tests.
   set(QUORVANE_WIN_${arch}_DIR ${dir})
 endforeach()
-
-# Where the built programs are, for tests and benchmarks.
-set(QUORVANE_EXE_I686 ${QUORVANE_WIN_i686_DIR}/shell/quorvane.exe)
-set(QUORVANE_EXE_X64 ${QUORVANE_WIN_x86_64_DIR}/shell/quorvane.exe)
-set(QUORVANE_WIN_X64_DIR ${QUORVANE_WIN_x86_64_DIR})
