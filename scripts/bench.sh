@@ -19,6 +19,7 @@ dir="${QV_BUILD_DIR:-build-bench}"
 startup_runs=41
 keys=600
 arch=x86_64
+source scripts/wine-env.sh
 while (($#)); do
   case "$1" in
     --arch) arch="$2"; shift 2 ;;
@@ -27,17 +28,13 @@ while (($#)); do
     *) echo "bench.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
+prefix="$dir/$(qv_prefix_name "$arch")" || exit 2
 
 QV_BUILD_DIR="$dir" bash scripts/build.sh -DQUORVANE_BENCH=ON -DQUORVANE_WINDOWS=ON >/dev/null
 raw="$dir/bench-raw"
 mkdir -p "$raw"
 w32="$dir/win-i686"
 w64="$dir/win-x86_64"
-case "$arch" in
-  x86_64) prefix="$dir/wineprefix" ;;
-  i686) prefix="$dir/wineprefix-i686" ;;
-  *) echo "bench.sh: --arch is i686 or x86_64" >&2; exit 2 ;;
-esac
 win="$dir/win-$arch"
 
 # Sizes and imported DLLs.
@@ -51,7 +48,6 @@ done
 
 # Under wine: start-up and key release latency. A quiet machine matters:
 # other wine or compile jobs running at the same time show up in both.
-source scripts/wine-env.sh
 qv_prepare_prefix "$prefix" "$arch"
 qv_start_display
 trap 'wineserver -k 2>/dev/null || true; qv_stop_display' EXIT

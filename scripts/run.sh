@@ -29,10 +29,8 @@ shot="$dir/quorvane-screenshot.png"
 source scripts/wine-env.sh
 if [ "$arch" = i686 ]; then
   echo "run: setting up the 32-bit runtime (the first time fetches about 200 MB)"
-  qv_prepare_prefix "$dir/wineprefix-i686" i686
-else
-  qv_prepare_prefix "$dir/wineprefix" x86_64
 fi
+qv_prepare_prefix "$dir/$(qv_prefix_name "$arch")" "$arch"
 echo "run: starting the $arch build, $exe"
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then

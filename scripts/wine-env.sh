@@ -75,17 +75,23 @@ qv_copy_prefix_without_font_mapping() {
   fi
 }
 
+# The name of a build's prefix inside a build tree: each build has its own,
+# since a 32-bit program needs a win32 prefix. Fails for an unknown build.
+qv_prefix_name() {
+  case "$1" in
+    x86_64) echo wineprefix ;;
+    i686) echo wineprefix-i686 ;;
+    *) echo "wine-env: the build is i686 or x86_64, not '$1'" >&2; return 2 ;;
+  esac
+}
+
 # The environment the end-to-end harness reads (tests/e2e/harness.py), for
 # scripts that drive the program outside CTest. Builds first if the program
 # or the probe is missing.
 #   qv_harness_env ARCH ARTIFACTS_NAME      (run from the checkout's top)
 qv_harness_env() {
   local arch="$1" prefix dir abs
-  case "$arch" in
-    i686) prefix=wineprefix-i686 ;;
-    x86_64) prefix=wineprefix ;;
-    *) echo "wine-env: the build is i686 or x86_64, not '$arch'" >&2; return 2 ;;
-  esac
+  prefix="$(qv_prefix_name "$arch")" || return 2
   dir="${QV_BUILD_DIR:-build}"
   if [ ! -x "$dir/win-$arch/shell/quorvane.exe" ] || [ ! -x "$dir/win-$arch/tests/win/qv_probe.exe" ]; then
     QV_BUILD_DIR="$dir" bash scripts/build.sh >/dev/null
