@@ -8,7 +8,9 @@
 // 0-255 back to bytes gets the exact bytes. Byte arguments are given in hex.
 //
 //   find                       main window handle (0 when absent)
-//   state                      everything a check needs, in one answer
+//   state                      everything a check needs, in one answer, with
+//                              each field's client rectangle and the window
+//                              just before it in z-order
 //   box                        the warning box owned by the main window
 //   menu                       the open popup menu, if any
 //   metrics                    SM_CXMAXIMIZED, SM_CYMAXIMIZED, screen size
@@ -312,6 +314,34 @@ void CmdState() {
   for (int i = 0; i < 4; ++i) {
     DWORD sel = static_cast<DWORD>(Send(GetDlgItem(main, FieldIds[i]), EM_GETSEL, 0, 0));
     Putf("%s[%u,%u]", i ? "," : "", LOWORD(sel), HIWORD(sel));
+  }
+  // Each field's rectangle in the main window's client coordinates, and the
+  // window just before it in z-order: the one a screen reader names it after.
+  Put("],\"field_rects\":[");
+  for (int i = 0; i < 4; ++i) {
+    HWND field = GetDlgItem(main, FieldIds[i]);
+    RECT fr = {0, 0, 0, 0};
+    GetWindowRect(field, &fr);
+    MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&fr), 2);
+    if (i) Put(",");
+    PutRect(fr);
+  }
+  Put("],\"before\":[");
+  for (int i = 0; i < 4; ++i) {
+    HWND prev = GetWindow(GetDlgItem(main, FieldIds[i]), GW_HWNDPREV);
+    if (i) Put(",");
+    if (!prev) {
+      Put("null");
+      continue;
+    }
+    char cls[64];
+    GetClassNameA(prev, cls, sizeof(cls));
+    wchar_t wide[64];
+    Put("{\"class\":");
+    PutBytes(cls, static_cast<int>(strlen(cls)));
+    Putf(",\"visible\":%s,\"text_w\":", IsWindowVisible(prev) ? "true" : "false");
+    PutWide(wide, ReadTextW(prev, wide, 64));
+    Put("}");
   }
   Put("],\"box\":");
   PutBox(main);
