@@ -7,25 +7,22 @@
 // printable ASCII is written as \u00XX, so a reader that maps code points
 // 0-255 back to bytes gets the exact bytes. Byte arguments are given in hex.
 //
+//   title HEX                  the main window's title: sent first, since
+//                              nothing is found before it is known
 //   find                       main window handle (0 when absent)
-//   state                      everything a check needs, in one answer, with
-//                              each field's client rectangle and the window
-//                              just before it in z-order
-//   box                        the warning box owned by the main window
+//   state                      everything a check needs, in one answer: the
+//                              window, the fields (texts, selections, each
+//                              one's client rectangle and the window just
+//                              before it in z-order), the warning box, the
+//                              screen's metrics
 //   menu                       the open popup menu, if any
-//   metrics                    SM_CXMAXIMIZED, SM_CYMAXIMIZED, screen size
 //   close                      PostMessage WM_CLOSE to the main window
 //   clip HEX                   put these bytes on the clipboard as CF_TEXT
 //   settext ID HEX             WM_SETTEXT to field ID (empty when HEX is -)
 //   show CMD                   ShowWindow(main, CMD) (6 minimise, 9 restore)
-//   foreground main|other|box  SetForegroundWindow
 //   other                      create (once) and show the probe's own window
 //   charpos ID INDEX           EM_POSFROMCHAR of a field, in screen coordinates
-//   canundo ID                 EM_CANUNDO of a field
-//   title HEX                  look for a main window with this title instead
 //   quit
-//
-// One-shot use: qv_probe.exe state   (the command as arguments).
 #include <windows.h>
 
 #include <stdarg.h>
@@ -35,7 +32,7 @@
 
 namespace {
 
-char Title[128] = " Quorvane V1.01 By Daskelt QQ:0000000000";
+char Title[128];
 const char OtherTitle[] = "qv-probe-other";
 const int FieldIds[4] = {1001, 1002, 1003, 1004};
 const char* const FieldNames[4] = {"binary", "octal", "decimal", "hexadecimal"};
@@ -133,7 +130,7 @@ int ReadTextW(HWND window, wchar_t* buf, int size) {
   return n;
 }
 
-HWND MainWindow() { return FindWindowA(Title, Title); }
+HWND MainWindow() { return Title[0] ? FindWindowA(Title, Title) : nullptr; }
 
 struct BoxSearch {
   HWND owner;
@@ -370,9 +367,8 @@ void SetClipboardBytes(const char* bytes, size_t n) {
 }
 
 size_t FromHex(const char* hex, char* out, size_t size) {
-  if (strcmp(hex, "-") == 0) return 0;
   size_t n = 0;
-  while (hex[0] && hex[1] && n + 1 < size) {
+  while (strcmp(hex, "-") != 0 && hex[0] && hex[1] && n + 1 < size) {
     char pair[3] = {hex[0], hex[1], 0};
     out[n++] = static_cast<char>(strtoul(pair, nullptr, 16));
     hex += 2;
@@ -425,10 +421,6 @@ void Command(char* line) {
     Put("}");
   } else if (!strcmp(cmd, "state")) {
     CmdState();
-  } else if (!strcmp(cmd, "box")) {
-    Put("{\"ok\":true,\"box\":");
-    PutBox(main);
-    Put("}");
   } else if (!strcmp(cmd, "menu")) {
     HWND menu = nullptr;
     EnumWindows(FindMenu, reinterpret_cast<LPARAM>(&menu));
@@ -440,10 +432,6 @@ void Command(char* line) {
     } else {
       Put("null");
     }
-    Put("}");
-  } else if (!strcmp(cmd, "metrics")) {
-    Put("{\"ok\":true,");
-    PutMetrics();
     Put("}");
   } else if (!strcmp(cmd, "close")) {
     Putf("{\"ok\":%s}", main && PostMessageA(main, WM_CLOSE, 0, 0) ? "true" : "false");
@@ -458,10 +446,6 @@ void Command(char* line) {
   } else if (!strcmp(cmd, "show") && a1) {
     BOOL was = main ? ShowWindow(main, atoi(a1)) : FALSE;
     Putf("{\"ok\":%s,\"was_visible\":%s}", main ? "true" : "false", was ? "true" : "false");
-  } else if (!strcmp(cmd, "foreground") && a1) {
-    HWND target = !strcmp(a1, "main") ? main : !strcmp(a1, "other") ? OtherWindow : WarningBox(main);
-    BOOL ok = target ? SetForegroundWindow(target) : FALSE;
-    Putf("{\"ok\":%s}", ok ? "true" : "false");
   } else if (!strcmp(cmd, "other")) {
     CmdOther();
   } else if (!strcmp(cmd, "charpos") && a1 && a2) {
@@ -471,10 +455,6 @@ void Command(char* line) {
     if (field) ClientToScreen(field, &p);
     Putf("{\"ok\":%s,\"raw\":%ld,\"x\":%ld,\"y\":%ld}", field && r != -1 ? "true" : "false", static_cast<long>(r),
          p.x, p.y);
-  } else if (!strcmp(cmd, "canundo") && a1) {
-    HWND field = main ? GetDlgItem(main, atoi(a1)) : nullptr;
-    Putf("{\"ok\":%s,\"canundo\":%s}", field ? "true" : "false",
-         field && Send(field, EM_CANUNDO, 0, 0) ? "true" : "false");
   } else if (!strcmp(cmd, "title") && a1) {
     FromHex(a1, Title, sizeof(Title));
     Put("{\"ok\":true}");
@@ -516,17 +496,7 @@ DWORD WINAPI ReadCommands(LPVOID) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc > 1) {
-    // One-shot: the command and its arguments on the command line.
-    static char line[8192];
-    for (int i = 1; i < argc; ++i) {
-      strncat(line, argv[i], sizeof(line) - strlen(line) - 2);
-      strncat(line, " ", sizeof(line) - strlen(line) - 1);
-    }
-    Command(line);
-    return 0;
-  }
+int main() {
   MainThreadId = GetCurrentThreadId();
   MSG msg;
   // Make sure the thread has a message queue before the reader posts to it.
