@@ -49,7 +49,7 @@ void FakeHost::UndoField(FieldKind kind) {
   Select(kind, edit.undoPosition, edit.undoPosition + edit.undoInsertCount);
   edit.undoText.clear();
   edit.undoInsertCount = 0;
-  ReplaceSel(edit, restore, true, true);
+  ReplaceSel(edit, restore);
   // Undo leaves the text it put back selected, so a second undo redoes.
   Select(kind, edit.undoPosition, edit.undoPosition + edit.undoInsertCount);
 }
@@ -63,33 +63,29 @@ void FakeHost::GetSelection(FieldKind kind, uint32_t& start, uint32_t& end) {
 }
 
 void FakeHost::ReplaceSelection(FieldKind kind, const char* text) {
-  ReplaceSel(Edit(kind), text, true, true);
+  ReplaceSel(Edit(kind), text);
 }
 
 void FakeHost::Beep() { ++beeps; }
 
-// The edit control's replace-selection step, with its undo bookkeeping:
-// consecutive insertions at one place merge into one undoable edit,
-// consecutive deletions extend the deleted text, and an edit that cannot be
-// undone (text set from outside) forgets the undo state.
-void FakeHost::ReplaceSel(EditControl& edit, const std::string& insert, bool canUndo,
-                          bool honorLimit) {
+// The edit control's replace-selection step, within the field's limit and
+// with its undo bookkeeping: consecutive insertions at one place merge into
+// one undoable edit, consecutive deletions extend the deleted text. (Text set
+// from outside goes through SetText, which forgets the undo state.)
+void FakeHost::ReplaceSel(EditControl& edit, const std::string& insert) {
   const uint32_t s = std::min(edit.selStart, edit.selEnd);
   const uint32_t e = std::max(edit.selStart, edit.selEnd);
   uint32_t count = static_cast<uint32_t>(insert.size());
   if (s == e && count == 0) return;
   const uint32_t kept = static_cast<uint32_t>(edit.text.size()) - (e - s);
-  if (honorLimit && kept + count > edit.limit) {
+  if (kept + count > edit.limit) {
     count = edit.limit < kept ? 0 : std::min(count, edit.limit - kept);
   }
 
   if (e != s) {
     const std::string removed = edit.text.substr(s, e - s);
     edit.text.erase(s, e - s);
-    if (!canUndo) {
-      edit.undoText.clear();
-      edit.undoInsertCount = 0;
-    } else if (edit.undoInsertCount == 0 && !edit.undoText.empty() && s == edit.undoPosition) {
+    if (edit.undoInsertCount == 0 && !edit.undoText.empty() && s == edit.undoPosition) {
       edit.undoText += removed;  // Delete pressed again
     } else if (edit.undoInsertCount == 0 && !edit.undoText.empty() && e == edit.undoPosition) {
       edit.undoText.insert(0, removed);  // Backspace pressed again
@@ -98,14 +94,11 @@ void FakeHost::ReplaceSel(EditControl& edit, const std::string& insert, bool can
       edit.undoText = removed;
       edit.undoPosition = s;
     }
-    if (canUndo) edit.undoInsertCount = 0;
+    edit.undoInsertCount = 0;
   }
   if (count != 0) {
     edit.text.insert(s, insert, 0, count);
-    if (!canUndo) {
-      edit.undoText.clear();
-      edit.undoInsertCount = 0;
-    } else if (s == edit.undoPosition ||
+    if (s == edit.undoPosition ||
                (edit.undoInsertCount != 0 && s == edit.undoPosition + edit.undoInsertCount)) {
       edit.undoInsertCount += count;
     } else {
@@ -123,9 +116,9 @@ void FakeHost::ApplyChar(EditControl& edit, uint8_t code) {
       if (edit.selEnd == 0) return;
       edit.selStart = edit.selEnd - 1;
     }
-    ReplaceSel(edit, std::string(), true, true);
+    ReplaceSel(edit, std::string());
   } else if (code >= ' ' && code != 127) {
-    ReplaceSel(edit, std::string(1, static_cast<char>(code)), true, true);
+    ReplaceSel(edit, std::string(1, static_cast<char>(code)));
   }
   // Other control characters (Esc among them) insert nothing.
 }

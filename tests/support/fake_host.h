@@ -76,7 +76,7 @@ class FakeHost : public PanelHost {
 
   EditControl& Edit(FieldKind kind) { return edits_[static_cast<uint8_t>(kind)]; }
   const EditControl& Edit(FieldKind kind) const { return edits_[static_cast<uint8_t>(kind)]; }
-  void ReplaceSel(EditControl& edit, const std::string& text, bool canUndo, bool honorLimit);
+  void ReplaceSel(EditControl& edit, const std::string& text);
   void ApplyChar(EditControl& edit, uint8_t code);
   ConverterPanel::Result RunKeyUp();
 
