@@ -1,17 +1,21 @@
 #!/usr/bin/env python3
-"""Writes the committed seed corpora: fuzz/corpus/codec and fuzz/corpus/panel.
+"""The fuzz targets' seed inputs, the one place they are kept: writes them
+into OUT_DIR/codec and OUT_DIR/panel (scripts/fuzz-long.sh does, each run).
+
+    python3 fuzz/seeds.py OUT_DIR
 
 Codec inputs: 4 little-endian value bytes, then text. Panel inputs: the
 operation stream that fuzz_panel.cpp reads (opcode byte, argument byte, ...).
 """
 import os
 import struct
+import sys
 
-here = os.path.dirname(os.path.abspath(__file__))
+out = sys.argv[1]
 
 
 def write(kind, name, data):
-    d = os.path.join(here, "corpus", kind)
+    d = os.path.join(out, kind)
     os.makedirs(d, exist_ok=True)
     with open(os.path.join(d, name), "wb") as f:
         f.write(data)
@@ -72,6 +76,13 @@ panel = {
     "foreign_binary": focus(D) + typed(b"777777777") + MINIMIZED + settext(B, b"x2") + typed(b"77"),
     "undo_after_overflow": focus(D) + typed(b"99999999") + typed(b"99") + bytes([11, D]) + RELEASE,
     "filtered": focus(O) + typed(b"89gG -") + focus(H) + typed(b"aFx") + BS + RELEASE,
+    # Found by the fuzzer: an undo that brings back text set from outside.
+    "undo_restores_foreign": bytes.fromhex(
+        "090a3ce3360c6a6a6a00010a22222222222222222222222d22222222222222222222222222222222"
+        "22222222222222222222ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff"
+        "ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff"
+        "ffffffffffffffffffffffffffffffffffffffffffff22222200862fb50656000022222222222222"
+        "222222222222222222262222222222222222222222222222222222222222223c3239"),
 }
 for name, data in panel.items():
     write("panel", name, data)

@@ -5,8 +5,10 @@
 #   bash scripts/fuzz-long.sh                 10 million cases per target, corpus
 #                                             kept in fuzz/corpus-long/ (ignored by git)
 #   bash scripts/fuzz-long.sh --runs N        N cases per target
-#   bash scripts/fuzz-long.sh --ci SECONDS    short run per target from the committed
-#                                             seeds into a throw-away corpus
+#   bash scripts/fuzz-long.sh --ci SECONDS    short run per target from the seeds
+#                                             into a throw-away corpus
+#
+# The seeds come from fuzz/seeds.py, written afresh into <build dir>/seeds.
 #   ... --targets "fuzz_codec"                only these targets
 #
 # A finding stops its target and leaves the input as <corpus>/../<target>-findings/crash-*;
@@ -40,9 +42,12 @@ else
   work="fuzz/corpus-long"
 fi
 
+rm -rf "$dir/seeds"
+python3 fuzz/seeds.py "$dir/seeds"
+
 status=0
 for target in $targets; do
-  seeds="fuzz/corpus/${target#fuzz_}"
+  seeds="$dir/seeds/${target#fuzz_}"
   corpus="$work/${target#fuzz_}"
   findings="$work/$target-findings"
   mkdir -p "$corpus" "$findings"
