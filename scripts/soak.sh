@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Soak test of the real window under wine: random real key presses (xdotool)
-# into one running program, checked after every key (tests/soak/soak.py).
+# into one running program, checked after every key (the end-to-end group
+# "soak" in tests/e2e/scenarios.py).
 #
 #   bash scripts/soak.sh [--arch i686|x86_64] [--keys N] [--seed S]
 #
@@ -10,14 +11,18 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 arch=x86_64
-args=()
+keys=200
+seed=""
 while (($#)); do
   case "$1" in
     --arch) arch="$2"; shift 2 ;;
-    *) args+=("$1"); shift ;;
+    --keys) keys="$2"; shift 2 ;;
+    --seed) seed="$2"; shift 2 ;;
+    *) echo "usage: soak.sh [--arch i686|x86_64] [--keys N] [--seed S]" >&2; exit 2 ;;
   esac
 done
 # shellcheck source=wine-env.sh
 source scripts/wine-env.sh
 qv_harness_env "$arch" soak-artifacts || exit 2
-exec python3 tests/soak/soak.py "${args[@]}"
+export QV_SOAK_KEYS="$keys" QV_SOAK_SEED="$seed"
+exec python3 tests/e2e/scenarios.py soak

@@ -4,7 +4,8 @@
 #   source scripts/wine-env.sh
 #   qv_prepare_prefix build/wineprefix [ARCH]  # exports WINEPREFIX, the locale
 #                                              # and, for i686, the runtime
-#   qv_start_display                      # exports DISPLAY; Xvfb if none
+#   qv_start_display [SCREEN]             # exports DISPLAY; Xvfb if none
+#                                         # (SCREEN default 1024x768x24)
 #
 # ARCH (default $QV_ARCH, else x86_64) is the build the prefix runs: x86_64
 # under the host's wine64, i686 (the product) under the i386 wine that
@@ -105,15 +106,19 @@ qv_harness_env() {
   export QV_REPO="$PWD"
 }
 
+# The project's one Xvfb launcher; the end-to-end harness starts its displays
+# through it too.
 qv_start_display() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     return 0
   fi
   # -displayfd lets the server pick a free display number itself, so two
-  # runs starting side by side never share a display.
+  # runs starting side by side never share a display. A key held across a
+  # few test steps must not repeat (-ardelay).
   local numfile n i
   numfile="$(mktemp)"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${1:-1024x768x24}" -nolisten tcp -ardelay 5000 \
+    3>"$numfile" >/dev/null 2>&1 &
   QV_XVFB_PID=$!
   for i in $(seq 1 100); do
     n="$(tr -dc 0-9 < "$numfile")"

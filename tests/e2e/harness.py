@@ -32,6 +32,10 @@ TITLE = " Quorvane V1.01 By Daskelt QQ:0000000000"
 FIELDS = ("binary", "octal", "decimal", "hexadecimal")
 FIELD_IDS = {"binary": 1001, "octal": 1002, "decimal": 1003, "hexadecimal": 1004}
 WINDOW_SIZE = (395, 150)
+RADIX = {"binary": 2, "octal": 8, "decimal": 10, "hexadecimal": 16}
+LIMITS = {"binary": 32, "octal": 11, "decimal": 10, "hexadecimal": 8}
+ALPHABETS = {"binary": b"01", "octal": b"01234567", "decimal": b"0123456789",
+             "hexadecimal": b"0123456789abcdefABCDEF"}
 
 # The overflow warning, as read back in UTF-16 on any system, and as code page
 # 936 bytes through the ANSI calls on a Chinese one.
@@ -58,6 +62,52 @@ class Failure(AssertionError):
 def as_bytes(text):
     """Probe strings carry bytes as code points 0-255."""
     return text.encode("latin-1")
+
+
+def canonical(value):
+    """The four fields' texts for a value, as a conversion writes them."""
+    return {"binary": format(value, "b"), "octal": format(value, "o"),
+            "decimal": str(value), "hexadecimal": format(value, "X")}
+
+
+def value_of(field, text):
+    """The value of a field's digits, modulo 2^32 (0 for no text)."""
+    return int(text or "0", RADIX[field]) & 0xFFFFFFFF
+
+
+def _fits(field, text):
+    if field == "octal":
+        return not (len(text) == 11 and text[:1] > b"3")
+    if field == "decimal":
+        return not (len(text) == 10 and text > b"4294967295")
+    return True
+
+
+def conversion_problem(st, source, value=None):
+    """What keeps the other three fields from showing source's value, or None.
+
+    Every field within its limit, and each one's length as another process
+    asks it equal to its text's; source holding digits of its base that fit
+    in 32 bits; the others showing value (default: source's value) in their
+    bases, as a conversion writes it."""
+    texts = {f: as_bytes(st[f]) for f in FIELDS}
+    for f in FIELDS:
+        if len(texts[f]) > LIMITS[f]:
+            return "%s holds %d bytes, above its limit" % (f, len(texts[f]))
+    if st["lengths"] != [len(texts[f]) for f in FIELDS]:
+        return "lengths %s differ from the texts'" % st["lengths"]
+    if value is None:
+        text = texts[source]
+        if any(b not in ALPHABETS[source] for b in text):
+            return "%s holds %r, not digits of its base" % (source, text)
+        if not _fits(source, text):
+            return "%s holds %r, above 32 bits" % (source, text)
+        value = value_of(source, text.decode())
+    want = canonical(value)
+    for f in FIELDS:
+        if f != source and texts[f] != want[f].encode():
+            return "%s shows %r, not the value %d" % (f, texts[f], value)
+    return None
 
 
 class Probe:
@@ -157,6 +207,7 @@ class Session:
         self.repo = repo
         self.screen = screen
         self.xvfb = None
+        self.xvfb_pid = None
         self.probe = None
         self.env = None
         self.scenario = "?"
@@ -226,24 +277,17 @@ class Session:
                 subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
 
     def _start_display(self):
-        # -displayfd lets the server pick a free display number itself, so
-        # suites running side by side never share a display.
-        read_fd, write_fd = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", self.screen,
-             "-nolisten", "tcp",
-             # A key held across a few steps must not repeat.
-             "-ardelay", "5000"], pass_fds=(write_fd,),
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_fd)
-        number = b""
-        with os.fdopen(read_fd, "rb") as pipe:
-            while not number.endswith(b"\n"):
-                chunk = pipe.read(1)
-                if not chunk:
-                    raise RuntimeError("Xvfb did not start")
-                number += chunk
-        self.env["DISPLAY"] = ":" + number.decode().strip()
+        # The project's Xvfb launcher, in a shell that stays to wait for the
+        # server: it reports the display and the server's process.
+        script = ('source "$1/scripts/wine-env.sh" && unset DISPLAY && qv_start_display "$2"'
+                  ' && echo "$DISPLAY $QV_XVFB_PID" && wait "$QV_XVFB_PID"')
+        self.xvfb = subprocess.Popen(["bash", "-c", script, "qv", self.repo, self.screen],
+                                     stdin=subprocess.DEVNULL, stdout=subprocess.PIPE)
+        started = self.xvfb.stdout.readline().split()
+        if len(started) != 2:
+            raise RuntimeError("Xvfb did not start")
+        self.env["DISPLAY"] = started[0].decode()
+        self.xvfb_pid = int(started[1])
 
     def stop(self):
         if self.probe:
@@ -253,13 +297,19 @@ class Session:
             subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
             subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
         if self.xvfb:
-            self.xvfb.terminate()
+            if self.xvfb_pid:
+                try:
+                    os.kill(self.xvfb_pid, signal.SIGTERM)
+                except ProcessLookupError:
+                    pass
             try:
                 self.xvfb.wait(timeout=5)
             except subprocess.TimeoutExpired:
                 self.xvfb.kill()
                 self.xvfb.wait()
+            self.xvfb.stdout.close()
             self.xvfb = None
+            self.xvfb_pid = None
 
     def xdotool(self, *args):
         subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env, check=True,
@@ -356,6 +406,17 @@ class App:
         shown = ", ".join("%s=%r" % (k, v) for k, v in want.items())
         return self.wait(step, check, timeout, expected=shown)
 
+    def shows(self, step, source, text, value=None, focus=None):
+        """Waits until source holds text and the other three fields show
+        value (default: text's value) as a conversion writes it."""
+        def check(st):
+            return (st[source] == text and (focus is None or st["focus"] == focus)
+                    and conversion_problem(st, source, value) is None)
+        shown = "%s=%r%s, the others showing %s" % (
+            source, text, ", focus=%s" % focus if focus else "",
+            value_of(source, text) if value is None else value)
+        return self.wait(step, check, expected=shown)
+
     def steady(self, step, duration=0.3, **want):
         """Like expect, and the state must then hold for duration seconds."""
         st = self.expect(step, **want)
@@ -438,10 +499,14 @@ class App:
             time.sleep(0.02)
         self.s.xdotool("mouseup", 1)
 
-    def click_field(self, field, x=20):
-        """Clicks inside a field (left part, on its text line)."""
-        top = {"binary": 30, "octal": 60, "decimal": 90, "hexadecimal": 120}[field]
-        self.click(100 + x, top + 8)
+    def field_rect(self, field):
+        """A field's rectangle in the main window's client coordinates."""
+        return self.state()["field_rects"][FIELDS.index(field)]
+
+    def click_field(self, field, x=20, button=1):
+        """Clicks inside a field (x from its left edge, on its text line)."""
+        left, top = self.field_rect(field)[:2]
+        self.click(left + x, top + 8, button=button)
 
     def char_position(self, field, index):
         """Screen position of a character's top-left corner in a field."""
@@ -540,7 +605,12 @@ def _describe(st):
 # --- running scenarios -------------------------------------------------------
 
 class Registry:
-    """Scenarios by group, each run against a fresh program process."""
+    """Scenarios by group, each run against a fresh program process.
+
+    A scenario function with a table attribute, (key, reset), is a row of a
+    parameter table: consecutive rows with one key share a program, and
+    reset(app) sets it back between them. After a failed row the next one
+    starts a fresh program."""
 
     def __init__(self):
         self.groups = {}
@@ -557,17 +627,28 @@ class Registry:
         scenarios = [(n, f) for n, f in self.groups[group] if not only or re.search(only, n)]
         failed = []
         started = time.monotonic()
+        launches = 0
         with Session.from_env(**self.session_options.get(group, {})) as session:
             # Screenshots of an earlier run of this group would mislead.
             for old in os.listdir(session.artifacts):
                 if old.startswith(group + "."):
                     os.remove(os.path.join(session.artifacts, old))
+            app, table = None, None
             for name, fn in scenarios:
                 session.scenario = "%s.%s" % (group, name)
                 t0 = time.monotonic()
-                app = None
+                row = getattr(fn, "table", None)
+                status = "ERROR"
                 try:
-                    app = session.launch()
+                    if app and (row is None or row[0] is not table):
+                        app.close()
+                        app = None
+                    if app:
+                        row[1](app)
+                    else:
+                        app = session.launch()
+                        launches += 1
+                    table = row and row[0]
                     fn(app)
                     status = "PASS"
                 except Failure as e:
@@ -580,10 +661,13 @@ class Registry:
                     step = app.step if app else "start"
                     print("ERROR %s at step %r: %r" % (session.scenario, step, e), flush=True)
                 finally:
-                    if app:
+                    if app and (status != "PASS" or row is None or app.proc.poll() is not None):
                         app.close()
+                        app = None
                 print("%s %s (%.1f s)" % (status, session.scenario, time.monotonic() - t0),
                       flush=True)
-        print("%s: %d scenarios, %d failed, %.1f s" % (group, len(scenarios), len(failed),
-                                                         time.monotonic() - started))
+            if app:
+                app.close()
+        print("%s: %d scenarios, %d programs, %d failed, %.1f s"
+              % (group, len(scenarios), launches, len(failed), time.monotonic() - started))
         return not failed

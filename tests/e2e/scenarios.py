@@ -2,50 +2,64 @@
 
     python3 scenarios.py GROUP [NAME-REGEX]
 
-Each scenario runs against a fresh quorvane.exe; a group shares one X display
-and wine session. Environment: see harness.py.
+Each scenario runs against a fresh quorvane.exe, except the rows of a
+parameter table, which share one program; a group shares one X display and
+wine session. Environment: see harness.py.
 """
 
+import os
+import random
+import statistics
 import sys
 import time
 
-from harness import FIELDS, SLOWDOWN, WINDOW_SIZE, Registry
+from harness import FIELDS, SLOWDOWN, WINDOW_SIZE, App, Failure, Registry, canonical, \
+    conversion_problem
 
 reg = Registry()
 scenario = reg.scenario
 
-ROW_TOP = {"binary": 30, "octal": 60, "decimal": 90, "hexadecimal": 120}
+# shows(app, step, source, text, value=None, focus=None): source holds text as
+# typed, the other three show value (default: text's value).
+shows = App.shows
 
 
-def canonical(value):
-    return {"binary": format(value, "b"), "octal": format(value, "o"),
-            "decimal": str(value), "hexadecimal": format(value, "X")}
+def back_to_start(app):
+    """The fields as a fresh program shows them, without starting one: Binary
+    holds 0, selected, with the focus; the others are empty, with nothing to
+    undo. Mouse only: a key release would convert."""
+    if app.state()["iconic"]:
+        app.probe("show", 9)  # as a taskbar would
+        app.focus_x()
+        app.expect("reset: restored", iconic=False)
+    app.click_field("binary")
+    for f in FIELDS:
+        app.probe.set_text(f, "x")  # a change that cannot be undone
+        app.probe.set_text(f, "0" if f == "binary" else "")
+    left, top, right, bottom = app.field_rect("binary")
+    app.click(left + 3, top + 8, repeat=2)  # selects the word: the 0
+    app.steady("reset: the start's fields", duration=0.1, binary="0", octal="", decimal="",
+               hexadecimal="", focus="binary", sel_binary=(0, 1), box=None, foreground="main",
+               active="main")
 
 
-def shows(app, step, source, text, value=None, focus=None):
-    """The source field holds text as typed; the other three show value."""
-    if value is None:
-        value = int(text or "0", {"binary": 2, "octal": 8, "decimal": 10, "hexadecimal": 16}[source])
-    want = canonical(value)
-    want[source] = text
-    if focus:
-        want["focus"] = focus
-    # Another process asks the length and the text: both must be the field's.
-    want["lengths"] = [len(want[f]) for f in FIELDS]
-    return app.expect(step, **want)
-
-
-def parametrize(group, cases, name):
-    """Registers fn once per case: scenario name = name(case)."""
+def parametrize(group, cases, name, fresh=None):
+    """Registers fn once per case: scenario name = name(case). The rows run
+    one after another in one program, set back to the start's fields between
+    them (back_to_start), except those for which fresh(case) holds: they
+    need a program of their own (start-up state, exit codes)."""
     def register(fn):
         for case in cases:
-            scenario(group, name(case))(lambda app, case=case: fn(app, *case))
+            row = lambda app, case=case: fn(app, *case)
+            if not (fresh and fresh(case)):
+                row.table = (fn, back_to_start)
+            scenario(group, name(case))(row)
         return fn
     return register
 
 
 def open_context_menu(app, field):
-    app.click(100 + 150, ROW_TOP[field] + 8, button=3)
+    app.click_field(field, x=150, button=3)
     app.wait("context menu open", lambda st: app.probe("menu")["menu"] is not None,
              expected="the edit control's context menu")
     return app.probe("menu")["menu"]
@@ -549,7 +563,7 @@ PASTES = [
 PATHS = ("menu_click", "menu_key", "shiftins")
 
 
-@parametrize("paste", [(p,) + c for c in PASTES for p in PATHS],
+@parametrize("paste", [(p,) + c for p in PATHS for c in PASTES],
              lambda c: "%s_%s" % (c[0], c[1]))
 def paste_is_validated(app, path, name, field, first, clip, outcome, after):
     app.probe.set_clipboard(clip)
@@ -617,16 +631,19 @@ def paste_replaces_selection_as_one_undoable_edit(app):
 # --- drawn buttons, drag strip, focus keeping --------------------------------------------
 
 CLICKS = [
+    # Each close and drag ends its program (exit code): a program of its own.
     ((377, 18), "close"), ((392, 0), "close"),
-    ((357, 18), "minimise"), ((375, 0), "minimise"),
     ((376, 5), "drag"), ((356, 18), "drag"), ((0, 0), "drag"),
     ((10, 19), "nothing"), ((200, 140), "nothing"),
     ((200, 5), "double"),  # no caption to maximise: two drags of no distance
     ((385, 9), "right"), ((365, 9), "right"),  # the drawn buttons take the left button only
+    # Last: from the first minimise on, activation puts the focus in Binary.
+    ((357, 18), "minimise"), ((375, 0), "minimise"),
 ]
 
 
-@parametrize("mouse", CLICKS, lambda c: "%s_at_%d_%d" % (c[1], c[0][0], c[0][1]))
+@parametrize("mouse", CLICKS, lambda c: "%s_at_%d_%d" % (c[1], c[0][0], c[0][1]),
+             fresh=lambda c: c[1] in ("close", "drag"))
 def click_on_top_strip(app, at, effect):
     before = app.state()
     if effect == "drag":
@@ -866,6 +883,101 @@ reg.session_options["cp1252_nofontmap"] = {"codepage": 1252, "font_mapping": Fal
 scenario("cp1252", "skin_pixels")(skin_pixels)
 scenario("cp1252", "decimal_tenth_digit_warns_and_undoes")(decimal_tenth_digit_warns_and_undoes)
 scenario("cp1252_nofontmap", "skin_pixels")(skin_pixels)
+
+
+# --- soak -------------------------------------------------------------------------------
+# Random real key presses into one running program (scripts/soak.sh sets the
+# number of keys and the seed, QV_SOAK_KEYS and QV_SOAK_SEED; not a CTest
+# group). After every key the program must run and answer, and once settled
+# the three other fields show the focused field's value; an overflow warning
+# must carry its text and caption, and is dismissed with Enter.
+
+# xdotool key names and their weights. Digits dominate so that fields fill up
+# to their limits and the overflow warning comes up regularly.
+SOAK_KEYS = ([(str(d), 8) for d in range(10)]
+             + [(c, 2) for c in "abcdef"] + [(c, 1) for c in "ABCDEFgxz"]
+             + [("Tab", 4), ("shift+Tab", 1), ("Escape", 1), ("BackSpace", 3), ("Delete", 1),
+                ("Left", 2), ("Right", 1), ("Home", 1), ("End", 2), ("space", 1), ("minus", 1),
+                ("ctrl+z", 1), ("ctrl+v", 1), ("shift+Insert", 2)])
+
+
+def random_clip(rng):
+    kind = rng.randrange(4)
+    if kind == 0:
+        return str(rng.randrange(0, 1 << 32))
+    if kind == 1:
+        return "0x%x" % rng.randrange(0, 1 << 32)
+    if kind == 2:
+        return "".join(rng.choice("0123456789abcdefxyz -_") for _ in range(rng.randrange(1, 14)))
+    return str(rng.randrange(1 << 32, 10 ** 11))
+
+
+def settled_problem(st):
+    """What is wrong with a settled state, or None."""
+    if st["focus"] not in FIELDS:
+        return "focus is %r, not in a field" % st["focus"]
+    return conversion_problem(st, st["focus"])
+
+
+@scenario("soak")
+def random_keys(app):
+    keys = int(os.environ.get("QV_SOAK_KEYS", "200"))
+    seed = int(os.environ.get("QV_SOAK_SEED") or random.randrange(1 << 30))
+    rng = random.Random(seed)
+    print("soak: %d keys, seed %d" % (keys, seed), flush=True)
+    names = [k for k, w in SOAK_KEYS for _ in range(w)]
+    settle, warnings = [], 0
+    started = time.monotonic()
+    log_path = os.path.join(app.s.artifacts, "soak-%d.log" % seed)
+    try:
+        with open(log_path, "w") as log:
+            for i in range(keys):
+                key = rng.choice(names)
+                if key == "shift+Insert":
+                    app.probe.set_clipboard(random_clip(rng))
+                step = "key %d (%s)" % (i, key)
+                t0 = time.monotonic()
+                app.key(key)
+                # Settled: the warning is up, or the fields agree in two
+                # readings in a row (a key whose release has not been handled
+                # yet may still change them).
+                last = []
+
+                def settled(st):
+                    if app.proc.poll() is not None:
+                        app.fail(step, "the program to keep running", {"exit": app.proc.returncode})
+                    if st["box"]:
+                        return True
+                    now = [st[f] for f in FIELDS] + [st["focus"]]
+                    agreed = settled_problem(st) is None and last == [now]
+                    last[:] = [now]
+                    return agreed
+                st = app.wait(step, settled, timeout=10 * SLOWDOWN,
+                              expected="the other fields showing the focused field's value")
+                if st["box"]:
+                    warnings += 1
+                    app.dismiss_warning(step + ": warning")
+                    st = app.wait(step + ": settled after the warning",
+                                  lambda s: not s["box"] and settled_problem(s) is None
+                                  and s["focus"] in ("octal", "decimal"),
+                                  expected="the fields agreeing, the focus back in octal or "
+                                           "decimal")
+                    log.write("%d %s: warning -> %s\n" % (i, key, [st[f] for f in FIELDS]))
+                settle.append(time.monotonic() - t0)
+                if (i + 1) % 100 == 0:
+                    print("  %d keys, %d warnings, %.0f s; now %s" % (
+                        i + 1, warnings, time.monotonic() - started,
+                        " ".join("%s=%s" % (f[:3], st[f] or '""') for f in FIELDS)), flush=True)
+        app.probe("close")
+        if app.exit_code() != 0:
+            app.fail("close", "exit code 0", {"exit": app.proc.returncode})
+    except Failure as e:
+        raise Failure("seed %d: %s" % (seed, e)) from None
+    settle.sort()
+    print("soak: %d keys, %d overflow warnings, 0 failures, %.1f s; per key until settled: "
+          "median %.0f ms, max %.0f ms (seed %d, log %s)"
+          % (len(settle), warnings, time.monotonic() - started,
+             1000 * statistics.median(settle), 1000 * settle[-1], seed, log_path), flush=True)
 
 
 if __name__ == "__main__":
