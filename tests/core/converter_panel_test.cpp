@@ -149,25 +149,22 @@ TEST_F(ConverterPanelTyping, TypingInBinaryAtStartReplacesSelectedZero) {
   EXPECT_EQ(All(), (Texts{"101", "5", "5", "5"}));
 }
 
-TEST_F(ConverterPanelTyping, TabCyclesAndSelectsAllWithOrWithoutShift) {
+// Shift+Tab brings the same Tab character: the panel cannot tell them apart,
+// so Shift is checked with real keys (e2e keys.shift_tab_moves_forward_like_tab).
+TEST_F(ConverterPanelTyping, TabCyclesAndSelectsAll) {
   const FieldKind next[] = {kOct, kDec, kHex, kBin};
-  for (bool shift : {false, true}) {
-    host.FocusField(kDec);
-    host.SelectAll(kDec);
-    host.Type("12");
-    FieldKind at = kDec;
-    for (int step = 0; step < 4; ++step) {
-      if (shift) host.KeyUp();  // Shift pressed first, released after
-      host.Type("\t");
-      if (shift) host.KeyUp();
-      at = next[static_cast<int>(at)];
-      ASSERT_TRUE(host.HasFocus(at));
-      uint32_t start, end;
-      host.GetSelection(at, start, end);
-      EXPECT_EQ(start, 0u);
-      EXPECT_EQ(end, host.Text(at).size());
-      EXPECT_EQ(All(), (Texts{"1100", "14", "12", "C"}));
-    }
+  ClickEnd(kDec);
+  host.Type("12");
+  FieldKind at = kDec;
+  for (int step = 0; step < 4; ++step) {
+    host.Type("\t");
+    at = next[static_cast<int>(at)];
+    ASSERT_TRUE(host.HasFocus(at));
+    uint32_t start, end;
+    host.GetSelection(at, start, end);
+    EXPECT_EQ(start, 0u);
+    EXPECT_EQ(end, host.Text(at).size());
+    EXPECT_EQ(All(), (Texts{"1100", "14", "12", "C"}));
   }
 }
 
