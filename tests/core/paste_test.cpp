@@ -1,3 +1,6 @@
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <charconv>
 #include <cstring>
@@ -92,12 +95,16 @@ const Case kCases[] = {
     {kDec, "4294967295", 0, 1, "5", Outcome::Overflow},
 };
 
+// Each row also once the window has been minimised: the warning's closing
+// then activates Binary, and the focus must still end in the pasted field.
 TEST(PasteTable, AcceptedConvertedRefusedOrWarned) {
-  for (const Case& c : kCases) {
+  for (const Case& c : kCases) for (bool minimized : {false, true}) {
     SCOPED_TRACE(testing::Message() << "field " << static_cast<int>(c.field) << " clip \""
-                                    << c.clip << "\" into \"" << c.before << "\"");
+                                    << c.clip << "\" into \"" << c.before << "\""
+                                    << (minimized ? " after a minimise" : ""));
     PanelState state{};
     FakeHost host(state);
+    host.minimizedOnce = minimized;
     host.SetText(c.field, c.before);
     host.FocusField(c.field);
     host.Select(c.field, c.start, c.end);
@@ -186,9 +193,23 @@ TEST_F(PasteUndo, HugeClipboardText) {
   host.Select(kBin, 0, 1);
   host.Paste(kBin, blanks + "101" + blanks);
   EXPECT_EQ(All(), (Texts{"101", "5", "5", "5"}));
-  host.Paste(kHex, std::string(1 << 20, 'f'));
+
+  // Refused without reading past the longest text the field could take (a
+  // prefix and 8 digits with 7 separators: 17 bytes) and one byte more: here
+  // an unreadable page follows that byte, so a walk to the text's end crashes.
+  const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  const size_t size = 2 * page + (1 << 20);
+  char* memory = static_cast<char*>(
+      mmap(nullptr, size + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+  ASSERT_NE(memory, MAP_FAILED);
+  ASSERT_EQ(mprotect(memory + size, page, PROT_NONE), 0);
+  const size_t digits = 18;
+  std::memset(memory, ' ', size - digits);
+  std::memset(memory + size - digits, 'f', digits);  // and no NUL before the unreadable page
+  ConverterPanel::OnFieldPaste(host, state, kHex, memory);
   EXPECT_EQ(host.beeps, 1u);
   EXPECT_EQ(host.Text(kHex), "5");
+  munmap(memory, size + page);
 }
 
 }  // namespace
