@@ -218,11 +218,17 @@ TEST(RadixCodecDifferential, RandomValuesAgainstStandardLibrary) {
 TEST(RadixCodecDifferential, OverflowRulesMatchExactValue) {
   std::mt19937 random(4294967);
   uint32_t failures = 0;
+  // The largest value and the one above it first, then random texts.
+  const char* const edges[][2] = {{"4294967295", "37777777777"}, {"4294967296", "40000000000"}};
   for (int i = 0; i < 100000; ++i) {
     std::string decimal, octal;
     for (int d = 0; d < 10; ++d) decimal += static_cast<char>('0' + random() % 10);
     for (int d = 0; d < 11; ++d) octal += static_cast<char>('0' + random() % 8);
     if (i % 3 == 0) decimal.replace(0, 3, "429");  // stay near the edge
+    if (i < 2) {
+      decimal = edges[i][0];
+      octal = edges[i][1];
+    }
     uint64_t decimalValue = 0, octalValue = 0;
     std::from_chars(decimal.data(), decimal.data() + decimal.size(), decimalValue, 10);
     std::from_chars(octal.data(), octal.data() + octal.size(), octalValue, 8);
