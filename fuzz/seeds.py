@@ -73,6 +73,7 @@ panel = {
     "escape_and_release": focus(H) + typed(b"ff") + ESC + RELEASE,
     "minimized_overflow": MINIMIZED + typed(b"1") + focus(D) + typed(b"4294967295") + typed(b"9"),
     "paste_decimal": focus(D) + paste(D, b"4294967296"),
+    "minimized_paste_overflow": MINIMIZED + focus(D) + paste(D, b"4294967296"),
     "foreign_binary": focus(D) + typed(b"777777777") + MINIMIZED + settext(B, b"x2") + typed(b"77"),
     "undo_after_overflow": focus(D) + typed(b"99999999") + typed(b"99") + bytes([11, D]) + RELEASE,
     "filtered": focus(O) + typed(b"89gG -") + focus(H) + typed(b"aFx") + BS + RELEASE,
