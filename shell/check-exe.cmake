@@ -17,6 +17,12 @@ list(SORT dlls)
 if(NOT dlls STREQUAL "DLL Name: GDI32.dll;DLL Name: KERNEL32.dll;DLL Name: USER32.dll")
   message(FATAL_ERROR "${EXE} imports from: ${dlls}")
 endif()
+# The display-scale calls are looked up by name at run time: imported, they
+# would keep the file from starting on a Windows that lacks them.
+string(REGEX MATCH "\n\t[0-9a-f]+\t +[0-9]+  [A-Za-z]*(Dpi|DPI)[A-Za-z]*" dpi_import "${headers}")
+if(dpi_import)
+  message(FATAL_ERROR "${EXE} imports a display-scale function:${dpi_import}")
+endif()
 if(NOT headers MATCHES "Subsystem[ \t]+00000002")
   message(FATAL_ERROR "${EXE} is not a GUI-subsystem program")
 endif()
