@@ -51,6 +51,11 @@ SLOWDOWN = 3.0 if ARCH == "i686" else 1.0
 DEFAULT_TIMEOUT = 5.0 * SLOWDOWN
 
 
+def scale(length, dpi):
+    """A 96-DPI length at dpi, rounded as the program rounds (MulDiv)."""
+    return (length * dpi + 48) // 96
+
+
 class Failure(AssertionError):
     """An expectation that did not hold; str() says step, expectation, reading."""
 
@@ -143,11 +148,15 @@ class Session:
     """An X display, the wine prefix and a probe, shared by many app runs."""
 
     def __init__(self, exe, probe, prefix, artifacts, repo, arch=ARCH, screen="1024x768x24",
-                 codepage=936, font_mapping=True):
+                 codepage=936, font_mapping=True, dpi=96, dpi_unaware=False):
         """codepage: the desktop's ANSI code page; font_mapping: whether the
         label face is mapped to an installed CJK font (without it the system
-        has only the CJK fonts under their own names)."""
+        has only the CJK fonts under their own names); dpi: the display
+        scale (96 is 100 %); dpi_unaware: programs are left unaware of the
+        scale unless they ask, as on Windows."""
         self.codepage = codepage
+        self.dpi = dpi
+        self.dpi_unaware = dpi_unaware
         self.font_mapping = font_mapping
         self.exe = exe
         self.arch = arch
@@ -191,6 +200,7 @@ class Session:
         if not self.font_mapping:
             script += (' && wineserver -k; wineserver -w; qv_copy_prefix_without_font_mapping'
                        ' "$2" "$2-nofontmap" && export WINEPREFIX="$WINEPREFIX-nofontmap"')
+        script += self._dpi_script()
         out = subprocess.run(["bash", "-c", script + " && env -0", "qv", self.repo, self.prefix,
                               self.arch],
                              stdout=subprocess.PIPE, check=True).stdout
@@ -224,6 +234,19 @@ class Session:
                 self.probe = None
                 subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
                 subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
+
+    def _dpi_script(self):
+        """A copy of the prefix at another display scale, for the session."""
+        if self.dpi == 96 and not self.dpi_unaware:
+            return ""
+        suffix = "-dpi%d%s" % (self.dpi, "-unaware" if self.dpi_unaware else "")
+        return (' && wineserver -k; wineserver -w; qv_copy_prefix_with_dpi "$WINEPREFIX"'
+                ' "$WINEPREFIX%s" %d %s && export WINEPREFIX="$WINEPREFIX%s"'
+                % (suffix, self.dpi, "unaware" if self.dpi_unaware else "", suffix))
+
+    def scale(self, length):
+        """A 96-DPI length at the session's display scale."""
+        return scale(length, self.dpi)
 
     def _start_display(self):
         # -displayfd lets the server pick a free display number itself, so
@@ -376,8 +399,9 @@ class App:
         return left + 1, top + 1
 
     def to_screen(self, x, y):
+        """Client coordinates at 96 DPI, scaled to the session's display."""
         ox, oy = self.client_origin()
-        return ox + x, oy + y
+        return ox + self.s.scale(x), oy + self.s.scale(y)
 
     # --- input -------------------------------------------------------------
     # X processes XTEST events in order, so input needs no --sync; and
