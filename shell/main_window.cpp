@@ -45,13 +45,11 @@ HFONT CreateLabelFont() {
 }
 
 // The stock system font is made for the system's scale; for any other, the
-// same font at the scaled height, its width left to follow the height.
+// same face and weight at the scaled height, its width left to follow the
+// height, in the character set of the system's code page, as the stock one.
 HFONT CreateFieldFont() {
-  LOGFONTA font;
-  GetObjectA(GetStockObject(SYSTEM_FONT), sizeof(font), &font);
-  font.lfHeight = App.Layout.fieldFontHeight;
-  font.lfWidth = 0;
-  return CreateFontIndirectA(&font);
+  return CreateFontW(App.Layout.fieldFontHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
+                     DEFAULT_CHARSET, 0, 0, 0, 0, L"System");
 }
 
 // Lays the fields out and makes the fonts for dpi; the old fonts are deleted
