@@ -20,8 +20,7 @@ Function LookUp(HMODULE module, const char* name) {
 // so that the file still starts where it does not exist: per-monitor v2
 // (Windows 10 1703 on), per-monitor v1 through the same call where v2 is
 // refused (as wine 8 does), then the system-wide one (Vista to 8.1).
-void AskForDpiAwareness() {
-  const HMODULE user32 = GetModuleHandleA("user32");
+void AskForDpiAwareness(HMODULE user32) {
   if (auto set = LookUp<BOOL(WINAPI*)(HANDLE)>(user32, "SetProcessDpiAwarenessContext")) {
     if (set(reinterpret_cast<HANDLE>(-4)) || set(reinterpret_cast<HANDLE>(-3))) {
       return;
@@ -32,9 +31,14 @@ void AskForDpiAwareness() {
   }
 }
 
-// The system's scale, as the program sees it once it is aware of it: the
-// scale of the primary display, where the window opens.
-UINT SystemDpi() {
+// The system's scale as this process may use it: the scale of the primary
+// display, where the window opens, or 100 % where the process is not aware.
+// Windows 10 1607 on says so itself; before it, the screen's pixels per inch
+// are made to match the process's awareness.
+UINT SystemDpi(HMODULE user32) {
+  if (auto get = LookUp<UINT(WINAPI*)()>(user32, "GetDpiForSystem")) {
+    return get();
+  }
   HDC screen = CreateCompatibleDC(nullptr);
   const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
   DeleteDC(screen);
@@ -58,8 +62,9 @@ HWND CreateMainWindow(HINSTANCE instance) {
   };
   RegisterClassExA(&windowClass);
 
-  AskForDpiAwareness();
-  App.SystemDpi = SystemDpi();
+  const HMODULE user32 = GetModuleHandleA("user32");
+  AskForDpiAwareness(user32);
+  App.SystemDpi = SystemDpi(user32);
   LayoutForDpi(App.SystemDpi, App.Layout);
   App.MaxWidth = GetSystemMetrics(SM_CXMAXIMIZED);
   App.MaxHeight = GetSystemMetrics(SM_CYMAXIMIZED);
