@@ -44,7 +44,8 @@ inline int WidenText(const char* text, int bytes, wchar_t* out, int size) {
 }
 
 // The layout's rectangles are Win32 RECTs member for member.
-static_assert(sizeof(LayoutRect) == sizeof(RECT) && offsetof(RECT, bottom) == offsetof(LayoutRect, bottom));
+static_assert(sizeof(LayoutRect) == sizeof(RECT) &&
+              offsetof(RECT, bottom) == offsetof(LayoutRect, bottom));
 inline RECT* AsRect(LayoutRect& rect) { return reinterpret_cast<RECT*>(&rect); }
 
 inline HWND FieldWindow(FieldKind kind) { return App.Fields[static_cast<uint8_t>(kind)]; }

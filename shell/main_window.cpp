@@ -20,8 +20,9 @@ constexpr COLORREF RowColour = 0x00CCCCCC;
 constexpr wchar_t LabelFace[] = L"\u5B8B\u4F53";
 
 HFONT CreateFontForLabels(BYTE charset) {
-  return CreateFontW(App.Layout.labelFontHeight, 0, 0, 0, 300, FALSE, FALSE, FALSE, charset, OUT_STROKE_PRECIS,
-                     CLIP_CHARACTER_PRECIS, DRAFT_QUALITY, FF_SCRIPT | DEFAULT_PITCH, LabelFace);
+  return CreateFontW(App.Layout.labelFontHeight, 0, 0, 0, 300, FALSE, FALSE, FALSE, charset,
+                     OUT_STROKE_PRECIS, CLIP_CHARACTER_PRECIS, DRAFT_QUALITY,
+                     FF_SCRIPT | DEFAULT_PITCH, LabelFace);
 }
 
 // Where the system has no 宋体, the mapper substitutes a face of the asked-for

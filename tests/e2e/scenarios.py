@@ -897,7 +897,8 @@ def label_ink_rows(app, dpi):
     shot = app.s.screenshot()
     rows = [y for y in range(scale(27, dpi), scale(50, dpi))
             if any(max(red(c), green(c), blue(c)) < 0x90
-                   for c in (shot.pixel(ox + x, oy + y) for x in range(scale(10, dpi), scale(95, dpi))))]
+                   for c in (shot.pixel(ox + x, oy + y)
+                             for x in range(scale(10, dpi), scale(95, dpi))))]
     return (rows[0], rows[-1]) if rows else None
 
 
