@@ -62,18 +62,50 @@ qv_copy_prefix_without_font_mapping() {
   if [ -f "$to/.quorvane-ready" ]; then
     return 0
   fi
-  rm -rf "$to"
-  cp -al "$from" "$to"
-  local hive
-  for hive in system.reg user.reg userdef.reg; do
-    rm -f "$to/$hive"
-    cp -p "$from/$hive" "$to/$hive"
-  done
+  qv_copy_prefix "$from" "$to"
   sed -i '/^\[Software\\\\Wine\\\\Fonts\\\\Replacements\]/,/^$/d' "$to/user.reg"
   if grep -q 'Fonts\\\\Replacements' "$to/user.reg"; then
     echo "wine-env: could not remove the font mapping from $to/user.reg" >&2
     return 1
   fi
+}
+
+# The copying behind the two functions around it: drive_c hard-linked, the
+# registry files real copies.
+qv_copy_prefix() {
+  local from="$1" to="$2" hive
+  rm -rf "$to"
+  cp -al "$from" "$to"
+  for hive in system.reg user.reg userdef.reg; do
+    rm -f "$to/$hive"
+    cp -p "$from/$hive" "$to/$hive"
+  done
+}
+
+# A copy of a prepared prefix whose display scale is DPI (LogPixels; 144 is
+# 150 %). With "unaware", programs there are left unaware of the scale unless
+# they ask (DpiScalingVer, as on Windows), where wine would otherwise make
+# every program per-monitor aware. The source prefix's wine session must have
+# ended.
+qv_copy_prefix_with_dpi() {
+  local from="$1" to="$2" dpi="$3" unaware="${4:-}" values
+  if [ -f "$to/.quorvane-ready" ]; then
+    return 0
+  fi
+  qv_copy_prefix "$from" "$to"
+  values="$(printf '"LogPixels"=dword:%08x' "$dpi")"
+  if [ "$unaware" = unaware ]; then
+    values="$values\n\"DpiScalingVer\"=dword:00001018"
+  fi
+  # After the key's line and its time stamp.
+  awk -v values="$values" '{ print }
+    /^\[Control Panel\\\\Desktop\] / { getline; print; print values }' \
+    "$from/user.reg" > "$to/user.reg"
+  if ! grep -qF "$(printf '"LogPixels"=dword:%08x' "$dpi")" "$to/user.reg"; then
+    echo "wine-env: could not set the display scale in $to/user.reg" >&2
+    return 1
+  fi
+  touch "$to/.quorvane-ready"
 }
 
 # The name of a build's prefix inside a build tree: each build has its own,

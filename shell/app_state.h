@@ -4,12 +4,10 @@
 #include <windows.h>
 
 #include "converter_panel.h"
+#include "window_layout.h"
 
 // Sent by the main window to itself when its drawn minimise button is hit.
 inline constexpr UINT WMU_MINIMIZE = 9901;
-
-inline constexpr int WindowWidth = 395;   // outer size, with the 1-pixel border
-inline constexpr int WindowHeight = 150;
 
 struct AppState {
   HFONT LabelFont;
@@ -19,10 +17,9 @@ struct AppState {
   PanelState Panel;         // current value and text buffer, owned by the panel
   BITMAP BackgroundInfo;    // refreshed from the bitmap on every paint
   HBITMAP Background;
-  RECT TitleRect;
-  RECT CloseRect;
-  RECT MinimizeRect;
-  RECT RowRects[FieldCount];
+  WindowLayout Layout;  // at the window's display scale
+  HFONT FieldFont;      // the fields' and buttons' font; none where the stock one serves
+  UINT SystemDpi;
   HBRUSH RowBrush;
   HINSTANCE Instance;
   HDC PaintDC;
@@ -45,6 +42,11 @@ extern const char TitleText[];
 inline int WidenText(const char* text, int bytes, wchar_t* out, int size) {
   return MultiByteToWideChar(936, 0, text, bytes, out, size);
 }
+
+// The layout's rectangles are Win32 RECTs member for member.
+static_assert(sizeof(LayoutRect) == sizeof(RECT) &&
+              offsetof(RECT, bottom) == offsetof(LayoutRect, bottom));
+inline RECT* AsRect(LayoutRect& rect) { return reinterpret_cast<RECT*>(&rect); }
 
 inline HWND FieldWindow(FieldKind kind) { return App.Fields[static_cast<uint8_t>(kind)]; }
 

@@ -8,16 +8,7 @@
 
 namespace {
 
-constexpr int FieldLeft = 100;
-constexpr int FieldWidth = 280;
-constexpr int FieldHeight = 17;
-constexpr int LabelLeft = 10;
-constexpr int LabelTop = 31;
-constexpr int RowPitch = 30;
 constexpr int LabelBytes = 10;
-constexpr int DragStripBottom = 18;
-constexpr int BackgroundWidth = 600;   // the bitmap is stretched to this and
-constexpr int BackgroundHeight = 450;  // clipped to the client area
 
 constexpr COLORREF ButtonColour = 0x0000FFFF;
 constexpr COLORREF LabelColour = 0x00000000;
@@ -29,8 +20,9 @@ constexpr COLORREF RowColour = 0x00CCCCCC;
 constexpr wchar_t LabelFace[] = L"\u5B8B\u4F53";
 
 HFONT CreateFontForLabels(BYTE charset) {
-  return CreateFontW(15, 0, 0, 0, 300, FALSE, FALSE, FALSE, charset, OUT_STROKE_PRECIS,
-                     CLIP_CHARACTER_PRECIS, DRAFT_QUALITY, FF_SCRIPT | DEFAULT_PITCH, LabelFace);
+  return CreateFontW(App.Layout.labelFontHeight, 0, 0, 0, 300, FALSE, FALSE, FALSE, charset,
+                     OUT_STROKE_PRECIS, CLIP_CHARACTER_PRECIS, DRAFT_QUALITY,
+                     FF_SCRIPT | DEFAULT_PITCH, LabelFace);
 }
 
 // Where the system has no 宋体, the mapper substitutes a face of the asked-for
@@ -53,9 +45,35 @@ HFONT CreateLabelFont() {
   return font;
 }
 
+// The stock system font is made for the system's scale; for any other, the
+// same face and weight at the scaled height, its width left to follow the
+// height, in the character set of the system's code page, as the stock one.
+HFONT CreateFieldFont() {
+  return CreateFontW(App.Layout.fieldFontHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
+                     DEFAULT_CHARSET, 0, 0, 0, 0, L"System");
+}
+
+// Lays the fields out and makes the fonts for dpi; the old fonts are deleted
+// once nothing uses them. The stock fonts serve only where both the window's
+// and the system's scale are 100 %, as the program always looked there.
+void ScaleTo(UINT dpi) {
+  LayoutForDpi(dpi, App.Layout);
+  HFONT oldLabelFont = App.LabelFont;
+  HFONT oldFieldFont = App.FieldFont;
+  App.LabelFont = CreateLabelFont();
+  App.FieldFont = dpi == DesignDpi && App.SystemDpi == DesignDpi ? nullptr : CreateFieldFont();
+  for (uint32_t i = 0; i < FieldCount; ++i) {
+    const LayoutRect& place = App.Layout.fields[i];
+    MoveWindow(App.Fields[i], place.left, place.top, place.right - place.left,
+               place.bottom - place.top, TRUE);
+    SendMessageA(App.Fields[i], WM_SETFONT, reinterpret_cast<WPARAM>(App.FieldFont), TRUE);
+  }
+  DeleteObject(oldLabelFont);
+  DeleteObject(oldFieldFont);
+}
+
 HWND CreateField(HWND parent, const FieldRow& row) {
-  HWND field = CreateWindowExA(0, "edit", nullptr, WS_CHILD | WS_VISIBLE, FieldLeft, row.rowTop,
-                               FieldWidth, FieldHeight, parent,
+  HWND field = CreateWindowExA(0, "edit", nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, parent,
                                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(row.controlId)),
                                App.Instance, nullptr);
   if (row.initialText && row.initialText[0]) {
@@ -71,10 +89,10 @@ WNDPROC SubclassField(FieldKind kind) {
 }
 
 void OnCreate(HWND window) {
-  App.LabelFont = CreateLabelFont();
   for (uint32_t i = 0; i < FieldCount; ++i) {
     App.Fields[i] = CreateField(window, FieldTable[i]);
   }
+  ScaleTo(App.SystemDpi);
   HWND binary = FieldWindow(FieldKind::Binary);
   SetFocus(binary);
   SendMessageA(binary, EM_SETSEL, 0, -1);
@@ -94,7 +112,7 @@ void DrawBackground(HDC dc) {
   GetObjectA(App.Background, sizeof(App.BackgroundInfo), &App.BackgroundInfo);
   HDC memory = CreateCompatibleDC(dc);
   SelectObject(memory, App.Background);
-  StretchBlt(dc, 0, 0, BackgroundWidth, BackgroundHeight, memory, 0, 0,
+  StretchBlt(dc, 0, 0, App.Layout.backgroundWidth, App.Layout.backgroundHeight, memory, 0, 0,
              App.BackgroundInfo.bmWidth, App.BackgroundInfo.bmHeight, SRCCOPY);
   DeleteDC(memory);
 }
@@ -104,15 +122,18 @@ void OnPaint(HWND window) {
   HDC dc = App.PaintDC = BeginPaint(window, &paint);
   DrawBackground(dc);
 
-  // The button glyphs use the context's default font: the label font is
-  // selected only afterwards.
+  // The button glyphs use the fields' font, where there is none the
+  // context's default one (selecting no font changes nothing): the label
+  // font is selected only afterwards.
+  WindowLayout& layout = App.Layout;
+  SelectObject(dc, App.FieldFont);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, ButtonColour);
-  DrawTextA(dc, "X", -1, &App.CloseRect, DT_CENTER);
-  DrawTextA(dc, "-", -1, &App.MinimizeRect, DT_CENTER);
+  DrawTextA(dc, "X", -1, AsRect(layout.close), DT_CENTER);
+  DrawTextA(dc, "-", -1, AsRect(layout.minimize), DT_CENTER);
 
-  for (const RECT& row : App.RowRects) {
-    FillRect(dc, &row, App.RowBrush);
+  for (LayoutRect& row : layout.rows) {
+    FillRect(dc, AsRect(row), App.RowBrush);
   }
 
   SelectObject(dc, App.LabelFont);
@@ -120,21 +141,21 @@ void OnPaint(HWND window) {
   for (uint32_t i = 0; i < FieldCount; ++i) {
     wchar_t label[LabelBytes];
     const int length = WidenText(FieldTable[i].label, LabelBytes, label, LabelBytes);
-    TextOutW(dc, LabelLeft, LabelTop + RowPitch * static_cast<int>(i), label, length);
+    TextOutW(dc, layout.labelLeft, layout.labelTops[i], label, length);
   }
 
   SetTextColor(dc, TitleColour);
-  DrawTextA(dc, TitleText, -1, &App.TitleRect, 0);
+  DrawTextA(dc, TitleText, -1, AsRect(layout.title), 0);
   EndPaint(window, &paint);
 }
 
 void OnLButtonDown(HWND window, LPARAM position) {
-  if (HitTestRect(position, App.CloseRect)) {
+  if (HitTestRect(position, *AsRect(App.Layout.close))) {
     PostQuitMessage(0);
-  } else if (HitTestRect(position, App.MinimizeRect)) {
+  } else if (HitTestRect(position, *AsRect(App.Layout.minimize))) {
     App.MinimizedOnce = 1;
     SendMessageA(window, WMU_MINIMIZE, 0, 0);
-  } else if (HIWORD(position) <= DragStripBottom) {
+  } else if (HIWORD(position) <= App.Layout.dragStripBottom) {
     // The top strip acts as the caption the window does not have.
     SendMessageA(window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
   }
@@ -175,6 +196,15 @@ void OnSetFocus(HWND previous) {
   OnActivate(WA_ACTIVE);
 }
 
+// Moved to a display of another scale: the window takes the place the system
+// suggests for it, and everything inside is laid out and lettered anew.
+// Texts, selections and the focus stay with the fields, which are only moved.
+void OnDpiChanged(HWND window, UINT dpi, const RECT& suggested) {
+  ScaleTo(dpi);
+  MoveWindow(window, suggested.left, suggested.top, suggested.right - suggested.left,
+             suggested.bottom - suggested.top, TRUE);
+}
+
 void OnClose() { PostQuitMessage(0); }
 
 // Ctrl+S (IDM_CTRL_S) and the fields' notifications need nothing; the answer
@@ -210,6 +240,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       return OnCommand(wParam);
     case WM_LBUTTONDOWN:
       OnLButtonDown(window, lParam);
+      return 0;
+    case WM_DPICHANGED:
+      OnDpiChanged(window, LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
     case WMU_MINIMIZE:
       OnMinimize(window);

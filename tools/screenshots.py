@@ -8,6 +8,7 @@ Writes, each cropped to what it shows and stored as an indexed PNG:
   quorvane-cp1252-warning.png  the same, the overflow warning up over the window
   quorvane-cp1252-nofont.png   a Western desktop with no face of the label
                                font's name, only a CJK font under its own name
+  quorvane-150.png             a Chinese desktop at 150 % display scale
 
 Needs the end-to-end harness's environment (QV_EXE, QV_PROBE, QV_PREFIX,
 QV_ARTIFACTS, QV_REPO); scripts/screenshots.sh sets it.
@@ -67,6 +68,12 @@ def main(out):
         app, st = typed(session, "cp1252_nofont", "hexadecimal", "c0ffee", decimal="12648430")
         app.click(*app.NEUTRAL_SPOT)
         save(session, st["rect"], os.path.join(out, "quorvane-cp1252-nofont.png"))
+        app.close()
+
+    with harness.Session.from_env(codepage=936, dpi=144) as session:
+        app, st = typed(session, "cp936_150", "decimal", "3735928559", hexadecimal="DEADBEEF")
+        app.click(*app.NEUTRAL_SPOT)
+        save(session, st["rect"], os.path.join(out, "quorvane-150.png"))
         app.close()
 
 

@@ -55,6 +55,11 @@ SLOWDOWN = 3.0 if ARCH == "i686" else 1.0
 DEFAULT_TIMEOUT = 5.0 * SLOWDOWN
 
 
+def scale(length, dpi):
+    """A 96-DPI length at dpi, rounded as the program rounds (MulDiv)."""
+    return (length * dpi + 48) // 96
+
+
 class Failure(AssertionError):
     """An expectation that did not hold; str() says step, expectation, reading."""
 
@@ -193,11 +198,15 @@ class Session:
     """An X display, the wine prefix and a probe, shared by many app runs."""
 
     def __init__(self, exe, probe, prefix, artifacts, repo, arch=ARCH, screen="1024x768x24",
-                 codepage=936, font_mapping=True):
+                 codepage=936, font_mapping=True, dpi=96, dpi_unaware=False):
         """codepage: the desktop's ANSI code page; font_mapping: whether the
         label face is mapped to an installed CJK font (without it the system
-        has only the CJK fonts under their own names)."""
+        has only the CJK fonts under their own names); dpi: the display
+        scale (96 is 100 %); dpi_unaware: programs are left unaware of the
+        scale unless they ask, as on Windows."""
         self.codepage = codepage
+        self.dpi = dpi
+        self.dpi_unaware = dpi_unaware
         self.font_mapping = font_mapping
         self.exe = exe
         self.arch = arch
@@ -242,6 +251,7 @@ class Session:
         if not self.font_mapping:
             script += (' && wineserver -k; wineserver -w; qv_copy_prefix_without_font_mapping'
                        ' "$2" "$2-nofontmap" && export WINEPREFIX="$WINEPREFIX-nofontmap"')
+        script += self._dpi_script()
         out = subprocess.run(["bash", "-c", script + " && env -0", "qv", self.repo, self.prefix,
                               self.arch],
                              stdout=subprocess.PIPE, check=True).stdout
@@ -275,6 +285,19 @@ class Session:
                 self.probe = None
                 subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
                 subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
+
+    def _dpi_script(self):
+        """A copy of the prefix at another display scale, for the session."""
+        if self.dpi == 96 and not self.dpi_unaware:
+            return ""
+        suffix = "-dpi%d%s" % (self.dpi, "-unaware" if self.dpi_unaware else "")
+        return (' && wineserver -k; wineserver -w; qv_copy_prefix_with_dpi "$WINEPREFIX"'
+                ' "$WINEPREFIX%s" %d %s && export WINEPREFIX="$WINEPREFIX%s"'
+                % (suffix, self.dpi, "unaware" if self.dpi_unaware else "", suffix))
+
+    def scale(self, length):
+        """A 96-DPI length at the session's display scale."""
+        return scale(length, self.dpi)
 
     def _start_display(self):
         # The project's Xvfb launcher, in a shell that stays to wait for the
@@ -437,8 +460,9 @@ class App:
         return left + 1, top + 1
 
     def to_screen(self, x, y):
+        """Client coordinates at 96 DPI, scaled to the session's display."""
         ox, oy = self.client_origin()
-        return ox + x, oy + y
+        return ox + self.s.scale(x), oy + self.s.scale(y)
 
     # --- input -------------------------------------------------------------
     # X processes XTEST events in order, so input needs no --sync; and
@@ -503,10 +527,16 @@ class App:
         """A field's rectangle in the main window's client coordinates."""
         return self.state()["field_rects"][FIELDS.index(field)]
 
-    def click_field(self, field, x=20, button=1):
-        """Clicks inside a field (x from its left edge, on its text line)."""
+    def field_point(self, field, x, y):
+        """Screen position of a point inside a field: x and y from its
+        top-left corner at 96 DPI, scaled as the field is."""
         left, top = self.field_rect(field)[:2]
-        self.click(left + x, top + 8, button=button)
+        ox, oy = self.client_origin()
+        return ox + left + self.s.scale(x), oy + top + self.s.scale(y)
+
+    def click_field(self, field, x=20, button=1, repeat=1):
+        """Clicks inside a field (x from its left edge, on its text line)."""
+        self.click_screen(*self.field_point(field, x, 8), button=button, repeat=repeat)
 
     def char_position(self, field, index):
         """Screen position of a character's top-left corner in a field."""

@@ -14,7 +14,7 @@ import sys
 import time
 
 from harness import FIELDS, SLOWDOWN, WINDOW_SIZE, App, Failure, Registry, canonical, \
-    conversion_problem
+    conversion_problem, scale
 
 reg = Registry()
 scenario = reg.scenario
@@ -36,8 +36,7 @@ def back_to_start(app):
     for f in FIELDS:
         app.probe.set_text(f, "x")  # a change that cannot be undone
         app.probe.set_text(f, "0" if f == "binary" else "")
-    left, top, right, bottom = app.field_rect("binary")
-    app.click(left + 3, top + 8, repeat=2)  # selects the word: the 0
+    app.click_field("binary", x=3, repeat=2)  # selects the word: the 0
     app.steady("reset: the start's fields", duration=0.1, binary="0", octal="", decimal="",
                hexadecimal="", focus="binary", sel_binary=(0, 1), box=None, foreground="main",
                active="main")
@@ -759,14 +758,19 @@ def close_to(a, b, tolerance=2):
 
 @scenario("painting")
 def skin_pixels(app):
+    # Places are given at 96 DPI and scaled to the session's display; counts
+    # go over every pixel of the scaled area, so the least numbers of glyph
+    # pixels hold at any scale.
     ox, oy = app.client_origin()
+    S = app.s.scale
     problems = []
     deadline = time.monotonic() + 5 * SLOWDOWN
     while True:
         shot = app.s.screenshot()
-        px = lambda x, y: shot.pixel(ox + x, oy + y)
+        px = lambda x, y: shot.pixel(ox + S(x), oy + S(y))
         count = lambda x0, y0, x1, y1, test: sum(
-            1 for y in range(y0, y1) for x in range(x0, x1) if test(px(x, y)))
+            1 for y in range(S(y0), S(y1)) for x in range(S(x0), S(x1))
+            if test(shot.pixel(ox + x, oy + y)))
         problems = []
         for row, colour in GRADIENT.items():
             for x in (2, 340 if row == 0 else 390):
@@ -803,12 +807,13 @@ def skin_pixels(app):
         # The labels are CJK glyphs, not empty boxes or single-byte characters:
         # 二 is two strokes across with nothing between, 十 a stroke across
         # and one down.
-        ink = lambda x, y: blue(px(x, y)) < 0xB8
-        cell = lambda row: [[ink(x, y) for x in range(10, 27)] for y in range(28 + 30 * row, 49 + 30 * row)]
+        ink = lambda x, y: blue(shot.pixel(ox + x, oy + y)) < 0xB8
+        cell = lambda row: [[ink(x, y) for x in range(S(10), S(27))]
+                            for y in range(S(28 + 30 * row), S(49 + 30 * row))]
         grid = cell(0)
-        across = [sum(line) >= 6 for line in grid]
+        across = [sum(line) >= S(6) for line in grid]
         strokes = [y for y in range(len(grid)) if across[y] and (y == 0 or not across[y - 1])]
-        if len(strokes) != 2 or any(sum(grid[y]) > 2 for y in range(strokes[0], len(grid))
+        if len(strokes) != 2 or any(sum(grid[y]) > S(2) for y in range(strokes[0], len(grid))
                                     if not across[y] and any(across[y:])):
             problems.append("first label does not start with 二")
         for row in (2, 3):
@@ -816,7 +821,7 @@ def skin_pixels(app):
             runs = lambda lines: max((len(r) for line in lines
                                       for r in "".join("#" if v else " " for v in line).split()),
                                      default=0)
-            if runs(grid) < 9 or runs(zip(*grid)) < 9:
+            if runs(grid) < S(9) or runs(zip(*grid)) < S(9):
                 problems.append("label %d does not start with 十" % row)
         if not problems or time.monotonic() > deadline:
             break
@@ -976,6 +981,79 @@ def random_keys(app):
           "median %.0f ms, max %.0f ms (seed %d, log %s)"
           % (len(settle), warnings, time.monotonic() - started,
              1000 * statistics.median(settle), 1000 * settle[-1], seed, log_path), flush=True)
+
+
+# --- display scales ---------------------------------------------------------------------
+# At 150 % the groups that use the mouse and the keyboard most, with every
+# click scaled; at 125 % and 200 % the painted skin. In a prefix where
+# programs stay unaware of the scale unless they ask, the skin at 150 % shows
+# that the program asks.
+
+reg.session_options["dpi144"] = {"dpi": 144}
+for _group in ("typing", "keys", "overflow", "mouse", "painting"):
+    for _name, _fn in list(reg.groups[_group]):
+        scenario("dpi144", "%s.%s" % (_group, _name))(_fn)
+for _dpi in (120, 192):
+    reg.session_options["dpi%d" % _dpi] = {"dpi": _dpi}
+    scenario("dpi%d" % _dpi, "skin_pixels")(skin_pixels)
+reg.session_options["dpi144_unaware"] = {"dpi": 144, "dpi_unaware": True}
+scenario("dpi144_unaware", "skin_pixels")(skin_pixels)
+
+
+def label_ink_rows(app, dpi):
+    """Rows of the first label that hold dark ink, as (first, last)."""
+    ox, oy = app.client_origin()
+    shot = app.s.screenshot()
+    rows = [y for y in range(scale(27, dpi), scale(50, dpi))
+            if any(max(red(c), green(c), blue(c)) < 0x90
+                   for c in (shot.pixel(ox + x, oy + y)
+                             for x in range(scale(10, dpi), scale(95, dpi))))]
+    return (rows[0], rows[-1]) if rows else None
+
+
+def digit_advance(app):
+    """Width of the first digit in Decimal, as the field lays it out."""
+    return app.char_position("decimal", 1)[0] - app.char_position("decimal", 0)[0]
+
+
+@scenario("painting")
+def moved_to_150_percent_and_back(app):
+    # Wine never moves a window between displays of different scales, so the
+    # message the system sends then is sent from outside.
+    app.focus_field("decimal")
+    app.type("1234")
+    shows(app, "typed", "decimal", "1234", focus="decimal")
+    app.key("shift+Left", "shift+Left")
+    st = app.expect("selected", sel_decimal=(2, 4))
+    texts = {f: st[f] for f in FIELDS}
+    ink96 = label_ink_rows(app, 96)
+    advance96 = digit_advance(app)
+    left, top = st["rect"][:2]
+    for step, dpi in enumerate((144, 96), 1):
+        width, height = scale(WINDOW_SIZE[0], dpi), scale(WINDOW_SIZE[1], dpi)
+        rect = [left + 20 * step, top + 10 * step, left + 20 * step + width,
+                top + 10 * step + height]
+        if not app.probe("dpichanged", dpi, ",".join(map(str, rect)))["ok"]:
+            app.fail("WM_DPICHANGED %d" % dpi, "the message sent", {})
+        fields = [[scale(100, dpi), scale(t, dpi), scale(380, dpi), scale(t + 17, dpi)]
+                  for t in (30, 60, 90, 120)]
+        app.expect("laid out at %d DPI" % dpi, rect=rect, client=[width - 2, height - 2],
+                   field_rects=fields, focus="decimal", sel_decimal=(2, 4), **texts)
+        # The labels' glyphs and the fields' digits at the new scale: half as
+        # tall and wide again at 144, and exactly as before back at 96.
+        want_ink = ((ink96[1] - ink96[0] + 1) * dpi + 48) // 96
+        ink_height = lambda: (lambda rows: rows[1] - rows[0] + 1)(label_ink_rows(app, dpi))
+        app.wait("label glyphs at %d DPI" % dpi,
+                 lambda st: abs(ink_height() - want_ink) <= (1 if dpi != 96 else 0),
+                 expected="label ink %d rows high (%r at 96)" % (want_ink, ink96))
+        advance = digit_advance(app)
+        want = (advance96 * dpi + 48) // 96
+        if abs(advance - want) > (1 if dpi != 96 else 0):
+            app.fail("digits at %d DPI" % dpi, "a digit %d px wide" % want, {"advance": advance})
+    # The remembered focus still works.
+    app.activate_other()
+    app.activate_main()
+    app.expect("focus back in decimal", focus="decimal", sel_decimal=(2, 4), **texts)
 
 
 if __name__ == "__main__":

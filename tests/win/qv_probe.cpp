@@ -22,6 +22,7 @@
 //   show CMD                   ShowWindow(main, CMD) (6 minimise, 9 restore)
 //   other                      create (once) and show the probe's own window
 //   charpos ID INDEX           EM_POSFROMCHAR of a field, in screen coordinates
+//   dpichanged DPI L,T,R,B     WM_DPICHANGED with that suggested rectangle
 //   quit
 #include <windows.h>
 
@@ -458,6 +459,24 @@ void Command(char* line) {
   } else if (!strcmp(cmd, "title") && a1) {
     FromHex(a1, Title, sizeof(Title));
     Put("{\"ok\":true}");
+  } else if (!strcmp(cmd, "dpichanged") && a1 && a2 && main) {
+    // The message's rectangle is not carried across processes: it is put
+    // into the program's own memory, and the message points there.
+    RECT r;
+    sscanf(a2, "%ld,%ld,%ld,%ld", &r.left, &r.top, &r.right, &r.bottom);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(main, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+    void* remote = process ? VirtualAllocEx(process, nullptr, sizeof(r), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
+                           : nullptr;
+    bool ok = remote && WriteProcessMemory(process, remote, &r, sizeof(r), nullptr);
+    if (ok) {
+      WORD dpi = static_cast<WORD>(atoi(a1));
+      Send(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote));
+    }
+    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    if (process) CloseHandle(process);
+    Putf("{\"ok\":%s}", ok ? "true" : "false");
   } else {
     Putf("{\"ok\":false,\"error\":\"unknown command\"}");
   }
@@ -497,6 +516,9 @@ DWORD WINAPI ReadCommands(LPVOID) {
 }  // namespace
 
 int main() {
+  // Window positions and sizes in the display's own pixels, whatever the
+  // scale and whether wine makes programs aware of it by default.
+  SetProcessDPIAware();
   MainThreadId = GetCurrentThreadId();
   MSG msg;
   // Make sure the thread has a message queue before the reader posts to it.
