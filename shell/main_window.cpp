@@ -14,7 +14,6 @@ constexpr int FieldHeight = 17;
 constexpr int LabelLeft = 10;
 constexpr int LabelTop = 31;
 constexpr int RowPitch = 30;
-constexpr int LabelBytes = 10;
 constexpr int DragStripBottom = 18;
 constexpr int BackgroundWidth = 600;   // the bitmap is stretched to this and
 constexpr int BackgroundHeight = 450;  // clipped to the client area
@@ -24,13 +23,9 @@ constexpr COLORREF LabelColour = 0x00000000;
 constexpr COLORREF TitleColour = 0x00FFFFFF;
 constexpr COLORREF RowColour = 0x00CCCCCC;
 
-// "宋体" in UTF-16: the face is named through the W call, so that it is found
-// whatever code page the system runs in.
-constexpr wchar_t LabelFace[] = L"\u5B8B\u4F53";
-
 HFONT CreateFontForLabels(BYTE charset) {
   return CreateFontW(15, 0, 0, 0, 300, FALSE, FALSE, FALSE, charset, OUT_STROKE_PRECIS,
-                     CLIP_CHARACTER_PRECIS, DRAFT_QUALITY, FF_SCRIPT | DEFAULT_PITCH, LabelFace);
+                     CLIP_CHARACTER_PRECIS, DRAFT_QUALITY, FF_SCRIPT | DEFAULT_PITCH, Wide(LabelFaceW));
 }
 
 // Where the system has no 宋体, the mapper substitutes a face of the asked-for
@@ -38,13 +33,14 @@ HFONT CreateFontForLabels(BYTE charset) {
 // draw as empty boxes. A font that has no glyph for the first character of
 // the face's own name has none for the labels either; then the font the
 // mapper picks for GB2312 at the same size and weight is taken instead.
-// Where 宋体 exists, nothing changes.
+// Where 宋体 exists, nothing changes. The glyph counts as missing until the
+// font says otherwise, so that a failed check falls back as well.
 HFONT CreateLabelFont() {
   HFONT font = CreateFontForLabels(ANSI_CHARSET);
-  WORD glyph = 0;
+  WORD glyph = 0xFFFF;
   HDC dc = CreateCompatibleDC(nullptr);
   SelectObject(dc, font);
-  GetGlyphIndicesW(dc, LabelFace, 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS);
+  GetGlyphIndicesW(dc, Wide(LabelFaceW), 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS);
   DeleteDC(dc);
   if (glyph == 0xFFFF) {
     DeleteObject(font);
@@ -53,11 +49,33 @@ HFONT CreateLabelFont() {
   return font;
 }
 
-HWND CreateField(HWND parent, const FieldRow& row) {
-  HWND field = CreateWindowExA(0, "edit", nullptr, WS_CHILD | WS_VISIBLE, FieldLeft, row.rowTop,
-                               FieldWidth, FieldHeight, parent,
+// ImmAssociateContext, from imm32, which the program does not import.
+using AssociateContext = HANDLE(WINAPI*)(HWND, HANDLE);
+
+// A field takes ASCII digits only, so an input method could compose nothing
+// there that the field keeps. The fields have none: digits type directly
+// whichever input method is on, and no composition's result reaches them.
+AssociateContext FindAssociateContext() {
+  return reinterpret_cast<AssociateContext>(reinterpret_cast<void (*)()>(
+      GetProcAddress(LoadLibraryA("imm32"), "ImmAssociateContext")));
+}
+
+// Each field is preceded by a hidden static holding its label: screen readers
+// name an edit control after the static just before it in z-order, visible or
+// not, and a child window is created behind its older siblings. The fields are
+// Unicode windows, so a double-byte character typed in an ANSI code page
+// reaches them whole, as one character, never as its lead and trail bytes.
+HWND CreateField(HWND parent, const FieldRow& row, AssociateContext associate) {
+  const auto index = static_cast<uint8_t>(row.kind);
+  CreateWindowExW(0, L"Static", Wide(LabelsW[index]), WS_CHILD, 0, 0, 0, 0, parent, nullptr,
+                  App.Instance, nullptr);
+  HWND field = CreateWindowExW(0, L"edit", nullptr, WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL,
+                               FieldLeft, row.rowTop, FieldWidth, FieldHeight, parent,
                                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(row.controlId)),
                                App.Instance, nullptr);
+  if (associate) {
+    associate(field, nullptr);
+  }
   if (row.initialText && row.initialText[0]) {
     SetWindowTextA(field, row.initialText);
   }
@@ -67,13 +85,14 @@ HWND CreateField(HWND parent, const FieldRow& row) {
 
 WNDPROC SubclassField(FieldKind kind) {
   return reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(FieldWindow(kind), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FieldWndProc)));
+      SetWindowLongPtrW(FieldWindow(kind), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FieldWndProc)));
 }
 
 void OnCreate(HWND window) {
   App.LabelFont = CreateLabelFont();
+  const AssociateContext associate = FindAssociateContext();
   for (uint32_t i = 0; i < FieldCount; ++i) {
-    App.Fields[i] = CreateField(window, FieldTable[i]);
+    App.Fields[i] = CreateField(window, FieldTable[i], associate);
   }
   HWND binary = FieldWindow(FieldKind::Binary);
   SetFocus(binary);
@@ -118,9 +137,8 @@ void OnPaint(HWND window) {
   SelectObject(dc, App.LabelFont);
   SetTextColor(dc, LabelColour);
   for (uint32_t i = 0; i < FieldCount; ++i) {
-    wchar_t label[LabelBytes];
-    const int length = WidenText(FieldTable[i].label, LabelBytes, label, LabelBytes);
-    TextOutW(dc, LabelLeft, LabelTop + RowPitch * static_cast<int>(i), label, length);
+    TextOutW(dc, LabelLeft, LabelTop + RowPitch * static_cast<int>(i), Wide(LabelsW[i]),
+             LabelUnits[i]);
   }
 
   SetTextColor(dc, TitleColour);

@@ -110,8 +110,8 @@ def centred_window_binary_focused(app):
     top = (m["cymaximized"] - WINDOW_SIZE[1]) // 2
     app.expect("window placed", rect=[left, top, left + WINDOW_SIZE[0], top + WINDOW_SIZE[1]],
                client=[WINDOW_SIZE[0] - 2, WINDOW_SIZE[1] - 2], iconic=False)
-    # A captionless popup with a one-pixel border; plain edit fields with the
-    # field limits.
+    # A captionless popup with a one-pixel border; borderless edit fields with
+    # the field limits that scroll rather than refuse text wider than they are.
     WS_POPUP, WS_BORDER, WS_VISIBLE, WS_CHILD = 0x80000000, 0x800000, 0x10000000, 0x40000000
     WS_DLGFRAME, WS_SYSMENU, WS_THICKFRAME, WS_MINIMIZEBOX, WS_MAXIMIZEBOX = \
         0x400000, 0x80000, 0x40000, 0x20000, 0x10000
@@ -120,8 +120,9 @@ def centred_window_binary_focused(app):
         WS_DLGFRAME | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX
     app.expect("window and field styles", limits=[32, 11, 10, 8], exstyle=0,
                style=lambda v: v & wanted == wanted and not v & unwanted,
-               field_styles=lambda vs: all(v & (WS_CHILD | WS_VISIBLE) == WS_CHILD | WS_VISIBLE
-                                           and not v & (WS_BORDER | ES_AUTOHSCROLL) for v in vs))
+               field_styles=lambda vs: all(v & (WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL)
+                                           == WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL
+                                           and not v & WS_BORDER for v in vs))
     app.expect("initial fields", binary="0", octal="", decimal="", hexadecimal="",
                lengths=[1, 0, 0, 0], focus="binary", sel_binary=(0, 1), active="main",
                foreground="main", box=None)
