@@ -75,6 +75,31 @@ qv_copy_prefix_without_font_mapping() {
   fi
 }
 
+# A copy of a prepared prefix whose System font (the fields' font) is wider
+# than Windows' own at 96 DPI, as where Windows scales it for a larger
+# display: wine takes the face named here for "System" on a code page 1252
+# desktop. Made like the copy above.
+qv_copy_prefix_with_system_font() {
+  local from="$1" to="$2" face="$3"
+  if [ -f "$to/.quorvane-ready" ]; then
+    return 0
+  fi
+  rm -rf "$to"
+  cp -al "$from" "$to"
+  local hive
+  for hive in system.reg user.reg userdef.reg; do
+    rm -f "$to/$hive"
+    cp -p "$from/$hive" "$to/$hive"
+  done
+  WINEPREFIX="$to" wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v System /d "$face" /f \
+    >/dev/null 2>&1
+  WINEPREFIX="$to" wineserver -w
+  if ! grep -qF "\"System\"=\"$face\"" "$to/user.reg"; then
+    echo "wine-env: the System font mapping did not reach $to/user.reg" >&2
+    return 1
+  fi
+}
+
 # The name of a build's prefix inside a build tree: each build has its own,
 # since a 32-bit program needs a win32 prefix. Fails for an unknown build.
 qv_prefix_name() {
