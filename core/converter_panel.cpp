@@ -1,5 +1,7 @@
 #include "converter_panel.h"
 
+#include "wide_texts.h"
+
 using namespace RadixCodec;
 
 // Labels are code page 936 bytes, drawn exactly as stored (10 bytes each).
@@ -92,7 +94,7 @@ Result TakeOverflowPath(PanelHost& host, PanelState& state, FieldKind kind) {
     return Result::Done;
   }
   ++state.OverflowDepth;
-  host.ShowOverflowWarning(kind, OverflowWarningText, OverflowWarningCaption);
+  host.ShowOverflowWarning(kind, OverflowWarningTextW, OverflowWarningCaptionW);
   host.UndoField(kind);
   host.ResendKeyUp(kind);
   // The resent release converts the field that has the focus by then. After
@@ -298,7 +300,7 @@ Result OnFieldPaste(PanelHost& host, PanelState& state, FieldKind target, const 
     return Result::Done;
   }
   if (Overflows(target, after)) {
-    host.ShowOverflowWarning(target, OverflowWarningText, OverflowWarningCaption);
+    host.ShowOverflowWarning(target, OverflowWarningTextW, OverflowWarningCaptionW);
     host.FocusField(target);
     return Result::Done;
   }

@@ -38,10 +38,10 @@ extern const FieldRow FieldTable[FieldCount];
 
 inline const FieldRow& RowOf(FieldKind kind) { return FieldTable[static_cast<uint8_t>(kind)]; }
 
-// The overflow warning, code page 936 bytes.
+// The overflow warning, code page 936 bytes; wide_texts.h holds it as shown.
 extern const char OverflowWarningText[];     // 52 bytes and a NUL
 extern const char OverflowWarningCaption[];  // 8 bytes and a NUL
-// With the NUL; also enough UTF-16 units for either text widened.
+// With the NUL.
 inline constexpr uint32_t OverflowWarningTextSize = 53;
 inline constexpr uint32_t OverflowWarningCaptionSize = 9;
 
@@ -69,7 +69,9 @@ class PanelHost {
   // EM_SETSEL 0, -1.
   virtual void SelectAll(FieldKind kind) = 0;
   // A message box owned by the main window, MB_OK; returns when dismissed.
-  virtual void ShowOverflowWarning(FieldKind kind, const char* text, const char* caption) = 0;
+  // The texts are UTF-16 (wide_texts.h).
+  virtual void ShowOverflowWarning(FieldKind kind, const char16_t* text,
+                                   const char16_t* caption) = 0;
   // WM_UNDO: undo the field's last edit.
   virtual void UndoField(FieldKind kind) = 0;
   // SendMessageA WM_KEYUP: re-enters OnFieldKeyUp synchronously.

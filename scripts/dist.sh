@@ -6,8 +6,21 @@
 #   SHA256SUMS
 # Builds first; the build itself fails when an executable's headers are wrong
 # (shell/check-exe.cmake), and this script checks them again on the copies.
+#
+#   bash scripts/dist.sh [--check]
+#
+# --check builds both executables a second time, from scratch, in a new
+# directory elsewhere, and fails unless their SHA-256 equal SHA256SUMS: the
+# build leaves no path, time or other trace of where and when it ran, so
+# anyone can check a download against a build of their own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+check=
+case "${1:-}" in
+  "") ;;
+  --check) check=yes ;;
+  *) echo "usage: dist.sh [--check]" >&2; exit 2 ;;
+esac
 dir="${QV_BUILD_DIR:-build}"
 out="${QV_DIST_DIR:-dist}"
 
@@ -21,3 +34,22 @@ for exe in "$out/quorvane.exe" "$out/quorvane-x64.exe"; do
 done
 (cd "$out" && sha256sum quorvane.exe quorvane-x64.exe > SHA256SUMS)
 cat "$out/SHA256SUMS"
+
+if [ -n "$check" ]; then
+  sums="$(cd "$out" && pwd)/SHA256SUMS"
+  again="$(mktemp -d "${TMPDIR:-/tmp}/quorvane-second-build.XXXXXX")"
+  trap 'rm -rf "$again"' EXIT
+  for arch in i686 x86_64; do
+    # As cmake/WindowsBuilds.cmake configures each Windows build.
+    cmake -S . -B "$again/win-$arch" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-$arch.cmake" \
+      -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+    cmake --build "$again/win-$arch" --target quorvane -j"$(nproc)" >/dev/null
+  done
+  cp "$again/win-i686/shell/quorvane.exe" "$again/quorvane.exe"
+  cp "$again/win-x86_64/shell/quorvane.exe" "$again/quorvane-x64.exe"
+  if ! (cd "$again" && sha256sum --check --strict "$sums"); then
+    echo "dist: a second build in $again gives other bytes than $out" >&2
+    exit 1
+  fi
+  echo "dist: a second build from scratch in another directory gives the same bytes"
+fi

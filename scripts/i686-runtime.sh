@@ -52,8 +52,17 @@ print_result() {
 }
 
 [ -x /usr/lib/wine/wineserver64 ] || die "/usr/lib/wine/wineserver64 is missing: the host's wine64 (8.0) serves the 32-bit programs; run scripts/install-deps.sh"
-if [ "$(cat "$cache/ready" 2>/dev/null)" = "$layout" ] && [ -x "$cache/root/usr/lib/wine/qv-wine" ] \
-   && [ -x "$cache/qemu/usr/bin/qemu-i386" ]; then
+root_ready() {
+  [ "$(cat "$cache/ready" 2>/dev/null)" = "$layout" ] && [ -x "$cache/root/usr/lib/wine/qv-wine" ] \
+    && [ -x "$cache/qemu/usr/bin/qemu-i386" ]
+}
+# Wine's own fonts (Debian's fonts-wine), as the host's wine has them. The
+# root has wine's font directory of its own, so under qemu's -L the host's
+# would not show through: without them the 32-bit build would draw with
+# other fonts than the 64-bit one. A root made before they were part of it
+# gets them added.
+wine_fonts="$cache/root/usr/share/wine/fonts/tahoma.ttf"
+if root_ready && [ -f "$wine_fonts" ]; then
   print_result
   exit 0
 fi
@@ -151,6 +160,22 @@ apt_private amd64 /var/lib/dpkg/status update >"$apt_dir/update-amd64.log" 2>&1 
 apt_private i386 "$apt_dir/empty-status" update >"$apt_dir/update-i386.log" 2>&1 \
   || die_log "reading the i386 package lists (apt-get update)" "$apt_dir/update-i386.log"
 
+if root_ready; then
+  say "adding wine's fonts (fonts-wine) to the runtime"
+  apt_private i386 "$apt_dir/empty-status" -s install --no-install-recommends fonts-wine \
+    > "$apt_dir/plan-fonts.txt" 2>&1 || die_log "resolving fonts-wine" "$apt_dir/plan-fonts.txt"
+  fonts_pkg="$(planned < "$apt_dir/plan-fonts.txt" | grep '^fonts-wine=')" \
+    || die "fonts-wine is not in the plan; see $apt_dir/plan-fonts.txt"
+  fetch "$cache/debs-i386" apt_private i386 "$apt_dir/empty-status" download "$fonts_pkg" \
+    >"$apt_dir/download-fonts.log" 2>&1 || die_log "downloading fonts-wine" "$apt_dir/download-fonts.log"
+  f=("$cache/debs-i386/${fonts_pkg%%=*}_${fonts_pkg#*=}_"*.deb)
+  dpkg-deb -x "${f[0]}" "$cache/root"
+  [ -f "$wine_fonts" ] || die "fonts-wine has no usr/share/wine/fonts/tahoma.ttf"
+  say "ready in $((SECONDS - started)) s: $cache"
+  print_result
+  exit 0
+fi
+
 # qemu-user from backports, with whatever of its libraries the host lacks.
 apt_private amd64 /var/lib/dpkg/status -s install --no-install-recommends \
   -t "$codename-backports" qemu-user > "$apt_dir/plan-qemu.txt" 2>&1 \
@@ -163,16 +188,17 @@ fetch "$cache/debs-amd64" apt_private amd64 /var/lib/dpkg/status download "${qem
   || die_log "downloading qemu-user" "$apt_dir/download-amd64.log"
 
 # The i386 wine closure against an empty status: everything wine32 needs,
-# plus the X extension libraries its X driver opens at run time. Left out:
-# fonts and fontconfig's configuration (qemu's -L would let the root's
-# /usr/share/fonts and /etc/fonts hide the host's), and packages whose only
-# work is in maintainer scripts that dpkg-deb -x does not run.
+# plus the X extension libraries its X driver opens at run time, and wine's
+# own fonts. Left out: other fonts and fontconfig's configuration (qemu's -L
+# would let the root's /usr/share/fonts and /etc/fonts hide the host's), and
+# packages whose only work is in maintainer scripts that dpkg-deb -x does not
+# run.
 apt_private i386 "$apt_dir/empty-status" -s install --no-install-recommends \
   wine32 libxrender1 libxrandr2 libxi6 libxcursor1 libxinerama1 libxcomposite1 libxfixes3 \
-  libxxf86vm1 > "$apt_dir/plan-wine.txt" 2>&1 \
+  libxxf86vm1 fonts-wine > "$apt_dir/plan-wine.txt" 2>&1 \
   || die_log "resolving the i386 wine32 packages" "$apt_dir/plan-wine.txt"
 mapfile -t wine_pkgs < <(planned < "$apt_dir/plan-wine.txt" \
-  | grep -Ev '^(fonts-[^=]*|fontconfig-config|debconf|iso-codes|libcap2-bin)=')
+  | awk -F= '$1 == "fonts-wine" || $1 !~ /^(fonts-.*|fontconfig-config|debconf|iso-codes|libcap2-bin)$/')
 printf '%s\n' "${wine_pkgs[@]}" | grep -q '^wine32=' || die "wine32 is not in the plan; see $apt_dir/plan-wine.txt"
 say "fetching ${#wine_pkgs[@]} i386 packages (about 200 MB on the first run)"
 fetch "$cache/debs-i386" apt_private i386 "$apt_dir/empty-status" download "${wine_pkgs[@]}" \
@@ -200,6 +226,7 @@ done
 # Of qemu-user's emulators (over 300 MB), only the i386 one is used.
 find "$cache/qemu.new/usr/bin" -name 'qemu-*' ! -name qemu-i386 -delete
 [ -x "$new/usr/lib/wine/wine" ] || die "wine32 has no usr/lib/wine/wine"
+[ -f "$new/usr/share/wine/fonts/tahoma.ttf" ] || die "fonts-wine has no usr/share/wine/fonts/tahoma.ttf"
 
 # libwine's postinst makes wine's zlib1.dll from the mingw one, marked as a
 # wine builtin (bytes 64-95 of the DOS stub); without it user32 does not load.

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need, and
 # the zh_CN.UTF-8 locale that gives wine the code page 936. Safe to re-run.
+# fonts-wine gives wine the fonts Windows has (System, Tahoma, Marlett, MS Sans
+# Serif), so that the fields and the warning box draw as they do on Windows.
 set -euo pipefail
 
 packages=(
@@ -8,7 +10,7 @@ packages=(
   mingw-w64 binutils-mingw-w64
   googletest libgtest-dev libbenchmark-dev
   wine wine64 xvfb xdotool x11-utils imagemagick
-  locales fonts-arphic-uming python3
+  locales fonts-arphic-uming fonts-wine python3
 )
 
 missing=()

@@ -21,4 +21,17 @@ done
 # shellcheck source=wine-env.sh
 source scripts/wine-env.sh
 qv_harness_env "$arch" screenshot-artifacts
+# A prefix of the pictures' own, where wine draws the warning box's caption
+# bar (its title and close glyph) itself, as Windows would: no window manager
+# runs on the virtual display to draw it. The tests' prefix stays undecorated.
+export QV_PREFIX="$QV_PREFIX-screenshots"
+(
+  qv_prepare_prefix "$QV_PREFIX" "$arch"
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+  wineserver -w
+)
+if ! grep -qF '"Decorated"="N"' "$QV_PREFIX/user.reg"; then
+  echo "screenshots: Decorated=N did not reach $QV_PREFIX/user.reg" >&2
+  exit 1
+fi
 exec python3 tools/screenshots.py "$out"

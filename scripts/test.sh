@@ -8,6 +8,9 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 bash scripts/build.sh
 ctest --test-dir "${QV_BUILD_DIR:-build}" --output-on-failure
+# The release files, and a second build of them elsewhere that must give the
+# same bytes.
+QV_DIST_DIR="${QV_BUILD_DIR:-build}/dist" bash scripts/dist.sh --check
 # The README's pictures, made from the running product as a user would see it
 # (into the build tree here; scripts/screenshots.sh alone refreshes docs/).
 bash scripts/screenshots.sh "${QV_BUILD_DIR:-build}/screenshots"

@@ -29,7 +29,8 @@ qv_prepare_prefix() {
   export WINEPREFIX="$prefix" WINEDEBUG=-all WINEARCH=$winearch QV_ARCH=$arch
   export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
   if [ -f "$WINEPREFIX/.quorvane-ready" ]; then
-    return 0
+    qv_install_wine_fonts "$WINEPREFIX" "$arch"
+    return
   fi
   # No network here: keep wineboot from asking to download Mono and Gecko;
   # no desktop here either, so no menu entries.
@@ -49,7 +50,27 @@ qv_prepare_prefix() {
     echo "wine-env: the label font mapping did not reach $WINEPREFIX/user.reg" >&2
     return 1
   fi
+  qv_install_wine_fonts "$WINEPREFIX" "$arch" || return 1
   touch "$WINEPREFIX/.quorvane-ready"
+}
+
+# Wine's own fonts (Debian's fonts-wine: System, Tahoma, Marlett, MS Sans
+# Serif) reach a program only from the prefix's Fonts folder, as on Windows;
+# wineboot does not put them there. Each build takes those of its own wine.
+# A prefix made before this gets them the next time it is prepared.
+qv_install_wine_fonts() {
+  local prefix="$1" arch="$2" from=/usr/share/wine/fonts
+  local to="$prefix/drive_c/windows/Fonts"
+  [ -f "$to/tahoma.ttf" ] && return 0
+  if [ "$arch" = i686 ]; then
+    from="$(dirname "$WINELOADER")/../../share/wine/fonts"
+  fi
+  if [ ! -f "$from/tahoma.ttf" ]; then
+    echo "wine-env: no wine fonts in $from (Debian package fonts-wine)" >&2
+    return 1
+  fi
+  mkdir -p "$to"
+  cp "$from"/* "$to/"
 }
 
 # A copy of a prepared prefix without the label-font mapping: a system that
@@ -59,7 +80,7 @@ qv_prepare_prefix() {
 # source prefix's wine session must have ended.
 qv_copy_prefix_without_font_mapping() {
   local from="$1" to="$2"
-  if [ -f "$to/.quorvane-ready" ]; then
+  if [ -f "$to/.quorvane-ready" ] && [ -f "$to/drive_c/windows/Fonts/tahoma.ttf" ]; then
     return 0
   fi
   qv_copy_prefix "$from" "$to"
@@ -70,7 +91,29 @@ qv_copy_prefix_without_font_mapping() {
   fi
 }
 
-# The copying behind the two functions around it: drive_c hard-linked, the
+# A copy of a prepared prefix whose System font (the fields' font) is wider
+# than Windows' own at 96 DPI, as where Windows scales it for a larger
+# display: wine takes the face named here for "System" on a code page 1252
+# desktop. Made like the copy above.
+qv_copy_prefix_with_system_font() {
+  local from="$1" to="$2" face="$3"
+  if [ -f "$to/.quorvane-ready" ] && [ -f "$to/drive_c/windows/Fonts/tahoma.ttf" ]; then
+    return 0
+  fi
+  qv_copy_prefix "$from" "$to"
+  # Wine takes a replacement only for a face it does not have: wine's own
+  # System fonts leave this prefix (hard links: the source keeps them).
+  rm -f "$to/drive_c/windows/Fonts/"*sys*.fon "$to/drive_c/windows/Fonts/system.ttf"
+  WINEPREFIX="$to" wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v System /d "$face" /f \
+    >/dev/null 2>&1
+  WINEPREFIX="$to" wineserver -w
+  if ! grep -qF "\"System\"=\"$face\"" "$to/user.reg"; then
+    echo "wine-env: the System font mapping did not reach $to/user.reg" >&2
+    return 1
+  fi
+}
+
+# The copying behind every copy of a prepared prefix: drive_c hard-linked, the
 # registry files real copies.
 qv_copy_prefix() {
   local from="$1" to="$2" hive
@@ -89,7 +132,7 @@ qv_copy_prefix() {
 # ended.
 qv_copy_prefix_with_dpi() {
   local from="$1" to="$2" dpi="$3" unaware="${4:-}" values
-  if [ -f "$to/.quorvane-ready" ]; then
+  if [ -f "$to/.quorvane-ready" ] && [ -f "$to/drive_c/windows/Fonts/tahoma.ttf" ]; then
     return 0
   fi
   qv_copy_prefix "$from" "$to"

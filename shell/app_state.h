@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "converter_panel.h"
+#include "wide_texts.h"
 #include "window_layout.h"
 
 // Sent by the main window to itself when its drawn minimise button is hit.
@@ -35,13 +36,10 @@ extern AppState App;
 // Class name, window name and drawn title: 40 bytes.
 extern const char TitleText[];
 
-// The program's texts are code page 936 bytes. The ANSI calls would read them
-// in the system's own code page, which is 936 only on Chinese Windows, so the
-// text a person reads is widened here and handed to the W calls. Returns the
-// number of UTF-16 units written (with the NUL when bytes is -1).
-inline int WidenText(const char* text, int bytes, wchar_t* out, int size) {
-  return MultiByteToWideChar(936, 0, text, bytes, out, size);
-}
+// The texts of wide_texts.h as the Unicode calls take them: wchar_t is the
+// same 16-bit unit as char16_t on Windows.
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
+inline const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
 // The layout's rectangles are Win32 RECTs member for member.
 static_assert(sizeof(LayoutRect) == sizeof(RECT) &&

@@ -81,6 +81,11 @@ HWND CreateMainWindow(HINSTANCE instance) {
 
 WPARAM AppMain(HINSTANCE instance) {
   HWND window = CreateMainWindow(instance);
+  // Without its class or window the program could only run an invisible
+  // message loop that never ends.
+  if (!window) {
+    ExitProcess(1);
+  }
   ShowWindow(window, SW_SHOWNORMAL);
   UpdateWindow(window);
 

@@ -30,12 +30,9 @@ class Win32PanelHost final : public PanelHost {
 
   void SelectAll(FieldKind kind) override { SendMessageA(FieldWindow(kind), EM_SETSEL, 0, -1); }
 
-  void ShowOverflowWarning(FieldKind kind, const char* text, const char* caption) override {
-    wchar_t wideText[OverflowWarningTextSize];
-    wchar_t wideCaption[OverflowWarningCaptionSize];
-    WidenText(text, -1, wideText, OverflowWarningTextSize);
-    WidenText(caption, -1, wideCaption, OverflowWarningCaptionSize);
-    MessageBoxW(GetParent(FieldWindow(kind)), wideText, wideCaption, MB_OK);
+  void ShowOverflowWarning(FieldKind kind, const char16_t* text,
+                           const char16_t* caption) override {
+    MessageBoxW(GetParent(FieldWindow(kind)), Wide(text), Wide(caption), MB_OK);
   }
 
   void UndoField(FieldKind kind) override { SendMessageA(FieldWindow(kind), WM_UNDO, 8, 8); }
@@ -97,7 +94,7 @@ bool IsPasteKey(WPARAM key) {
 }
 
 LRESULT HandOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return CallWindowProcA(App.StockEditProc, window, message, wParam, lParam);
+  return CallWindowProcW(App.StockEditProc, window, message, wParam, lParam);
 }
 
 LRESULT Answer(ConverterPanel::Result result, HWND window, UINT message, WPARAM wParam,
@@ -110,9 +107,16 @@ LRESULT OnFieldKeyUp(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return Answer(ConverterPanel::OnFieldKeyUp(host, App.Panel), window, message, wParam, lParam);
 }
 
+// WM_CHAR, and WM_IME_CHAR, which the edit control would insert without a
+// WM_CHAR. The fields are Unicode windows, so wParam is a whole UTF-16
+// character: anything beyond ASCII is no digit of any base, and its low byte
+// must not be judged as one.
 LRESULT OnFieldChar(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (wParam > 0x7F) {
+    return 0;
+  }
   Win32PanelHost host(GetFocus());
-  const auto code = static_cast<uint8_t>(wParam & 0xFF);
+  const auto code = static_cast<uint8_t>(wParam);
   return Answer(ConverterPanel::OnFieldChar(host, App.Panel, code), window, message, wParam,
                 lParam);
 }
@@ -147,6 +151,7 @@ LRESULT CALLBACK FieldWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_KEYUP:
       return OnFieldKeyUp(window, message, wParam, lParam);
     case WM_CHAR:
+    case WM_IME_CHAR:
       return OnFieldChar(window, message, wParam, lParam);
     case WM_PASTE:
       return OnFieldPaste(window);

@@ -8,21 +8,15 @@
 
 namespace {
 
-constexpr int LabelBytes = 10;
-
 constexpr COLORREF ButtonColour = 0x0000FFFF;
 constexpr COLORREF LabelColour = 0x00000000;
 constexpr COLORREF TitleColour = 0x00FFFFFF;
 constexpr COLORREF RowColour = 0x00CCCCCC;
 
-// "宋体" in UTF-16: the face is named through the W call, so that it is found
-// whatever code page the system runs in.
-constexpr wchar_t LabelFace[] = L"\u5B8B\u4F53";
-
 HFONT CreateFontForLabels(BYTE charset) {
   return CreateFontW(App.Layout.labelFontHeight, 0, 0, 0, 300, FALSE, FALSE, FALSE, charset,
                      OUT_STROKE_PRECIS, CLIP_CHARACTER_PRECIS, DRAFT_QUALITY,
-                     FF_SCRIPT | DEFAULT_PITCH, LabelFace);
+                     FF_SCRIPT | DEFAULT_PITCH, Wide(LabelFaceW));
 }
 
 // Where the system has no 宋体, the mapper substitutes a face of the asked-for
@@ -30,13 +24,14 @@ HFONT CreateFontForLabels(BYTE charset) {
 // draw as empty boxes. A font that has no glyph for the first character of
 // the face's own name has none for the labels either; then the font the
 // mapper picks for GB2312 at the same size and weight is taken instead.
-// Where 宋体 exists, nothing changes.
+// Where 宋体 exists, nothing changes. The glyph counts as missing until the
+// font says otherwise, so that a failed check falls back as well.
 HFONT CreateLabelFont() {
   HFONT font = CreateFontForLabels(ANSI_CHARSET);
-  WORD glyph = 0;
+  WORD glyph = 0xFFFF;
   HDC dc = CreateCompatibleDC(nullptr);
   SelectObject(dc, font);
-  GetGlyphIndicesW(dc, LabelFace, 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS);
+  GetGlyphIndicesW(dc, Wide(LabelFaceW), 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS);
   DeleteDC(dc);
   if (glyph == 0xFFFF) {
     DeleteObject(font);
@@ -72,10 +67,33 @@ void ScaleTo(UINT dpi) {
   DeleteObject(oldFieldFont);
 }
 
-HWND CreateField(HWND parent, const FieldRow& row) {
-  HWND field = CreateWindowExA(0, "edit", nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, parent,
+// ImmAssociateContext, from imm32, which the program does not import.
+using AssociateContext = HANDLE(WINAPI*)(HWND, HANDLE);
+
+// A field takes ASCII digits only, so an input method could compose nothing
+// there that the field keeps. The fields have none: digits type directly
+// whichever input method is on, and no composition's result reaches them.
+AssociateContext FindAssociateContext() {
+  return reinterpret_cast<AssociateContext>(reinterpret_cast<void (*)()>(
+      GetProcAddress(LoadLibraryA("imm32"), "ImmAssociateContext")));
+}
+
+// Each field is preceded by a hidden static holding its label: screen readers
+// name an edit control after the static just before it in z-order, visible or
+// not, and a child window is created behind its older siblings. The fields are
+// Unicode windows, so a double-byte character typed in an ANSI code page
+// reaches them whole, as one character, never as its lead and trail bytes.
+HWND CreateField(HWND parent, const FieldRow& row, AssociateContext associate) {
+  const auto index = static_cast<uint8_t>(row.kind);
+  CreateWindowExW(0, L"Static", Wide(LabelsW[index]), WS_CHILD, 0, 0, 0, 0, parent, nullptr,
+                  App.Instance, nullptr);
+  HWND field = CreateWindowExW(0, L"edit", nullptr, WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL,
+                               0, 0, 0, 0, parent,
                                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(row.controlId)),
                                App.Instance, nullptr);
+  if (associate) {
+    associate(field, nullptr);
+  }
   if (row.initialText && row.initialText[0]) {
     SetWindowTextA(field, row.initialText);
   }
@@ -85,12 +103,13 @@ HWND CreateField(HWND parent, const FieldRow& row) {
 
 WNDPROC SubclassField(FieldKind kind) {
   return reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(FieldWindow(kind), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FieldWndProc)));
+      SetWindowLongPtrW(FieldWindow(kind), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FieldWndProc)));
 }
 
 void OnCreate(HWND window) {
+  const AssociateContext associate = FindAssociateContext();
   for (uint32_t i = 0; i < FieldCount; ++i) {
-    App.Fields[i] = CreateField(window, FieldTable[i]);
+    App.Fields[i] = CreateField(window, FieldTable[i], associate);
   }
   ScaleTo(App.SystemDpi);
   HWND binary = FieldWindow(FieldKind::Binary);
@@ -139,9 +158,7 @@ void OnPaint(HWND window) {
   SelectObject(dc, App.LabelFont);
   SetTextColor(dc, LabelColour);
   for (uint32_t i = 0; i < FieldCount; ++i) {
-    wchar_t label[LabelBytes];
-    const int length = WidenText(FieldTable[i].label, LabelBytes, label, LabelBytes);
-    TextOutW(dc, layout.labelLeft, layout.labelTops[i], label, length);
+    TextOutW(dc, layout.labelLeft, layout.labelTops[i], Wide(LabelsW[i]), LabelUnits[i]);
   }
 
   SetTextColor(dc, TitleColour);

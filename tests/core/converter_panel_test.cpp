@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "panel_fixture.h"
+#include "wide_texts.h"
 
 using ConverterPanel::Result;
 
@@ -239,8 +240,8 @@ TEST_F(ConverterPanelOverflow, TenthDigitAfterConvertedTextIsUndone) {
   ASSERT_EQ(host.warnings.size(), 1u);
   const FakeHost::Warning& w = host.warnings[0];
   EXPECT_EQ(w.field, kDec);
-  EXPECT_EQ(w.text, OverflowWarningText);
-  EXPECT_EQ(w.caption, OverflowWarningCaption);
+  EXPECT_EQ(w.text, OverflowWarningTextW);
+  EXPECT_EQ(w.caption, OverflowWarningCaptionW);
   EXPECT_EQ(w.depth, 1u);
   EXPECT_EQ(All(), (Texts{kBin429, "3146314631", "429496729", "19999999"}));
   EXPECT_TRUE(host.HasFocus(kDec));

@@ -198,16 +198,18 @@ class Session:
     """An X display, the wine prefix and a probe, shared by many app runs."""
 
     def __init__(self, exe, probe, prefix, artifacts, repo, arch=ARCH, screen="1024x768x24",
-                 codepage=936, font_mapping=True, dpi=96, dpi_unaware=False):
+                 codepage=936, font_mapping=True, dpi=96, dpi_unaware=False, system_font=None):
         """codepage: the desktop's ANSI code page; font_mapping: whether the
         label face is mapped to an installed CJK font (without it the system
         has only the CJK fonts under their own names); dpi: the display
         scale (96 is 100 %); dpi_unaware: programs are left unaware of the
-        scale unless they ask, as on Windows."""
+        scale unless they ask, as on Windows; system_font: a face that stands
+        in for the System font, the fields' font (code page 1252)."""
         self.codepage = codepage
         self.dpi = dpi
         self.dpi_unaware = dpi_unaware
         self.font_mapping = font_mapping
+        self.system_font = system_font
         self.exe = exe
         self.arch = arch
         self.probe_exe = probe
@@ -251,9 +253,12 @@ class Session:
         if not self.font_mapping:
             script += (' && wineserver -k; wineserver -w; qv_copy_prefix_without_font_mapping'
                        ' "$2" "$2-nofontmap" && export WINEPREFIX="$WINEPREFIX-nofontmap"')
+        if self.system_font:
+            script += (' && wineserver -k; wineserver -w; qv_copy_prefix_with_system_font'
+                       ' "$2" "$2-systemfont" "$4" && export WINEPREFIX="$WINEPREFIX-systemfont"')
         script += self._dpi_script()
         out = subprocess.run(["bash", "-c", script + " && env -0", "qv", self.repo, self.prefix,
-                              self.arch],
+                              self.arch, self.system_font or ""],
                              stdout=subprocess.PIPE, check=True).stdout
         env = dict(item.split("=", 1) for item in out.decode().split("\0") if "=" in item)
         keep = ("WINEPREFIX", "WINEDEBUG", "WINEARCH", "LANG", "LC_ALL", "PATH", "WINELOADER",

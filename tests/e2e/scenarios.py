@@ -13,8 +13,8 @@ import statistics
 import sys
 import time
 
-from harness import FIELDS, SLOWDOWN, WINDOW_SIZE, App, Failure, Registry, canonical, \
-    conversion_problem, scale
+from harness import FIELD_IDS, FIELDS, SLOWDOWN, WINDOW_SIZE, App, Failure, Registry, \
+    canonical, conversion_problem, scale
 
 reg = Registry()
 scenario = reg.scenario
@@ -123,8 +123,8 @@ def centred_window_binary_focused(app):
     top = (m["cymaximized"] - WINDOW_SIZE[1]) // 2
     app.expect("window placed", rect=[left, top, left + WINDOW_SIZE[0], top + WINDOW_SIZE[1]],
                client=[WINDOW_SIZE[0] - 2, WINDOW_SIZE[1] - 2], iconic=False)
-    # A captionless popup with a one-pixel border; plain edit fields with the
-    # field limits.
+    # A captionless popup with a one-pixel border; borderless edit fields with
+    # the field limits that scroll rather than refuse text wider than they are.
     WS_POPUP, WS_BORDER, WS_VISIBLE, WS_CHILD = 0x80000000, 0x800000, 0x10000000, 0x40000000
     WS_DLGFRAME, WS_SYSMENU, WS_THICKFRAME, WS_MINIMIZEBOX, WS_MAXIMIZEBOX = \
         0x400000, 0x80000, 0x40000, 0x20000, 0x10000
@@ -133,8 +133,9 @@ def centred_window_binary_focused(app):
         WS_DLGFRAME | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX
     app.expect("window and field styles", limits=[32, 11, 10, 8], exstyle=0,
                style=lambda v: v & wanted == wanted and not v & unwanted,
-               field_styles=lambda vs: all(v & (WS_CHILD | WS_VISIBLE) == WS_CHILD | WS_VISIBLE
-                                           and not v & (WS_BORDER | ES_AUTOHSCROLL) for v in vs))
+               field_styles=lambda vs: all(v & (WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL)
+                                           == WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL
+                                           and not v & WS_BORDER for v in vs))
     app.expect("initial fields", binary="0", octal="", decimal="", hexadecimal="",
                lengths=[1, 0, 0, 0], focus="binary", sel_binary=(0, 1), active="main",
                foreground="main", box=None)
@@ -1054,6 +1055,87 @@ def moved_to_150_percent_and_back(app):
     app.activate_other()
     app.activate_main()
     app.expect("focus back in decimal", focus="decimal", sel_decimal=(2, 4), **texts)
+
+
+# --- what a screen reader hears ---------------------------------------------------------
+
+LABELS = ("二 进 制 :", "八 进 制 :", "十 进 制 :", "十六进制 :")
+ROLE_SYSTEM_TEXT = 42
+
+
+def accessible_names(app):
+    """Each field is named after its label when a screen reader asks (MSAA),
+    because the window just before it is a hidden static holding the label."""
+    got = app.probe("accessible")
+    if got["names"] != list(LABELS) or got["roles"] != [ROLE_SYSTEM_TEXT] * 4:
+        app.fail("accessible names", "names %r, role text (42)" % (LABELS,), got)
+    app.expect("hidden static before each field",
+               before=[{"class": "Static", "visible": False, "text_w": label} for label in LABELS])
+
+
+scenario("start", "accessible_names")(accessible_names)
+scenario("cp1252", "accessible_names")(accessible_names)
+
+
+# --- characters beyond ASCII -------------------------------------------------------------
+# Sent the ways a keyboard layout or an input method delivers them. In code page
+# 936 the pairs 81 41 and 81 61 are double-byte characters whose trail bytes
+# are the letters A and a; WM_IME_CHAR 0x8141 is the first of them whole. The
+# UTF-16 characters have a digit or a hexadecimal letter as their low byte.
+# No digit is a trail byte in any double-byte code page, so the pairs go to
+# Hexadecimal.
+WM_CHAR, WM_IME_CHAR = 0x102, 0x286
+NOT_ASCII = {
+    "binary": [("sendw", WM_CHAR, 0x4E31), ("postw", WM_CHAR, 0x4E30),
+               ("sendw", WM_IME_CHAR, 0x4E31)],
+    "octal": [("sendw", WM_CHAR, 0x4E37), ("postw", WM_IME_CHAR, 0x4E35)],
+    "decimal": [("sendw", WM_CHAR, 0x4E39), ("sendw", WM_IME_CHAR, 0xFF19)],
+    "hexadecimal": [("posta", WM_CHAR, 0x81), ("posta", WM_CHAR, 0x41),
+                    ("senda", WM_CHAR, 0x81), ("senda", WM_CHAR, 0x61),
+                    ("senda", WM_IME_CHAR, 0x8141), ("posta", WM_IME_CHAR, 0x8142),
+                    ("sendw", WM_CHAR, 0x4E41), ("sendw", WM_IME_CHAR, 0x4E46)],
+}
+TYPED_AFTER = {"binary": "1", "octal": "7", "decimal": "9", "hexadecimal": "c"}
+
+
+def characters_beyond_ascii_never_enter(app):
+    for field in FIELDS:
+        app.focus_field(field)
+        app.key("Escape")
+        shows(app, "emptied", field, "", 0, focus=field)
+        for how, message, wparam in NOT_ASCII[field]:
+            app.probe("message", FIELD_IDS[field], how, message, wparam)
+        # Sync point: posted messages come before the typed key.
+        app.type(TYPED_AFTER[field])
+        shows(app, "only the typed digit in %s" % field, field, TYPED_AFTER[field], focus=field)
+
+
+scenario("filtering", "characters_beyond_ascii_never_enter")(characters_beyond_ascii_never_enter)
+
+
+# --- a System font wider than the fields ----------------------------------------------------
+# DejaVu Sans as System (the fields' font) makes 32 binary digits 288 pixels
+# wide, more than the field's 280.
+
+reg.session_options["wide_system_font"] = {"codepage": 1252, "system_font": "DejaVu Sans"}
+
+
+@scenario("wide_system_font")
+def thirty_two_digits_typed_and_pasted_stay_whole(app):
+    app.key("BackSpace")
+    app.type("1" * 32)
+    shows(app, "typed", "binary", "1" * 32, focus="binary")
+    app.key("Home")
+    left = app.char_position("binary", 0)[0]
+    right = app.char_position("binary", 31)[0]
+    if right - left < 280 - 9:
+        app.fail("field font", "32 digits wider than the 280-pixel field",
+                 {"first digit x": left, "last digit x": right})
+    app.probe.set_clipboard("0b" + "10" * 16)
+    app.key("End")
+    app.key(*["shift+Left"] * 32)
+    app.key("shift+Insert")
+    shows(app, "pasted over all of it", "binary", "10" * 16, focus="binary")
 
 
 if __name__ == "__main__":

@@ -35,7 +35,8 @@ void FakeHost::FocusField(FieldKind kind) { focus_ = static_cast<int>(kind); }
 
 void FakeHost::SelectAll(FieldKind kind) { Select(kind, 0, UINT32_MAX); }
 
-void FakeHost::ShowOverflowWarning(FieldKind kind, const char* text, const char* caption) {
+void FakeHost::ShowOverflowWarning(FieldKind kind, const char16_t* text,
+                                   const char16_t* caption) {
   warnings.push_back({kind, text, caption, keyUpDepth_});
   // The box is dismissed at once. Its closing activates the main window
   // again, which gives the focus back to the field it remembered, or to

@@ -16,8 +16,8 @@ class FakeHost : public PanelHost {
  public:
   struct Warning {
     FieldKind field;
-    std::string text;
-    std::string caption;
+    std::u16string text;
+    std::u16string caption;
     uint32_t depth;  // key releases being handled when it came up (1 = outermost)
   };
 
@@ -30,7 +30,7 @@ class FakeHost : public PanelHost {
   void WriteFieldText(FieldKind kind, const char* text) override;
   void FocusField(FieldKind kind) override;
   void SelectAll(FieldKind kind) override;
-  void ShowOverflowWarning(FieldKind kind, const char* text, const char* caption) override;
+  void ShowOverflowWarning(FieldKind kind, const char16_t* text, const char16_t* caption) override;
   void UndoField(FieldKind kind) override;
   void ResendKeyUp(FieldKind kind) override;
   void GetSelection(FieldKind kind, uint32_t& start, uint32_t& end) override;

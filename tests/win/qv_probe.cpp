@@ -23,8 +23,16 @@
 //   other                      create (once) and show the probe's own window
 //   charpos ID INDEX           EM_POSFROMCHAR of a field, in screen coordinates
 //   dpichanged DPI L,T,R,B     WM_DPICHANGED with that suggested rectangle
+//   accessible                 each field's accessible name and role, as a
+//                              screen reader asks for them (MSAA)
+//   message ID HOW MSG WPARAM  a message to field ID, HOW one of posta, senda,
+//                              postw, sendw (PostMessageA ... SendMessageW);
+//                              MSG and WPARAM in C notation (0x0102)
 //   quit
 #include <windows.h>
+// Before oleacc.h, so that IID_IAccessible is defined here, not only declared.
+#include <initguid.h>
+#include <oleacc.h>
 
 #include <stdarg.h>
 #include <stdio.h>
@@ -404,6 +412,39 @@ void CmdOther() {
   Put("}");
 }
 
+// What MSAA gives a screen reader for each field: the name and the role of
+// the field's client object.
+void CmdAccessible(HWND main) {
+  Put("{\"ok\":true,\"names\":[");
+  long roles[4] = {-1, -1, -1, -1};
+  for (int i = 0; i < 4; ++i) {
+    if (i) Put(",");
+    IAccessible* object = nullptr;
+    HWND field = main ? GetDlgItem(main, FieldIds[i]) : nullptr;
+    if (!field || FAILED(AccessibleObjectFromWindow(field, OBJID_CLIENT, IID_IAccessible,
+                                                    reinterpret_cast<void**>(&object)))) {
+      Put("null");
+      continue;
+    }
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    if (SUCCEEDED(object->get_accName(self, &name)) && name) {
+      PutWide(name, static_cast<int>(SysStringLen(name)));
+      SysFreeString(name);
+    } else {
+      Put("null");
+    }
+    VARIANT role;
+    VariantInit(&role);
+    if (SUCCEEDED(object->get_accRole(self, &role)) && role.vt == VT_I4) roles[i] = role.lVal;
+    object->Release();
+  }
+  Putf("],\"roles\":[%ld,%ld,%ld,%ld]}", roles[0], roles[1], roles[2], roles[3]);
+}
+
 void Command(char* line) {
   OutLen = 0;
   Out[0] = '\0';
@@ -411,6 +452,8 @@ void Command(char* line) {
   const char* cmd = strtok_r(line, " \t\r\n", &save);
   const char* a1 = strtok_r(nullptr, " \t\r\n", &save);
   const char* a2 = strtok_r(nullptr, " \t\r\n", &save);
+  const char* a3 = strtok_r(nullptr, " \t\r\n", &save);
+  const char* a4 = strtok_r(nullptr, " \t\r\n", &save);
   HWND main = MainWindow();
   static char bytes[4096];
   if (!cmd) {
@@ -477,6 +520,19 @@ void Command(char* line) {
     if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     if (process) CloseHandle(process);
     Putf("{\"ok\":%s}", ok ? "true" : "false");
+  } else if (!strcmp(cmd, "accessible")) {
+    CmdAccessible(main);
+  } else if (!strcmp(cmd, "message") && a1 && a2 && a3 && a4) {
+    HWND field = main ? GetDlgItem(main, atoi(a1)) : nullptr;
+    UINT message = static_cast<UINT>(strtoul(a3, nullptr, 0));
+    WPARAM wParam = static_cast<WPARAM>(strtoul(a4, nullptr, 0));
+    LRESULT r = 0;
+    if (field && !strcmp(a2, "posta")) r = PostMessageA(field, message, wParam, 0);
+    else if (field && !strcmp(a2, "postw")) r = PostMessageW(field, message, wParam, 0);
+    else if (field && !strcmp(a2, "senda")) r = Send(field, message, wParam, 0);
+    else if (field && !strcmp(a2, "sendw")) r = SendMessageW(field, message, wParam, 0);
+    else field = nullptr;
+    Putf("{\"ok\":%s,\"result\":%ld}", field ? "true" : "false", static_cast<long>(r));
   } else {
     Putf("{\"ok\":false,\"error\":\"unknown command\"}");
   }
