@@ -40,12 +40,13 @@ HFONT CreateLabelFont() {
   return font;
 }
 
-// The stock system font is made for the system's scale; for any other, the
-// same face and weight at the scaled height, its width left to follow the
-// height, in the character set of the system's code page, as the stock one.
+// The stock system font is made for the system's scale, and "System" by name
+// is a bitmap font that does not grow: away from 100 % the fields, "X" and
+// "-" take Tahoma, a scalable face of the same weight that every Windows
+// since 2000 has, at the scaled height, its width left to follow the height.
 HFONT CreateFieldFont() {
   return CreateFontW(App.Layout.fieldFontHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
-                     DEFAULT_CHARSET, 0, 0, 0, 0, L"System");
+                     DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
 }
 
 // Lays the fields out and makes the fonts for dpi; the old fonts are deleted
