@@ -84,6 +84,9 @@ AssociateContext FindAssociateContext() {
 // not, and a child window is created behind its older siblings. The fields are
 // Unicode windows, so a double-byte character typed in an ANSI code page
 // reaches them whole, as one character, never as its lead and trail bytes.
+// They scroll (ES_AUTOHSCROLL): an edit control refuses any insertion wider
+// than itself, and where the System font is wider than at 96 DPI, 32 binary
+// digits are wider than a field.
 HWND CreateField(HWND parent, const FieldRow& row, AssociateContext associate) {
   const auto index = static_cast<uint8_t>(row.kind);
   CreateWindowExW(0, L"Static", Wide(LabelsW[index]), WS_CHILD, 0, 0, 0, 0, parent, nullptr,
