@@ -28,6 +28,18 @@ export QV_PREFIX="$QV_PREFIX-screenshots"
 (
   qv_prepare_prefix "$QV_PREFIX" "$arch"
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+  # Wine draws captions in a bold face that finds no CJK glyphs on a code
+  # page 1252 desktop, so the warning's caption would show as boxes where
+  # Windows falls back to a font that has them. The caption takes the message
+  # font (the box's own text, which wine draws right) instead: Windows 10 and
+  # later draw captions in the regular weight too.
+  wineserver -w
+  message_font="$(python3 -c 'import re, sys
+reg = open(sys.argv[1], encoding="utf-8", errors="replace").read()
+value = re.search(r"\"MessageFont\"=hex:([0-9a-f,\\\s]+)", reg).group(1)
+print(re.sub(r"[^0-9a-f]", "", value))' "$QV_PREFIX/user.reg")" || exit 1
+  wine reg add 'HKCU\Control Panel\Desktop\WindowMetrics' /v CaptionFont /t REG_BINARY \
+    /d "$message_font" /f >/dev/null 2>&1
   wineserver -w
 )
 if ! grep -qF '"Decorated"="N"' "$QV_PREFIX/user.reg"; then
