@@ -28,15 +28,18 @@ def back_to_start(app):
     """The fields as a fresh program shows them, without starting one: Binary
     holds 0, selected, with the focus; the others are empty, with nothing to
     undo. Mouse only: a key release would convert."""
-    if app.state()["iconic"]:
+    st = app.state()
+    if st["iconic"]:
         app.probe("show", 9)  # as a taskbar would
         app.focus_x()
-        app.expect("reset: restored", iconic=False)
-    app.click_field("binary")
+        st = app.expect("reset: restored", iconic=False)
+    # Binary's text line, on the screen; offsets scaled as the field is.
+    app.click_screen(*app.field_point("binary", 20, 8))
     for f in FIELDS:
-        app.probe.set_text(f, "x")  # a change that cannot be undone
+        if not st[f]:
+            app.probe.set_text(f, "x")  # setting an empty field's text keeps its undo
         app.probe.set_text(f, "0" if f == "binary" else "")
-    app.click_field("binary", x=3, repeat=2)  # selects the word: the 0
+    app.click_screen(*app.field_point("binary", 3, 8), repeat=2)  # selects the word: the 0
     app.steady("reset: the start's fields", duration=0.1, binary="0", octal="", decimal="",
                hexadecimal="", focus="binary", sel_binary=(0, 1), box=None, foreground="main",
                active="main")
