@@ -415,13 +415,21 @@ class App:
                 self.fail(step, expected or getattr(predicate, "__doc__", None) or "condition")
             time.sleep(0.02)
 
-    def expect(self, step, timeout=None, **want):
+    def expect(self, step, timeout=None, settled=False, **want):
         """Waits until every named part of the state equals (or satisfies) want.
 
         Names: the four fields' texts (binary=...), focus, foreground, active,
         iconic, visible, box (None for no box), sel_<field> (start, end), and
-        any other key of the probe's state answer."""
+        any other key of the probe's state answer. settled: the fields and the
+        focus must also read the same twice in a row, since one reading can
+        catch a key release half handled (a field read before its rewrite,
+        the next one after)."""
+        previous = []
+
         def check(st):
+            now = [st.get(key) for key in FIELDS + ("focus",)]
+            agreed = previous == [now]
+            previous[:] = [now]
             for key, value in want.items():
                 if key.startswith("sel_"):
                     got = st["selections"][key[4:]]
@@ -430,7 +438,7 @@ class App:
                     got = st[key]
                 if not _matches(value, got):
                     return False
-            return True
+            return agreed or not settled
         shown = ", ".join("%s=%r" % (k, v) for k, v in want.items())
         return self.wait(step, check, timeout, expected=shown)
 
@@ -446,8 +454,9 @@ class App:
         return self.wait(step, check, expected=shown)
 
     def steady(self, step, duration=0.3, **want):
-        """Like expect, and the state must then hold for duration seconds."""
-        st = self.expect(step, **want)
+        """Like expect, once settled, and the state must then hold for
+        duration seconds."""
+        st = self.expect(step, settled=True, **want)
         end = time.monotonic() + duration
         while time.monotonic() < end:
             time.sleep(0.05)
