@@ -2,39 +2,118 @@
 # page 936 and the label font mapped, and an X display.
 #
 #   source scripts/wine-env.sh
-#   qv_prepare_prefix build/wineprefix [ARCH]  # exports WINEPREFIX, the locale
-#                                              # and, for i686, the runtime
+#   qv_prepare_prefix build/wineprefix [ARCH]  # exports WINEPREFIX, QV_LANG,
+#                                              # QV_RUNTIME and the runtime's
+#                                              # commands
+#   qv_wine wine PROGRAM                       # a wine command in that locale
+#   qv_runtime ARCH                            # which runtime runs a build
 #   qv_start_display [SCREEN]             # exports DISPLAY; Xvfb if none
 #                                         # (SCREEN default 1024x768x24)
 #
-# ARCH (default $QV_ARCH, else x86_64) is the build the prefix runs: x86_64
-# under the host's wine64, i686 (the product) under the i386 wine that
-# scripts/i686-runtime.sh sets up, in a 32-bit prefix of its own. Afterwards
-# plain "wine" runs a program of that build.
+# ARCH (default $QV_ARCH, else x86_64) is the build the prefix runs. The two
+# runtimes are Debian 13's wine 10, in the private root that
+# scripts/wine10-runtime.sh sets up, and the host's wine 8 (Debian 12). The
+# product, the i686 build, runs under wine 10, which runs a PE32 file through
+# WoW64 in a 64-bit process; the x86_64 twin under the host's wine 8.
+#
+# WoW64 still executes the program's 32-bit code on the processor, which
+# needs a kernel that runs 32-bit code (IA32 emulation). Where the kernel has
+# that switched off (an i386 ELF fails with "Exec format error", and the
+# 32-bit code segment faults), nothing runs a PE32 natively: there the
+# product runs under the i386 wine 8 emulated by qemu-user
+# (scripts/i686-runtime.sh), and the x86_64 twin takes wine 10 instead, so
+# that each runtime's checks still run on one of the builds.
+# QV_RUNTIME_i686 / QV_RUNTIME_x86_64 (wine10, wine8, qemu) choose by hand.
+# Afterwards plain "wine" runs a program of that build.
+#
+# The locale that gives wine its code page (zh_CN.UTF-8: 936) is handed only
+# to the wine commands (QV_LANG, qv_wine), never set in the calling shell: a
+# shell started before the locale was generated cannot take it and warns.
 
 QV_SCRIPTS="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
-qv_prepare_prefix() {
-  local prefix arch="${2:-${QV_ARCH:-x86_64}}" winearch=win64 runtime
-  case "$arch" in
-    x86_64) ;;
-    i686)
-      winearch=win32
-      runtime="$(bash "$QV_SCRIPTS/i686-runtime.sh" --env)" || return 1
-      eval "$runtime"
-      ;;
-    *) echo "wine-env: unknown build '$arch' (i686 or x86_64)" >&2; return 1 ;;
+# Whether this kernel runs 32-bit x86 code: a 93-byte static i386 ELF that
+# only exits 0.
+qv_kernel_runs_32bit() {
+  if [ -z "${QV_KERNEL_32BIT:-}" ]; then
+    local elf
+    elf="$(mktemp)" || return 1
+    printf '\x7f\x45\x4c\x46\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'\
+'\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00'\
+'\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08'\
+'\x00\x80\x04\x08\x5d\x00\x00\x00\x5d\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00\xb8\x01'\
+'\x00\x00\x00\x31\xdb\xcd\x80' > "$elf"
+    chmod +x "$elf"
+    if "$elf" 2>/dev/null; then QV_KERNEL_32BIT=yes; else QV_KERNEL_32BIT=no; fi
+    rm -f "$elf"
+    export QV_KERNEL_32BIT
+  fi
+  [ "$QV_KERNEL_32BIT" = yes ]
+}
+
+# The runtime that runs a build here: wine10, wine8 (the host's) or qemu.
+qv_runtime() {
+  local chosen
+  case "$1" in
+    i686) chosen="${QV_RUNTIME_i686:-}" ;;
+    x86_64) chosen="${QV_RUNTIME_x86_64:-}" ;;
+    *) echo "wine-env: unknown build '$1' (i686 or x86_64)" >&2; return 2 ;;
   esac
+  if [ -n "$chosen" ]; then
+    echo "$chosen"
+  elif qv_kernel_runs_32bit; then
+    [ "$1" = i686 ] && echo wine10 || echo wine8
+  else
+    [ "$1" = i686 ] && echo qemu || echo wine10
+  fi
+}
+
+# What a runtime is, in words, for messages.
+qv_runtime_words() {
+  case "$1" in
+    wine10) echo "wine 10 (Debian 13, private root in ${QV_WINE10_ROOT:-the cache})" ;;
+    wine8) echo "the host's wine 8 (Debian 12)" ;;
+    qemu) echo "the i386 wine 8 under qemu-user (this kernel runs no 32-bit code)" ;;
+  esac
+}
+
+qv_prepare_prefix() {
+  local prefix arch="${2:-${QV_ARCH:-x86_64}}" runtime env winearch=win64
+  runtime="$(qv_runtime "$arch")" || return 1
+  case "$runtime" in
+    wine10) env="$(bash "$QV_SCRIPTS/wine10-runtime.sh" --env)" || return 1 ;;
+    qemu) env="$(bash "$QV_SCRIPTS/i686-runtime.sh" --env)" || return 1; winearch=win32 ;;
+    # The other runtimes' commands leave PATH.
+    wine8) env="unset WINELOADER WINESERVER WINELOADERNOEXEC
+      PATH=\"\$(printf %s \"\$PATH\" | tr : '\\n' | grep -v '/quorvane/\(wine10\|i686\)/bin\$' | paste -sd:)\"" ;;
+    *) echo "wine-env: unknown runtime '$runtime' (wine10, wine8 or qemu)" >&2; return 1 ;;
+  esac
+  eval "$env"
   prefix="$(mkdir -p "$1" && cd "$1" && pwd)"
-  export WINEPREFIX="$prefix" WINEDEBUG=-all WINEARCH=$winearch QV_ARCH=$arch
-  export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
-  if [ -f "$WINEPREFIX/.quorvane-ready" ]; then
+  # wine 10 runs 32-bit programs in a 64-bit prefix (WoW64).
+  export WINEPREFIX="$prefix" WINEDEBUG=-all WINEARCH=$winearch QV_ARCH=$arch QV_RUNTIME=$runtime \
+    QV_LANG=zh_CN.UTF-8
+  if [ "$runtime" = wine10 ]; then
+    # What the root's programs see of the host, at the same paths: the
+    # checkout and the directory that holds the prefix (the build tree).
+    QV_WINE10_BINDS="$(cd "$QV_SCRIPTS/.." && pwd):$(dirname "$prefix")"
+    export QV_WINE10_BINDS
+  fi
+  local made_by="$runtime"
+  if [ "$(cat "$WINEPREFIX/.quorvane-ready" 2>/dev/null)" = "$made_by" ]; then
     qv_install_wine_fonts "$WINEPREFIX" "$arch"
     return
   fi
+  # A prefix of another runtime (or half made) is made again; the copies
+  # made from the old one see that (qv_copy_is_current).
+  if [ -e "$WINEPREFIX/system.reg" ]; then
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+  fi
   # No network here: keep wineboot from asking to download Mono and Gecko;
   # no desktop here either, so no menu entries.
-  WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=" DISPLAY= wineboot -i >/dev/null 2>&1
+  WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=" DISPLAY= qv_wine wineboot -i >/dev/null 2>&1
+  qv_wine wineserver -w
   local reg="$WINEPREFIX/quorvane-fonts.reg"
   # The program's label face has no file of its own here; a CJK face that
   # Debian packages stands in for it. regedit reads a text .reg file in the
@@ -44,14 +123,20 @@ qv_prepare_prefix() {
   printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
     '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
     '"宋体"="AR PL UMing CN"' '"SimSun"="AR PL UMing CN"' | iconv -f UTF-8 -t UTF-16LE >> "$reg"
-  DISPLAY= wine regedit /S "$reg" >/dev/null 2>&1
-  wineserver -w
+  DISPLAY= qv_wine wine regedit /S "$reg" >/dev/null 2>&1
+  qv_wine wineserver -w
   if ! grep -qF '"\x5b8b\x4f53"="AR PL UMing CN"' "$WINEPREFIX/user.reg"; then
     echo "wine-env: the label font mapping did not reach $WINEPREFIX/user.reg" >&2
     return 1
   fi
   qv_install_wine_fonts "$WINEPREFIX" "$arch" || return 1
-  touch "$WINEPREFIX/.quorvane-ready"
+  echo "$made_by" > "$WINEPREFIX/.quorvane-ready"
+}
+
+# A wine command (wine, wineboot, wineserver, winepath) in the prefix's
+# locale, which only the command is given.
+qv_wine() {
+  LANG="${QV_LANG:-C.UTF-8}" LC_ALL="${QV_LANG:-C.UTF-8}" "$@"
 }
 
 # Wine's own fonts (Debian's fonts-wine: System, Tahoma, Marlett, MS Sans
@@ -62,9 +147,10 @@ qv_install_wine_fonts() {
   local prefix="$1" arch="$2" from=/usr/share/wine/fonts
   local to="$prefix/drive_c/windows/Fonts"
   [ -f "$to/tahoma.ttf" ] && return 0
-  if [ "$arch" = i686 ]; then
-    from="$(dirname "$WINELOADER")/../../share/wine/fonts"
-  fi
+  case "$(qv_runtime "$arch")" in
+    wine10) from="$QV_WINE10_ROOT/usr/share/wine/fonts" ;;
+    qemu) from="$(dirname "$WINELOADER")/../../share/wine/fonts" ;;
+  esac
   if [ ! -f "$from/tahoma.ttf" ]; then
     echo "wine-env: no wine fonts in $from (Debian package fonts-wine)" >&2
     return 1
@@ -80,9 +166,7 @@ qv_install_wine_fonts() {
 # source prefix's wine session must have ended.
 qv_copy_prefix_without_font_mapping() {
   local from="$1" to="$2"
-  if [ -f "$to/.quorvane-ready" ] && [ -f "$to/drive_c/windows/Fonts/tahoma.ttf" ]; then
-    return 0
-  fi
+  qv_copy_is_current "$from" "$to" && return 0
   qv_copy_prefix "$from" "$to"
   sed -i '/^\[Software\\\\Wine\\\\Fonts\\\\Replacements\]/,/^$/d' "$to/user.reg"
   if grep -q 'Fonts\\\\Replacements' "$to/user.reg"; then
@@ -97,20 +181,24 @@ qv_copy_prefix_without_font_mapping() {
 # desktop. Made like the copy above.
 qv_copy_prefix_with_system_font() {
   local from="$1" to="$2" face="$3"
-  if [ -f "$to/.quorvane-ready" ] && [ -f "$to/drive_c/windows/Fonts/tahoma.ttf" ]; then
-    return 0
-  fi
+  qv_copy_is_current "$from" "$to" && return 0
   qv_copy_prefix "$from" "$to"
   # Wine takes a replacement only for a face it does not have: wine's own
   # System fonts leave this prefix (hard links: the source keeps them).
   rm -f "$to/drive_c/windows/Fonts/"*sys*.fon "$to/drive_c/windows/Fonts/system.ttf"
-  WINEPREFIX="$to" wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v System /d "$face" /f \
+  WINEPREFIX="$to" qv_wine wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v System /d "$face" /f \
     >/dev/null 2>&1
-  WINEPREFIX="$to" wineserver -w
+  WINEPREFIX="$to" qv_wine wineserver -w
   if ! grep -qF "\"System\"=\"$face\"" "$to/user.reg"; then
     echo "wine-env: the System font mapping did not reach $to/user.reg" >&2
     return 1
   fi
+}
+
+# Whether a copy made earlier still stands for its source: its ready mark is
+# the source's own file (a hard link), which a source made again replaces.
+qv_copy_is_current() {
+  [ "$2/.quorvane-ready" -ef "$1/.quorvane-ready" ] && [ -f "$2/drive_c/windows/Fonts/tahoma.ttf" ]
 }
 
 # The copying behind every copy of a prepared prefix: drive_c hard-linked, the
@@ -118,10 +206,11 @@ qv_copy_prefix_with_system_font() {
 qv_copy_prefix() {
   local from="$1" to="$2" hive
   rm -rf "$to"
-  cp -al "$from" "$to"
+  mkdir -p "$(dirname "$to")" || return 1
+  cp -al "$from" "$to" || return 1
   for hive in system.reg user.reg userdef.reg; do
     rm -f "$to/$hive"
-    cp -p "$from/$hive" "$to/$hive"
+    cp -p "$from/$hive" "$to/$hive" || return 1
   done
 }
 
@@ -132,9 +221,7 @@ qv_copy_prefix() {
 # ended.
 qv_copy_prefix_with_dpi() {
   local from="$1" to="$2" dpi="$3" unaware="${4:-}" values
-  if [ -f "$to/.quorvane-ready" ] && [ -f "$to/drive_c/windows/Fonts/tahoma.ttf" ]; then
-    return 0
-  fi
+  qv_copy_is_current "$from" "$to" && return 0
   qv_copy_prefix "$from" "$to"
   values="$(printf '"LogPixels"=dword:%08x' "$dpi")"
   if [ "$unaware" = unaware ]; then

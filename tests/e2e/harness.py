@@ -17,7 +17,14 @@ read, and keeps a screenshot.
 
 Environment (set by the CTest registration; see tests/e2e/CMakeLists.txt):
 QV_EXE, QV_PROBE, QV_PREFIX, QV_ARTIFACTS, QV_REPO, and QV_ARCH, the build
-(x86_64, the default, or i686, which runs under emulation here).
+(x86_64, the default, or i686, the product); scripts/wine-env.sh says which
+runtime runs it (qv_runtime: Debian 13's wine 10 in a private root, the
+host's wine 8, or, where the kernel runs no 32-bit code, the i386 wine 8
+under qemu-user).
+
+Each session runs in a prefix of its own, a copy of QV_PREFIX (or of the
+variant its options ask for) made afresh under QV_PREFIX.sessions/NAME, and
+on a display of its own, so sessions with different names run side by side.
 """
 
 import json
@@ -49,9 +56,24 @@ WARNING_TEXT = WARNING_TEXT_W.encode("gbk")
 LOCALES = {936: "zh_CN.UTF-8", 1252: "C.UTF-8"}
 
 ARCH = os.environ.get("QV_ARCH", "x86_64")
-# Under qemu-user every wine process starts and answers a few times slower;
-# the waits stretch by this factor, the checks stay the same.
-SLOWDOWN = 3.0 if ARCH == "i686" else 1.0
+REPO = os.environ.get("QV_REPO") or os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+
+
+def _runtime(arch):
+    """wine10, wine8 or qemu: what scripts/wine-env.sh runs the build under."""
+    return subprocess.run(["bash", "-c", 'source "$1/scripts/wine-env.sh" && qv_runtime "$2"', "qv",
+                           REPO, arch], stdout=subprocess.PIPE, check=True).stdout.decode().strip()
+
+
+RUNTIME = _runtime(ARCH)
+# Wine 10 has what today's Windows has and wine 8 lacks: per-monitor v2
+# awareness, stretching of unaware windows, UI Automation. The product runs
+# under it; where the kernel runs no 32-bit code, the x86_64 twin does.
+WINE10 = RUNTIME == "wine10"
+# Sessions run side by side on two cores, and under qemu-user every wine
+# process starts and answers a few times slower: the waits stretch by this
+# factor (a wait ends as soon as its state shows); the checks stay the same.
+SLOWDOWN = 4.0 if RUNTIME == "qemu" else 2.0
 DEFAULT_TIMEOUT = 5.0 * SLOWDOWN
 
 
@@ -198,13 +220,16 @@ class Session:
     """An X display, the wine prefix and a probe, shared by many app runs."""
 
     def __init__(self, exe, probe, prefix, artifacts, repo, arch=ARCH, screen="1024x768x24",
-                 codepage=936, font_mapping=True, dpi=96, dpi_unaware=False, system_font=None):
+                 codepage=936, font_mapping=True, dpi=96, dpi_unaware=False, system_font=None,
+                 name="session"):
         """codepage: the desktop's ANSI code page; font_mapping: whether the
         label face is mapped to an installed CJK font (without it the system
         has only the CJK fonts under their own names); dpi: the display
         scale (96 is 100 %); dpi_unaware: programs are left unaware of the
         scale unless they ask, as on Windows; system_font: a face that stands
-        in for the System font, the fields' font (code page 1252)."""
+        in for the System font, the fields' font (code page 1252); name:
+        the session's own copy of the prefix (a group's name)."""
+        self.name = name
         self.codepage = codepage
         self.dpi = dpi
         self.dpi_unaware = dpi_unaware
@@ -246,31 +271,39 @@ class Session:
     def _start(self):
         os.makedirs(self.artifacts, exist_ok=True)
         # The prefix (code page 936 locale, label font mapped) comes from the
-        # project's own set-up script; it is made once per build tree.
-        # For i686 it also sets up the emulated runtime and puts its wine
-        # first on PATH.
+        # project's own set-up script; it is made once per build tree. For
+        # i686 it also sets up the wine 10 runtime and puts its commands
+        # first on PATH. The variant a session's options ask for is a copy
+        # of it, made once, and the session runs in a copy of its own of
+        # that, made afresh: nothing one session leaves behind reaches
+        # another, and sessions run side by side. The copies are made one at
+        # a time (flock): a variant is made from a prefix whose wine session
+        # has ended.
         script = 'source "$1/scripts/wine-env.sh" && qv_prepare_prefix "$2" "$3"'
         if not self.font_mapping:
-            script += (' && wineserver -k; wineserver -w; qv_copy_prefix_without_font_mapping'
+            script += (' && { qv_wine wineserver -k; qv_wine wineserver -w; true; } && qv_copy_prefix_without_font_mapping'
                        ' "$2" "$2-nofontmap" && export WINEPREFIX="$WINEPREFIX-nofontmap"')
         if self.system_font:
-            script += (' && wineserver -k; wineserver -w; qv_copy_prefix_with_system_font'
+            script += (' && { qv_wine wineserver -k; qv_wine wineserver -w; true; } && qv_copy_prefix_with_system_font'
                        ' "$2" "$2-systemfont" "$4" && export WINEPREFIX="$WINEPREFIX-systemfont"')
         script += self._dpi_script()
-        out = subprocess.run(["bash", "-c", script + " && env -0", "qv", self.repo, self.prefix,
-                              self.arch, self.system_font or ""],
-                             stdout=subprocess.PIPE, check=True).stdout
+        script += (' && qv_copy_prefix "$WINEPREFIX" "$2.sessions/$5"'
+                   ' && export WINEPREFIX="$2.sessions/$5"')
+        os.makedirs(os.path.dirname(self.prefix) or ".", exist_ok=True)
+        out = subprocess.run(["flock", self.prefix + ".lock", "bash", "-c", script + " && env -0",
+                              "qv", self.repo, self.prefix, self.arch, self.system_font or "",
+                              self.name], stdout=subprocess.PIPE, check=True).stdout
         env = dict(item.split("=", 1) for item in out.decode().split("\0") if "=" in item)
-        keep = ("WINEPREFIX", "WINEDEBUG", "WINEARCH", "LANG", "LC_ALL", "PATH", "WINELOADER",
-                "WINELOADERNOEXEC", "WINESERVER")
+        keep = ("WINEPREFIX", "WINEDEBUG", "WINEARCH", "PATH", "WINELOADER", "WINELOADERNOEXEC",
+                "WINESERVER", "QV_RUNTIME", "QV_WINE10_ROOT", "QV_WINE10_BINDS")
         self.env = dict(os.environ)
+        for k in ("WINELOADER", "WINESERVER", "WINELOADERNOEXEC"):
+            self.env.pop(k, None)
         self.env.update({k: env[k] for k in keep if k in env})
         self.env["LANG"] = self.env["LC_ALL"] = LOCALES[self.codepage]
+        # No desktop here: no menu entries for what the session installs.
+        self.env["WINEDLLOVERRIDES"] = "winemenubuilder.exe=d"
         self.env.pop("DISPLAY", None)
-        # The prefix's desktop process keeps the display it was started on:
-        # a wine session left from other use of the prefix must end first.
-        subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
-        subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
         self._start_display()
         # Under qemu, wine's start of a new session (wineboot --init and the
         # services it starts) was seen to hang once in about sixty: the probe,
@@ -296,7 +329,7 @@ class Session:
         if self.dpi == 96 and not self.dpi_unaware:
             return ""
         suffix = "-dpi%d%s" % (self.dpi, "-unaware" if self.dpi_unaware else "")
-        return (' && wineserver -k; wineserver -w; qv_copy_prefix_with_dpi "$WINEPREFIX"'
+        return (' && { qv_wine wineserver -k; qv_wine wineserver -w; true; } && qv_copy_prefix_with_dpi "$WINEPREFIX"'
                 ' "$WINEPREFIX%s" %d %s && export WINEPREFIX="$WINEPREFIX%s"'
                 % (suffix, self.dpi, "unaware" if self.dpi_unaware else "", suffix))
 
@@ -672,7 +705,7 @@ class Registry:
         failed = []
         started = time.monotonic()
         launches = 0
-        with Session.from_env(**self.session_options.get(group, {})) as session:
+        with Session.from_env(name=group, **self.session_options.get(group, {})) as session:
             # Screenshots of an earlier run of this group would mislead.
             for old in os.listdir(session.artifacts):
                 if old.startswith(group + "."):
