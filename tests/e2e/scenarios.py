@@ -13,7 +13,7 @@ import statistics
 import sys
 import time
 
-from harness import FIELD_IDS, FIELDS, SLOWDOWN, WINDOW_SIZE, App, Failure, Registry, \
+from harness import FIELD_IDS, FIELDS, SLOWDOWN, WINDOW_SIZE, WINE10, App, Failure, Registry, \
     canonical, conversion_problem, scale
 
 reg = Registry()
@@ -1004,6 +1004,31 @@ reg.session_options["dpi144_unaware"] = {"dpi": 144, "dpi_unaware": True}
 scenario("dpi144_unaware", "skin_pixels")(skin_pixels)
 
 
+def aware_with_physical_rectangles(app):
+    """The program takes the per-monitor mode (v2 under wine 10, as on
+    Windows 10 1703 and later; wine 8 refuses v2 and the program falls back
+    to v1), and its window and fields have their scaled sizes in physical
+    pixels, read by a probe that is per-monitor aware itself: to a reader
+    that is not, wine 10 hands the rectangles scaled back to 96 DPI."""
+    got = app.probe("awareness")
+    per_monitor = {"awareness": 2, "v2": WINE10}
+    if not got["ok"] or got["probe"]["awareness"] != 2 or got["program"] != per_monitor \
+            or got["window_dpi"] != app.s.dpi:
+        app.fail("awareness", "program %r, window at %d DPI, read by a per-monitor aware probe"
+                 % (per_monitor, app.s.dpi), got)
+    width, height = app.s.scale(WINDOW_SIZE[0]), app.s.scale(WINDOW_SIZE[1])
+    m = app.state()["metrics"]
+    left, top = (m["cxmaximized"] - width) // 2, (m["cymaximized"] - height) // 2
+    S = app.s.scale
+    app.expect("scaled window and fields", rect=[left, top, left + width, top + height],
+               client=[width - 2, height - 2],
+               field_rects=[[S(100), S(t), S(380), S(t + 17)] for t in (30, 60, 90, 120)])
+
+
+scenario("dpi144", "aware_with_physical_rectangles")(aware_with_physical_rectangles)
+scenario("dpi144_unaware", "aware_with_physical_rectangles")(aware_with_physical_rectangles)
+
+
 def label_ink_rows(app, dpi):
     """Rows of the first label that hold dark ink, as (first, last)."""
     ox, oy = app.client_origin()
@@ -1078,6 +1103,21 @@ def accessible_names(app):
 
 scenario("start", "accessible_names")(accessible_names)
 scenario("cp1252", "accessible_names")(accessible_names)
+
+UIA_EDIT_CONTROL = 50004
+
+
+def ui_automation_names(app):
+    """The same through UI Automation, which Narrator and current NVDA use:
+    wine 10 has it, wine 8 does not."""
+    got = app.probe("uia")
+    if not got["ok"] or got["names"] != list(LABELS) or got["types"] != [UIA_EDIT_CONTROL] * 4:
+        app.fail("UI Automation", "names %r, control type Edit (%d)" % (LABELS, UIA_EDIT_CONTROL), got)
+
+
+if WINE10:
+    scenario("start", "ui_automation_names")(ui_automation_names)
+    scenario("cp1252", "ui_automation_names")(ui_automation_names)
 
 
 # --- characters beyond ASCII -------------------------------------------------------------

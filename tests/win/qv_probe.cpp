@@ -28,6 +28,11 @@
 //   message ID HOW MSG WPARAM  a message to field ID, HOW one of posta, senda,
 //                              postw, sendw (PostMessageA ... SendMessageW);
 //                              MSG and WPARAM in C notation (0x0102)
+//   uia                        each field's name and control type as a UI
+//                              Automation client (Narrator, NVDA) reads them;
+//                              ok false where the system has no UI Automation
+//   awareness                  the program's display-scale awareness, the
+//                              main window's DPI, and the probe's awareness
 //   quit
 #include <windows.h>
 // Before oleacc.h, so that IID_IAccessible is defined here, not only declared.
@@ -445,6 +450,109 @@ void CmdAccessible(HWND main) {
   Putf("],\"roles\":[%ld,%ld,%ld,%ld]}", roles[0], roles[1], roles[2], roles[3]);
 }
 
+// UI Automation as a screen reader uses it. mingw-w64 declares none of its
+// interfaces, so the two used here are called through their vtables: the
+// slot numbers are the methods' places in UIAutomationClient.idl.
+const GUID ClsidCuiAutomation = {0xff48dba4, 0x60ef, 0x4201, {0xaa, 0x87, 0x54, 0x10, 0x3e, 0xef, 0x59, 0x4e}};
+const GUID IidIuiAutomation = {0x30cbe57d, 0xd9d0, 0x452a, {0xab, 0x13, 0x7a, 0xc5, 0xac, 0x48, 0x25, 0xee}};
+const int SlotElementFromHandle = 6;     // IUIAutomation
+const int SlotCurrentControlType = 21;   // IUIAutomationElement
+const int SlotCurrentName = 23;          // IUIAutomationElement
+
+template <typename Method>
+Method Slot(IUnknown* object, int slot) {
+  return reinterpret_cast<Method>((*reinterpret_cast<void***>(object))[slot]);
+}
+
+void CmdUia(HWND main) {
+  static bool initialised;
+  if (!initialised) initialised = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  IUnknown* automation = nullptr;
+  HRESULT hr = CoCreateInstance(ClsidCuiAutomation, nullptr, CLSCTX_INPROC_SERVER, IidIuiAutomation,
+                                reinterpret_cast<void**>(&automation));
+  if (FAILED(hr) || !automation) {
+    Putf("{\"ok\":false,\"error\":\"CoCreateInstance(CUIAutomation) 0x%08lx\"}", static_cast<unsigned long>(hr));
+    return;
+  }
+  using FromHandle = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, HWND, IUnknown**);
+  using ControlType = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, int*);
+  using Name = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, BSTR*);
+  int types[4] = {-1, -1, -1, -1};
+  Put("{\"ok\":true,\"names\":[");
+  for (int i = 0; i < 4; ++i) {
+    if (i) Put(",");
+    HWND field = main ? GetDlgItem(main, FieldIds[i]) : nullptr;
+    IUnknown* element = nullptr;
+    if (!field || FAILED(Slot<FromHandle>(automation, SlotElementFromHandle)(automation, field, &element)) ||
+        !element) {
+      Put("null");
+      continue;
+    }
+    BSTR name = nullptr;
+    if (SUCCEEDED(Slot<Name>(element, SlotCurrentName)(element, &name)) && name) {
+      PutWide(name, static_cast<int>(SysStringLen(name)));
+      SysFreeString(name);
+    } else {
+      Put("null");
+    }
+    Slot<ControlType>(element, SlotCurrentControlType)(element, &types[i]);
+    element->Release();
+  }
+  Putf("],\"types\":[%d,%d,%d,%d]}", types[0], types[1], types[2], types[3]);
+  automation->Release();
+}
+
+// Display-scale awareness, looked up by name: the calls exist from Windows
+// 10 1607 on (and in wine). awareness: 0 unaware, 1 system, 2 per monitor;
+// v2: per-monitor v2, the mode that scales dialogs and non-client parts too.
+void PutAwareness(const char* name, DPI_AWARENESS_CONTEXT context) {
+  const HMODULE user32 = GetModuleHandleA("user32");
+  auto awareness = reinterpret_cast<int(WINAPI*)(DPI_AWARENESS_CONTEXT)>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
+  auto equal = reinterpret_cast<BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT, DPI_AWARENESS_CONTEXT)>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "AreDpiAwarenessContextsEqual")));
+  Putf("\"%s\":{\"awareness\":%d,\"v2\":%s}", name, awareness && context ? awareness(context) : -1,
+       equal && context && equal(context, DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2) ? "true" : "false");
+}
+
+// The program's own awareness, as a thread of its own sees it: a thread
+// started in the program at GetThreadDpiAwarenessContext (user32 is mapped at
+// the same address in every process of one bitness), whose exit code is the
+// answer. A window's context does not tell: wine 10 reports a v2 window as
+// v1, and asked from another process for its context, answers unaware.
+DPI_AWARENESS_CONTEXT ProgramAwareness(HWND main) {
+  auto start = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32"), "GetThreadDpiAwarenessContext")));
+  DWORD pid = 0;
+  GetWindowThreadProcessId(main, &pid);
+  HANDLE process = start ? OpenProcess(PROCESS_CREATE_THREAD | PROCESS_QUERY_INFORMATION | PROCESS_VM_OPERATION |
+                                           PROCESS_VM_WRITE | PROCESS_VM_READ, FALSE, pid)
+                         : nullptr;
+  HANDLE thread = process ? CreateRemoteThread(process, nullptr, 0, start, nullptr, 0, nullptr) : nullptr;
+  DWORD code = 0;
+  if (thread && WaitForSingleObject(thread, SendTimeoutMs) == WAIT_OBJECT_0) GetExitCodeThread(thread, &code);
+  if (thread) CloseHandle(thread);
+  if (process) CloseHandle(process);
+  return reinterpret_cast<DPI_AWARENESS_CONTEXT>(static_cast<UINT_PTR>(code));
+}
+
+void CmdAwareness(HWND main) {
+  const HMODULE user32 = GetModuleHandleA("user32");
+  auto thread_context = reinterpret_cast<DPI_AWARENESS_CONTEXT(WINAPI*)()>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "GetThreadDpiAwarenessContext")));
+  auto window_dpi = reinterpret_cast<UINT(WINAPI*)(HWND)>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")));
+  if (!main || !thread_context || !window_dpi) {
+    Put("{\"ok\":false}");
+    return;
+  }
+  Put("{\"ok\":true,");
+  PutAwareness("program", ProgramAwareness(main));
+  Put(",");
+  PutAwareness("probe", thread_context());
+  Putf(",\"window_dpi\":%u}", window_dpi(main));
+}
+
 void Command(char* line) {
   OutLen = 0;
   Out[0] = '\0';
@@ -533,6 +641,10 @@ void Command(char* line) {
     else if (field && !strcmp(a2, "sendw")) r = SendMessageW(field, message, wParam, 0);
     else field = nullptr;
     Putf("{\"ok\":%s,\"result\":%ld}", field ? "true" : "false", static_cast<long>(r));
+  } else if (!strcmp(cmd, "uia")) {
+    CmdUia(main);
+  } else if (!strcmp(cmd, "awareness")) {
+    CmdAwareness(main);
   } else {
     Putf("{\"ok\":false,\"error\":\"unknown command\"}");
   }
@@ -573,8 +685,16 @@ DWORD WINAPI ReadCommands(LPVOID) {
 
 int main() {
   // Window positions and sizes in the display's own pixels, whatever the
-  // scale and whether wine makes programs aware of it by default.
-  SetProcessDPIAware();
+  // scale and whether wine makes programs aware of it by default: a reader
+  // that is not per-monitor aware gets other programs' rectangles scaled back
+  // to 96 DPI. Per-monitor v2 where the system has it, else v1, else the
+  // system-wide mode.
+  auto set_context = reinterpret_cast<BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT)>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32"), "SetProcessDpiAwarenessContext")));
+  if (!set_context || (!set_context(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2) &&
+                       !set_context(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE))) {
+    SetProcessDPIAware();
+  }
   MainThreadId = GetCurrentThreadId();
   MSG msg;
   // Make sure the thread has a message queue before the reader posts to it.
