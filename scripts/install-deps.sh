@@ -1,17 +1,54 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing need, and
-# the zh_CN.UTF-8 locale that gives wine the code page 936. Safe to re-run.
-# fonts-wine gives wine the fonts Windows has (System, Tahoma, Marlett, MS Sans
-# Serif), so that the fields and the warning box draw as they do on Windows.
+# Installs the Debian packages that building, running and testing need, and,
+# where the host's wine runs a build, the zh_CN.UTF-8 locale that gives it
+# the code page 936. Safe to re-run.
+#
+#   bash scripts/install-deps.sh              everything the test command needs
+#   bash scripts/install-deps.sh --run ARCH   only what running one build needs
+#                                             (ARCH i686 or x86_64)
+#
+# Wine 10 comes with its own root (scripts/wine10-runtime.sh): the host needs
+# only debootstrap for it. fonts-wine gives the host's wine the fonts Windows
+# has (System, Tahoma, Marlett, MS Sans Serif), so that the fields and the
+# warning box draw as they do on Windows.
 set -euo pipefail
+cd "$(dirname "$0")/.."
+# shellcheck source=wine-env.sh
+source scripts/wine-env.sh
 
-packages=(
-  cmake make g++ clang libclang-rt-14-dev
-  mingw-w64 binutils-mingw-w64
-  googletest libgtest-dev libbenchmark-dev
-  wine wine64 xvfb xdotool x11-utils imagemagick
-  locales fonts-arphic-uming fonts-wine python3
-)
+# What a runtime needs on the host.
+runtime_packages() {
+  case "$1" in
+    wine10) echo debootstrap ;;
+    # The host's wine 8; under qemu its wineserver serves the i386 wine too.
+    wine8|qemu) echo wine wine64 libz-mingw-w64 locales fonts-arphic-uming fonts-wine ;;
+  esac
+}
+
+packages=()
+case "${1:-}" in
+  "")
+    packages=(
+      cmake make g++ clang libclang-rt-14-dev
+      mingw-w64 binutils-mingw-w64
+      googletest libgtest-dev libbenchmark-dev
+      wine wine64 xvfb xdotool x11-utils imagemagick
+      locales fonts-arphic-uming fonts-wine python3 debootstrap
+    )
+    ;;
+  --run)
+    arch="${2:-i686}"
+    case "$arch" in
+      i686) compiler=g++-mingw-w64-i686-win32 ;;
+      x86_64) compiler=g++-mingw-w64-x86-64-win32 ;;
+      *) echo "usage: install-deps.sh [--run i686|x86_64]" >&2; exit 2 ;;
+    esac
+    # shellcheck disable=SC2207
+    packages=(cmake make "$compiler" xvfb xdotool x11-utils imagemagick
+              $(runtime_packages "$(qv_runtime "$arch")"))
+    ;;
+  *) echo "usage: install-deps.sh [--run i686|x86_64]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -26,7 +63,13 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
-if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
+# The host's wine takes its code page from the locale; wine 10 has the locale
+# in its own root.
+needs_locale=
+for p in "${packages[@]}"; do
+  [ "$p" = locales ] && needs_locale=yes
+done
+if [ -n "$needs_locale" ] && ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
   if [ "$(id -u)" -ne 0 ]; then
     echo "install-deps: need root to generate the zh_CN.UTF-8 locale" >&2
     exit 1

@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# The README's run command: installs what is missing, builds, and starts the
-# program in a wine prefix inside the build tree.
+# The README's run command: installs what running needs, builds the program,
+# and starts it in a wine prefix inside the build tree.
 #
-#   bash scripts/run.sh          # the product, the 32-bit build (emulated here)
-#   bash scripts/run.sh --x64    # the x86_64 build, which wine runs natively
+#   bash scripts/run.sh          # the product, the 32-bit build
+#   bash scripts/run.sh --x64    # the x86_64 build
 #
-# With a display the program runs in the foreground until it is closed.
-# Without one, it runs on a virtual display until its window is painted; the
-# script then saves a screenshot, ends the program and exits 0.
+# It says which build it started and under which wine. With a display the
+# program runs in the foreground until it is closed. Without one, it runs on
+# a virtual display until its window is painted; the script then saves a
+# screenshot, ends the program and exits 0.
+#
+# Only the program is built here (the tests are built by scripts/test.sh),
+# and the runtime's first set-up (a download) runs while it builds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,8 +22,7 @@ case "${1:-}" in
   *) echo "usage: run.sh [--x64]" >&2; exit 2 ;;
 esac
 
-bash scripts/install-deps.sh
-bash scripts/build.sh
+bash scripts/install-deps.sh --run "$arch"
 
 dir="${QV_BUILD_DIR:-build}"
 exe="$dir/win-$arch/shell/quorvane.exe"
@@ -27,21 +30,36 @@ shot="$dir/quorvane-screenshot.png"
 
 # shellcheck source=wine-env.sh
 source scripts/wine-env.sh
-if [ "$arch" = i686 ]; then
-  echo "run: setting up the 32-bit runtime (the first time fetches about 200 MB)"
+prefix="$dir/$(qv_prefix_name "$arch")"
+runtime="$(qv_runtime "$arch")"
+mkdir -p "$dir"
+setup_log="$dir/runtime-setup.log"
+echo "run: preparing $(qv_runtime_words "$runtime") and its prefix (log: $setup_log)"
+(qv_prepare_prefix "$prefix" "$arch") > "$setup_log" 2>&1 &
+setup=$!
+
+echo "run: building $exe"
+cmake -S . -B "$dir/win-$arch" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-$arch.cmake" \
+  -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+cmake --build "$dir/win-$arch" --target quorvane -j"$(nproc)" >/dev/null
+
+if ! wait "$setup"; then
+  echo "run: preparing the runtime failed:" >&2
+  tail -n 20 "$setup_log" >&2
+  exit 1
 fi
-qv_prepare_prefix "$dir/$(qv_prefix_name "$arch")" "$arch"
-echo "run: starting the $arch build, $exe"
+qv_prepare_prefix "$prefix" "$arch"
+echo "run: starting the $arch build, $exe, under $(qv_runtime_words "$QV_RUNTIME")"
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-  if [ "$arch" = i686 ]; then
+  if [ "$QV_RUNTIME" = qemu ]; then
     # Under emulation a fresh wine session takes about 3 s to come up, a
     # running one about 0.6 s: the session outlives the program by five
     # minutes, so running the program again soon starts it at once. A server
     # already running (from the run before) refuses a second one.
     wineserver -p300 2>/dev/null || true
   fi
-  exec wine "$exe"
+  LANG="$QV_LANG" LC_ALL="$QV_LANG" exec wine "$exe"
 fi
 
 qv_start_display
@@ -51,7 +69,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-wine "$exe" &
+qv_wine wine "$exe" &
 program=$!
 
 window=""
