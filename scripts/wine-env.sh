@@ -148,7 +148,7 @@ qv_install_wine_fonts() {
   local to="$prefix/drive_c/windows/Fonts"
   [ -f "$to/tahoma.ttf" ] && return 0
   case "$(qv_runtime "$arch")" in
-    wine10) from="$QV_WINE10_ROOT/usr/share/wine/fonts" ;;
+    wine10) from="$QV_WINE10_ROOT/usr/share/wine/fonts-windows" ;;
     qemu) from="$(dirname "$WINELOADER")/../../share/wine/fonts" ;;
   esac
   if [ ! -f "$from/tahoma.ttf" ]; then

@@ -21,7 +21,7 @@ cache="${QV_WINE10_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/quorvane/wine10}"
 mode="${1:-}"
 # Bumped when what the root holds or how it is made changes, so an old root
 # is made again rather than half used.
-layout=1
+layout=2
 release=trixie
 
 die() {
@@ -161,6 +161,11 @@ step "generating zh_CN.UTF-8 in the root" in_root "$new" locale-gen
 step "apt-get clean" in_root "$new" apt-get clean
 [ -x "$new/usr/lib/wine/wine64" ] || die "the root has no /usr/lib/wine/wine64"
 [ -f "$new/usr/share/wine/fonts/tahoma.ttf" ] || die "the root has no wine fonts (fonts-wine)"
+# Wine 10 would also take its own fonts from here, beside a prefix's Fonts
+# folder. Moved aside, they reach a program only from the prefix, as on
+# Windows and as under wine 8 (scripts/wine-env.sh copies them there), so
+# that a prefix can leave one out and have another face stand in for it.
+mv "$new/usr/share/wine/fonts" "$new/usr/share/wine/fonts-windows"
 
 # --- the commands the host runs ------------------------------------------------
 # qv-wine10 CMD ARGS runs CMD inside the root with the caller's environment
