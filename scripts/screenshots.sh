@@ -23,10 +23,15 @@ source scripts/wine-env.sh
 qv_harness_env "$arch" screenshot-artifacts
 # A prefix of the pictures' own, where wine draws the warning box's caption
 # bar (its title and close glyph) itself, as Windows would: no window manager
-# runs on the virtual display to draw it. The tests' prefix stays undecorated.
+# runs on the virtual display to draw it. The tests' prefix stays undecorated;
+# this one is a copy of it (scripts/wine-env.sh), made once.
+base="$QV_PREFIX"
 export QV_PREFIX="$QV_PREFIX-screenshots"
 (
-  qv_prepare_prefix "$QV_PREFIX" "$arch"
+  qv_prepare_prefix "$base" "$arch"
+  qv_copy_is_current "$base" "$QV_PREFIX" && exit 0
+  qv_copy_prefix "$base" "$QV_PREFIX"
+  export WINEPREFIX="$QV_PREFIX"
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
   # Wine draws captions in a bold face that finds no CJK glyphs on a code
   # page 1252 desktop, so the warning's caption would show as boxes where

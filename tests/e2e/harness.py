@@ -437,6 +437,9 @@ class App:
         """Polls until predicate(state) holds; Failure on timeout."""
         self.step = step
         deadline = time.monotonic() + (timeout or DEFAULT_TIMEOUT)
+        # Most states show within a few polls; a longer wait polls less
+        # often, since every reading costs the groups running beside it.
+        pause = 0.01
         while True:
             st = self.state()
             try:
@@ -446,7 +449,8 @@ class App:
                 pass
             if time.monotonic() > deadline:
                 self.fail(step, expected or getattr(predicate, "__doc__", None) or "condition")
-            time.sleep(0.02)
+            time.sleep(pause)
+            pause = min(pause * 1.5, 0.1)
 
     def expect(self, step, timeout=None, settled=False, **want):
         """Waits until every named part of the state equals (or satisfies) want.
