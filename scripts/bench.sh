@@ -10,9 +10,10 @@
 # four edit controls and the label font the program cannot do without; key
 # release to the other three fields rewritten, under wine; the codec against
 # std::from_chars / std::to_chars (Google Benchmark).
-# The wine measurements use the x86_64 build, or with --arch i686 the product
-# under the emulated runtime (scripts/i686-runtime.sh): there they measure
-# the emulation as much as the program, so only the ratios compare.
+# The wine measurements use the x86_64 build, or with --arch i686 the product,
+# each under the runtime that runs it here (scripts/wine-env.sh); under
+# qemu they measure the emulation as much as the program, so only the ratios
+# compare.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir="${QV_BUILD_DIR:-build-bench}"
@@ -55,11 +56,11 @@ trap 'wineserver -k 2>/dev/null || true; qv_stop_display' EXIT
 programs=("$(winepath -w "$win/bench/win/bare_window.exe")"
           "$(winepath -w "$win/bench/win/fields_window.exe")"
           "$(winepath -w "$win/shell/quorvane.exe")")
-wine "$win/bench/win/startup_timer.exe" 2 "${programs[@]}" >/dev/null  # warm-up, not counted
-wine "$win/bench/win/startup_timer.exe" "$startup_runs" "${programs[@]}" \
+qv_wine wine "$win/bench/win/startup_timer.exe" 2 "${programs[@]}" >/dev/null  # warm-up, not counted
+qv_wine wine "$win/bench/win/startup_timer.exe" "$startup_runs" "${programs[@]}" \
   | tr -d '\r' > "$raw/startup.txt"
 for path in sendinput post; do
-  wine "$win/bench/win/keyup_timer.exe" "$(winepath -w "$win/shell/quorvane.exe")" "$keys" "$path" \
+  qv_wine wine "$win/bench/win/keyup_timer.exe" "$(winepath -w "$win/shell/quorvane.exe")" "$keys" "$path" \
     | tr -d '\r' > "$raw/keyup-$path.txt"
 done
 wineserver -k 2>/dev/null || true

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# The runtime that runs the 32-bit product here: Debian's i386 wine under
-# qemu-user, since this kernel runs no 32-bit ELF. Nothing is installed into
-# the system and no architecture is added to it: the packages are fetched with
-# a private apt configuration and unpacked with dpkg-deb into a cache outside
-# the checkout, so every clone and CI run share one copy.
+# The runtime that runs the 32-bit product where the kernel runs no 32-bit
+# code at all, so that wine 10's WoW64 cannot run it either
+# (scripts/wine-env.sh decides): Debian's i386 wine under qemu-user. Nothing
+# is installed into the system and no architecture is added to it: the
+# packages are fetched with a private apt configuration and unpacked with
+# dpkg-deb into a cache outside the checkout, so every clone and CI run share
+# one copy.
 #
 #   bash scripts/i686-runtime.sh         # prepares (once), prints the directory
 #   bash scripts/i686-runtime.sh --env   # prepares (once), prints shell exports

@@ -3,9 +3,10 @@
 # where the host's wine runs a build, the zh_CN.UTF-8 locale that gives it
 # the code page 936. Safe to re-run.
 #
-#   bash scripts/install-deps.sh              everything the test command needs
-#   bash scripts/install-deps.sh --run ARCH   only what running one build needs
-#                                             (ARCH i686 or x86_64)
+#   bash scripts/install-deps.sh                  everything the test command needs
+#   bash scripts/install-deps.sh --runtime ARCH   what the runtime of one build needs
+#   bash scripts/install-deps.sh --run ARCH       what building and showing one build
+#                                                 needs (ARCH i686 or x86_64)
 #
 # Wine 10 comes with its own root (scripts/wine10-runtime.sh): the host needs
 # only debootstrap for it. fonts-wine gives the host's wine the fonts Windows
@@ -36,18 +37,27 @@ case "${1:-}" in
       locales fonts-arphic-uming fonts-wine python3 debootstrap
     )
     ;;
-  --run)
+  --runtime|--run)
     arch="${2:-i686}"
     case "$arch" in
       i686) compiler=g++-mingw-w64-i686-win32 ;;
       x86_64) compiler=g++-mingw-w64-x86-64-win32 ;;
-      *) echo "usage: install-deps.sh [--run i686|x86_64]" >&2; exit 2 ;;
+      *) echo "usage: install-deps.sh [--runtime|--run i686|x86_64]" >&2; exit 2 ;;
+    esac
+    if [ "$1" = --runtime ]; then
+      # shellcheck disable=SC2207
+      packages=($(runtime_packages "$(qv_runtime "$arch")"))
+    else
+      packages=(cmake make "$compiler" xvfb xdotool x11-utils imagemagick)
+    fi
+    ;;
+  *) echo "usage: install-deps.sh [--run i686|x86_64]" >&2; exit 2 ;;
     esac
     # shellcheck disable=SC2207
     packages=(cmake make "$compiler" xvfb xdotool x11-utils imagemagick
               $(runtime_packages "$(qv_runtime "$arch")"))
     ;;
-  *) echo "usage: install-deps.sh [--run i686|x86_64]" >&2; exit 2 ;;
+  *) echo "usage: install-deps.sh [--runtime|--run i686|x86_64]" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -22,8 +22,6 @@ case "${1:-}" in
   *) echo "usage: run.sh [--x64]" >&2; exit 2 ;;
 esac
 
-bash scripts/install-deps.sh --run "$arch"
-
 dir="${QV_BUILD_DIR:-build}"
 exe="$dir/win-$arch/shell/quorvane.exe"
 shot="$dir/quorvane-screenshot.png"
@@ -32,11 +30,15 @@ shot="$dir/quorvane-screenshot.png"
 source scripts/wine-env.sh
 prefix="$dir/$(qv_prefix_name "$arch")"
 runtime="$(qv_runtime "$arch")"
+# The runtime's set-up (a download, the first time) runs while the rest is
+# installed and the program is built.
+bash scripts/install-deps.sh --runtime "$arch"
 mkdir -p "$dir"
 setup_log="$dir/runtime-setup.log"
 echo "run: preparing $(qv_runtime_words "$runtime") and its prefix (log: $setup_log)"
 (qv_prepare_prefix "$prefix" "$arch") > "$setup_log" 2>&1 &
 setup=$!
+bash scripts/install-deps.sh --run "$arch"
 
 echo "run: building $exe"
 cmake -S . -B "$dir/win-$arch" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-$arch.cmake" \

@@ -28,6 +28,8 @@ qv_harness_env "$arch" screenshot-artifacts
 base="$QV_PREFIX"
 export QV_PREFIX="$QV_PREFIX-screenshots"
 (
+  # The end-to-end sessions copy the same prefix side by side: one at a time.
+  flock 9
   qv_prepare_prefix "$base" "$arch"
   qv_copy_is_current "$base" "$QV_PREFIX" && exit 0
   qv_copy_prefix "$base" "$QV_PREFIX"
@@ -46,7 +48,7 @@ print(re.sub(r"[^0-9a-f]", "", value))' "$QV_PREFIX/user.reg")" || exit 1
   wine reg add 'HKCU\Control Panel\Desktop\WindowMetrics' /v CaptionFont /t REG_BINARY \
     /d "$message_font" /f >/dev/null 2>&1
   wineserver -w
-)
+) 9>"$base.lock"
 if ! grep -qF '"Decorated"="N"' "$QV_PREFIX/user.reg"; then
   echo "screenshots: Decorated=N did not reach $QV_PREFIX/user.reg" >&2
   exit 1

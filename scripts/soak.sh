@@ -6,7 +6,9 @@
 #   bash scripts/soak.sh [--arch i686|x86_64] [--keys N] [--seed S]
 #
 # Default: the x86_64 build, 200 keys, a random seed. --arch i686 soaks the
-# product under the emulated 32-bit runtime (scripts/i686-runtime.sh).
+# product; each build runs under the runtime that runs it here
+# (scripts/wine-env.sh). The test command runs a 200-key soak of each build
+# through CTest (e2e.soak, e2e.i686.soak).
 # Uses build/ (or $QV_BUILD_DIR), building it first if needed.
 set -euo pipefail
 cd "$(dirname "$0")/.."

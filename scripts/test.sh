@@ -14,11 +14,24 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-bash scripts/build.sh
 dir="${QV_BUILD_DIR:-build}"
 san="$dir-asan"
 mkdir -p "$dir"
 native_log="$dir/native-checks.log"
+
+# The runtimes and each build's prefix (a download once per machine, a
+# wineboot once per tree) are made while everything is built.
+prefixes=()
+for arch in x86_64 i686; do
+  # shellcheck disable=SC2016
+  bash -c 'source scripts/wine-env.sh && qv_prepare_prefix "$1/$(qv_prefix_name "$2")" "$2"' \
+    qv "$dir" "$arch" > "$dir/prefix-$arch.log" 2>&1 &
+  prefixes+=($!)
+done
+bash scripts/build.sh
+for job in "${prefixes[@]}"; do
+  wait "$job" || { echo "test: preparing a prefix failed; see $dir/prefix-*.log" >&2; exit 1; }
+done
 
 native_checks() {
   # The native tests again under AddressSanitizer and UndefinedBehaviorSanitizer.

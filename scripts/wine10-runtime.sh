@@ -30,7 +30,7 @@ die() {
 }
 # Progress goes to stderr, so that --env's output stays only exports.
 say() {
-  echo "wine10-runtime: $*" >&2
+  echo "wine10-runtime: ${started:+$((SECONDS - started)) s: }$*" >&2
 }
 
 print_result() {
@@ -137,6 +137,7 @@ for f in /etc/apt/apt.conf.d/*; do
 done
 # Wine's 32-bit Windows DLLs come from the i386 package of the same build.
 step "adding the i386 package lists" in_root "$new" dpkg --add-architecture i386
+say "reading the $release package lists in the root"
 step "apt-get update in the root" in_root "$new" apt-get -q update
 # wine64 and wine: the 64-bit wine and its commands. fonts-wine: the fonts
 # Windows has (System, Tahoma, Marlett, MS Sans Serif). fonts-arphic-uming:
@@ -146,6 +147,7 @@ say "installing wine 10 and its fonts into the root"
 step "installing wine into the root" in_root "$new" apt-get -q install -y --no-install-recommends \
   wine wine64 fonts-wine fonts-arphic-uming fonts-dejavu-core locales \
   libxrender1 libxrandr2 libxi6 libxcursor1 libxinerama1 libxcomposite1 libxfixes3 libxxf86vm1
+say "adding wine's 32-bit Windows DLLs (libwine:i386)"
 step "downloading libwine:i386" in_root "$new" sh -c 'cd /tmp && apt-get -q download libwine:i386'
 step "unpacking libwine:i386" in_root "$new" sh -c \
   'mkdir /tmp/libwine-i386 && dpkg-deb -x /tmp/libwine_*_i386.deb /tmp/libwine-i386'
@@ -155,6 +157,7 @@ to="$new/usr/lib/x86_64-linux-gnu/wine/i386-windows"
 mkdir -p "$to"
 cp -a "$from/." "$to/"
 rm -rf "$new/tmp/libwine-i386" "$new/tmp/"libwine_*.deb
+say "generating the zh_CN.UTF-8 locale in the root"
 sed -i 's/^# *\(zh_CN\.UTF-8 UTF-8\)/\1/' "$new/etc/locale.gen"
 grep -q '^zh_CN.UTF-8 UTF-8' "$new/etc/locale.gen" || echo 'zh_CN.UTF-8 UTF-8' >> "$new/etc/locale.gen"
 step "generating zh_CN.UTF-8 in the root" in_root "$new" locale-gen
@@ -206,5 +209,5 @@ mv "$new" "$cache/root"
 version="$(env -u WINEPREFIX QV_WINE10_BINDS= WINEDEBUG=-all "$cache/bin/wine" --version 2>&1)" \
   || die "wine in the root does not start: $version"
 echo "$layout" > "$cache/ready"
-say "ready in $((SECONDS - started)) s: $cache, $version ($(du -sh "$cache" | cut -f1))"
+say "ready: $cache, $version ($(du -sh "$cache" | cut -f1))"
 print_result

@@ -12,11 +12,18 @@ g++ -std=c++20 -O1 -I"$root/core" -I"$root/tests/support" "$root/tests/support/e
 x86_64-w64-mingw32-g++ -std=c++20 -O1 -static -I"$root/tests/support" \
   "$root/tests/support/edit_script_win.cpp" -o "$out/win.exe"
 source "$root/scripts/wine-env.sh"
-qv_prepare_prefix "$out/../wineprefix" 2>/dev/null
+# A copy of the tree's x86_64 prefix of its own, made under the lock that the
+# end-to-end sessions take to copy it: they may run side by side.
+(
+  flock 9
+  qv_prepare_prefix "$out/../wineprefix" x86_64 2>/dev/null
+  qv_copy_prefix "$WINEPREFIX" "$out/wineprefix"
+) 9>"$out/../wineprefix.lock"
+qv_prepare_prefix "$out/wineprefix" x86_64 2>/dev/null
 qv_start_display
-trap qv_stop_display EXIT
+trap 'qv_wine wineserver -k 2>/dev/null; qv_stop_display' EXIT
 "$out/fake" > "$out/fake.txt"
-wine "$out/win.exe" 2>/dev/null | tr -d '\r' > "$out/wine.txt"
+qv_wine wine "$out/win.exe" 2>/dev/null | tr -d '\r' > "$out/wine.txt"
 steps=$(wc -l < "$out/fake.txt")
 if [ "$steps" -gt 0 ] && diff -q "$out/fake.txt" "$out/wine.txt" >/dev/null; then
   echo "edit model matches wine's edit control in all $steps steps"
