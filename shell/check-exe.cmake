@@ -23,6 +23,12 @@ string(REGEX MATCH "\n\t[0-9a-f]+\t +[0-9]+  [A-Za-z]*(Dpi|DPI)[A-Za-z]*" dpi_im
 if(dpi_import)
   message(FATAL_ERROR "${EXE} imports a display-scale function:${dpi_import}")
 endif()
+# Nor is any library loaded by name: a bare name is searched for in the
+# program's own folder first, where a planted DLL would run inside it.
+string(REGEX MATCH "\n\t[0-9a-f]+\t +[0-9]+  LoadLibrary[A-Za-z]*" load_import "${headers}")
+if(load_import)
+  message(FATAL_ERROR "${EXE} imports a library loader:${load_import}")
+endif()
 if(NOT headers MATCHES "Subsystem[ \t]+00000002")
   message(FATAL_ERROR "${EXE} is not a GUI-subsystem program")
 endif()

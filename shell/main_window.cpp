@@ -49,11 +49,11 @@ HFONT CreateFieldFont() {
                      DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
 }
 
-// Lays the fields out and makes the fonts for dpi; the old fonts are deleted
-// once nothing uses them. The stock fonts serve only where both the window's
-// and the system's scale are 100 %, as the program always looked there.
-void ScaleTo(UINT dpi) {
-  LayoutForDpi(dpi, App.Layout);
+// Makes the fonts for dpi and puts the fields where App.Layout has them; the
+// old fonts are deleted once nothing uses them. The stock fonts serve only
+// where both the window's and the system's scale are 100 %, as the program
+// always looked there.
+void FitToLayout(UINT dpi) {
   HFONT oldLabelFont = App.LabelFont;
   HFONT oldFieldFont = App.FieldFont;
   App.LabelFont = CreateLabelFont();
@@ -74,9 +74,12 @@ using AssociateContext = HANDLE(WINAPI*)(HWND, HANDLE);
 // A field takes ASCII digits only, so an input method could compose nothing
 // there that the field keeps. The fields have none: digits type directly
 // whichever input method is on, and no composition's result reaches them.
+// A window can have an input method only where imm32 is already loaded; it
+// is never loaded here by name, which would search the program's own folder
+// first and run whatever imm32.dll lies beside a downloaded program.
 AssociateContext FindAssociateContext() {
-  return reinterpret_cast<AssociateContext>(reinterpret_cast<void (*)()>(
-      GetProcAddress(LoadLibraryA("imm32"), "ImmAssociateContext")));
+  const HMODULE imm32 = GetModuleHandleA("imm32");
+  return imm32 ? LookUp<AssociateContext>(imm32, "ImmAssociateContext") : nullptr;
 }
 
 // Each field is preceded by a hidden static holding its label: screen readers
@@ -115,7 +118,7 @@ void OnCreate(HWND window) {
   for (uint32_t i = 0; i < FieldCount; ++i) {
     App.Fields[i] = CreateField(window, FieldTable[i], associate);
   }
-  ScaleTo(App.SystemDpi);
+  FitToLayout(App.SystemDpi);  // the layout the window was made at
   HWND binary = FieldWindow(FieldKind::Binary);
   SetFocus(binary);
   SendMessageA(binary, EM_SETSEL, 0, -1);
@@ -226,6 +229,19 @@ void OnDpiChanged(HWND window, UINT dpi, const RECT& suggested) {
              suggested.bottom - suggested.top, TRUE);
 }
 
+// Asked before a move to a display of another scale, for the size there: the
+// layout's own, so that the rectangle WM_DPICHANGED then suggests is the
+// laid-out window. Unanswered, Windows would scale the size itself (395 x 1.5
+// is 592.5), and the window could end a pixel off its layout: the close
+// button's click area a pixel short, or a row of background unpainted.
+BOOL OnGetDpiScaledSize(UINT dpi, SIZE& size) {
+  WindowLayout layout;
+  LayoutForDpi(dpi, layout);
+  size.cx = layout.windowWidth;
+  size.cy = layout.windowHeight;
+  return TRUE;
+}
+
 void OnClose() { PostQuitMessage(0); }
 
 // Ctrl+S (IDM_CTRL_S) and the fields' notifications need nothing; the answer
@@ -233,6 +249,11 @@ void OnClose() { PostQuitMessage(0); }
 LRESULT OnCommand(WPARAM command) { return static_cast<LRESULT>(command); }
 
 }  // namespace
+
+void ScaleTo(UINT dpi) {
+  LayoutForDpi(dpi, App.Layout);
+  FitToLayout(dpi);
+}
 
 bool HitTestRect(LPARAM position, const RECT& rect) {
   const LONG x = LOWORD(position);
@@ -265,6 +286,8 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_DPICHANGED:
       OnDpiChanged(window, LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
+    case WM_GETDPISCALEDSIZE:
+      return OnGetDpiScaledSize(static_cast<UINT>(wParam), *reinterpret_cast<SIZE*>(lParam));
     case WMU_MINIMIZE:
       OnMinimize(window);
       return 0;

@@ -1060,6 +1060,20 @@ def moved_to_150_percent_and_back(app):
     app.expect("focus back in decimal", focus="decimal", sel_decimal=(2, 4), **texts)
 
 
+@scenario("painting")
+def size_asked_before_a_scale_change(app):
+    # Windows asks for the size at the new scale before it suggests a place;
+    # the answer must be the layout's own, whatever size it offers.
+    for dpi in (120, 144, 192):
+        want = [scale(WINDOW_SIZE[0], dpi), scale(WINDOW_SIZE[1], dpi)]
+        got = app.probe("scaledsize", dpi, "%d,%d" % (want[0] - 1, want[1] + 1))
+        if not got["ok"] or got["result"] != 1 or got["size"] != want:
+            app.fail("WM_GETDPISCALEDSIZE %d" % dpi, "TRUE and the size %r" % (want,), got)
+
+
+scenario("dpi144", "painting.size_asked_before_a_scale_change")(size_asked_before_a_scale_change)
+
+
 # --- what a screen reader hears ---------------------------------------------------------
 
 LABELS = ("二 进 制 :", "八 进 制 :", "十 进 制 :", "十六进制 :")
@@ -1098,6 +1112,11 @@ NOT_ASCII = {
                     ("senda", WM_IME_CHAR, 0x8141), ("posta", WM_IME_CHAR, 0x8142),
                     ("sendw", WM_CHAR, 0x4E41), ("sendw", WM_IME_CHAR, 0x4E46)],
 }
+# What a Greek, Polish or Czech keyboard layout or Alt+224 types, posted as
+# such characters arrive: through the program's queue and its message loop.
+# Taken out as ANSI, they would become their "best fit" letters and digits
+# (a, a, d, the digits, 1, 1, 0) before a field could refuse them.
+FROM_LAYOUTS = [0x3B1, 0x105, 0x3B4] + list(range(0xFF10, 0xFF1A)) + [0xB9, 0x2081, 0x660]
 TYPED_AFTER = {"binary": "1", "octal": "7", "decimal": "9", "hexadecimal": "c"}
 
 
@@ -1107,13 +1126,22 @@ def characters_beyond_ascii_never_enter(app):
         app.key("Escape")
         shows(app, "emptied", field, "", 0, focus=field)
         for how, message, wparam in NOT_ASCII[field]:
+            # The byte pairs are double-byte characters only in code page
+            # 936; elsewhere their trail bytes are plain letters.
+            if how.endswith("a") and app.s.codepage != 936:
+                continue
             app.probe("message", FIELD_IDS[field], how, message, wparam)
-        # Sync point: posted messages come before the typed key.
+        for wparam in FROM_LAYOUTS + [ord(TYPED_AFTER[field])]:
+            app.probe("message", FIELD_IDS[field], "postw", WM_CHAR, wparam)
+        # Sync point: posted messages come before the typed key. Only the
+        # posted ASCII digit and the typed one may be there.
         app.type(TYPED_AFTER[field])
-        shows(app, "only the typed digit in %s" % field, field, TYPED_AFTER[field], focus=field)
+        shows(app, "only the ASCII digits in %s" % field, field, TYPED_AFTER[field] * 2,
+              focus=field)
 
 
 scenario("filtering", "characters_beyond_ascii_never_enter")(characters_beyond_ascii_never_enter)
+scenario("cp1252", "characters_beyond_ascii_never_enter")(characters_beyond_ascii_never_enter)
 
 
 # --- a System font wider than the fields ----------------------------------------------------

@@ -23,6 +23,8 @@
 //   other                      create (once) and show the probe's own window
 //   charpos ID INDEX           EM_POSFROMCHAR of a field, in screen coordinates
 //   dpichanged DPI L,T,R,B     WM_DPICHANGED with that suggested rectangle
+//   scaledsize DPI CX,CY       WM_GETDPISCALEDSIZE with that size; answers the
+//                              program's result and the size it wrote back
 //   accessible                 each field's accessible name and role, as a
 //                              screen reader asks for them (MSAA)
 //   message ID HOW MSG WPARAM  a message to field ID, HOW one of posta, senda,
@@ -445,6 +447,27 @@ void CmdAccessible(HWND main) {
   Putf("],\"roles\":[%ld,%ld,%ld,%ld]}", roles[0], roles[1], roles[2], roles[3]);
 }
 
+// Sends a message whose lParam points at data. Wine does not carry such data
+// across processes for these messages: it is put into the program's own
+// memory, the message points there, and what the program wrote back is read
+// into data again.
+bool SendWithData(HWND main, UINT message, WPARAM wParam, void* data, SIZE_T size, LRESULT* result) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(main, &pid);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ, FALSE, pid);
+  void* remote = process ? VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
+                         : nullptr;
+  bool ok = remote && WriteProcessMemory(process, remote, data, size, nullptr);
+  if (ok) {
+    LRESULT answer = Send(main, message, wParam, reinterpret_cast<LPARAM>(remote));
+    if (result) *result = answer;
+    ok = ReadProcessMemory(process, remote, data, size, nullptr) != 0;
+  }
+  if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  if (process) CloseHandle(process);
+  return ok;
+}
+
 void Command(char* line) {
   OutLen = 0;
   Out[0] = '\0';
@@ -503,23 +526,19 @@ void Command(char* line) {
     FromHex(a1, Title, sizeof(Title));
     Put("{\"ok\":true}");
   } else if (!strcmp(cmd, "dpichanged") && a1 && a2 && main) {
-    // The message's rectangle is not carried across processes: it is put
-    // into the program's own memory, and the message points there.
     RECT r;
     sscanf(a2, "%ld,%ld,%ld,%ld", &r.left, &r.top, &r.right, &r.bottom);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(main, &pid);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
-    void* remote = process ? VirtualAllocEx(process, nullptr, sizeof(r), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
-                           : nullptr;
-    bool ok = remote && WriteProcessMemory(process, remote, &r, sizeof(r), nullptr);
-    if (ok) {
-      WORD dpi = static_cast<WORD>(atoi(a1));
-      Send(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote));
-    }
-    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    if (process) CloseHandle(process);
+    WORD dpi = static_cast<WORD>(atoi(a1));
+    bool ok = SendWithData(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), &r, sizeof(r), nullptr);
     Putf("{\"ok\":%s}", ok ? "true" : "false");
+  } else if (!strcmp(cmd, "scaledsize") && a1 && a2 && main) {
+    SIZE size;
+    sscanf(a2, "%ld,%ld", &size.cx, &size.cy);
+    LRESULT result = 0;
+    bool ok = SendWithData(main, WM_GETDPISCALEDSIZE, static_cast<WPARAM>(atoi(a1)), &size,
+                           sizeof(size), &result);
+    Putf("{\"ok\":%s,\"result\":%ld,\"size\":[%ld,%ld]}", ok ? "true" : "false",
+         static_cast<long>(result), size.cx, size.cy);
   } else if (!strcmp(cmd, "accessible")) {
     CmdAccessible(main);
   } else if (!strcmp(cmd, "message") && a1 && a2 && a3 && a4) {
