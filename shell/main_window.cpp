@@ -8,10 +8,22 @@
 
 namespace {
 
-constexpr COLORREF ButtonColour = 0x0000FFFF;
-constexpr COLORREF LabelColour = 0x00000000;
-constexpr COLORREF TitleColour = 0x00FFFFFF;
-constexpr COLORREF RowColour = 0x00CCCCCC;
+// What the skin paints over its picture, each in its own colour, and the
+// system colour that takes its place, and the picture's, while high contrast
+// is on. A contrast theme is made of pairs, a text colour meant to be read on
+// one background colour, each set as its user needs them; text in any other
+// pairing may vanish. The window is a dialog: its face takes the button face,
+// as dialog boxes do, and the title and the X and - on it the button text
+// that goes with it (the X and - are buttons, and the title strip is what
+// drags the window). The row bars hold the fields, which the system draws in
+// the window colour, so they take that colour too, their labels the window
+// text, and a frame in the window text shows where each row is, since many
+// themes give the button face and the window one colour.
+enum Part : uint8_t { Buttons, Rows, Labels, Title, Background };
+constexpr COLORREF SkinColours[] = {0x0000FFFF, 0x00CCCCCC, 0x00000000, 0x00FFFFFF};
+constexpr uint8_t ContrastColours[] = {COLOR_BTNTEXT, COLOR_WINDOW, COLOR_WINDOWTEXT,
+                                       COLOR_BTNTEXT, COLOR_BTNFACE};
+constexpr COLORREF RowColour = SkinColours[Rows];
 
 HFONT CreateFontForLabels(BYTE charset) {
   return CreateFontW(App.Layout.labelFontHeight, 0, 0, 0, 300, FALSE, FALSE, FALSE, charset,
@@ -143,10 +155,35 @@ void DrawBackground(HDC dc) {
   DeleteDC(memory);
 }
 
+// Asked at every paint, so that no paint shows another look than the one
+// the system asks for now.
+bool HighContrastOn() {
+  HIGHCONTRASTW contrast = {sizeof(contrast), 0, nullptr};
+  SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0);
+  return contrast.dwFlags & HCF_HIGHCONTRASTON;
+}
+
+// A system colour as FillRect takes it in place of a brush, which saves
+// looking the brush up (FrameRect takes no such value).
+HBRUSH SystemBrush(Part part) {
+  return reinterpret_cast<HBRUSH>(static_cast<UINT_PTR>(ContrastColours[part] + 1));
+}
+
 void OnPaint(HWND window) {
   PAINTSTRUCT paint;
   HDC dc = App.PaintDC = BeginPaint(window, &paint);
-  DrawBackground(dc);
+  // One way of painting for both looks: only the colours and what lies
+  // behind everything differ.
+  const bool contrast = HighContrastOn();
+  COLORREF colours[Background];
+  for (uint32_t i = 0; i < Background; ++i) {
+    colours[i] = contrast ? GetSysColor(ContrastColours[i]) : SkinColours[i];
+  }
+  if (contrast) {
+    FillRect(dc, &paint.rcPaint, SystemBrush(Background));
+  } else {
+    DrawBackground(dc);
+  }
 
   // The button glyphs use the fields' font, where there is none the
   // context's default one (selecting no font changes nothing): the label
@@ -154,21 +191,25 @@ void OnPaint(HWND window) {
   WindowLayout& layout = App.Layout;
   SelectObject(dc, App.FieldFont);
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, ButtonColour);
+  SetTextColor(dc, colours[Buttons]);
   DrawTextA(dc, "X", -1, AsRect(layout.close), DT_CENTER);
   DrawTextA(dc, "-", -1, AsRect(layout.minimize), DT_CENTER);
 
+  HBRUSH rowBrush = contrast ? SystemBrush(Rows) : App.RowBrush;
   for (LayoutRect& row : layout.rows) {
-    FillRect(dc, AsRect(row), App.RowBrush);
+    FillRect(dc, AsRect(row), rowBrush);
+    if (contrast) {
+      FrameRect(dc, AsRect(row), GetSysColorBrush(ContrastColours[Labels]));
+    }
   }
 
   SelectObject(dc, App.LabelFont);
-  SetTextColor(dc, LabelColour);
+  SetTextColor(dc, colours[Labels]);
   for (uint32_t i = 0; i < FieldCount; ++i) {
     TextOutW(dc, layout.labelLeft, layout.labelTops[i], Wide(LabelsW[i]), LabelUnits[i]);
   }
 
-  SetTextColor(dc, TitleColour);
+  SetTextColor(dc, colours[Title]);
   DrawTextA(dc, TitleText, -1, AsRect(layout.title), 0);
   EndPaint(window, &paint);
 }
@@ -242,6 +283,12 @@ BOOL OnGetDpiScaledSize(UINT dpi, SIZE& size) {
   return TRUE;
 }
 
+// High contrast turned on or off, or the system's colours changed: the next
+// paint asks again. The window does not clip its children, so the fields are
+// repainted with it, in the system's new colours. The default handling still
+// gets both messages.
+void OnSystemLookChanged(HWND window) { InvalidateRect(window, nullptr, FALSE); }
+
 void OnClose() { PostQuitMessage(0); }
 
 // Ctrl+S (IDM_CTRL_S) and the fields' notifications need nothing; the answer
@@ -291,6 +338,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WMU_MINIMIZE:
       OnMinimize(window);
       return 0;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+      OnSystemLookChanged(window);
+      [[fallthrough]];
     default:
       return DefWindowProcA(window, message, wParam, lParam);
   }
