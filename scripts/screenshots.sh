@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Pictures of the real window for the README (tools/screenshots.py): the
-# product on a Chinese desktop, also at 150 % display scale, and on a code
-# page 1252 desktop with the overflow warning up and without the label font's
-# face.
+# product on a Chinese desktop, also at 150 % display scale and in a high
+# contrast theme, and on a code page 1252 desktop with the overflow warning up
+# and without the label font's face.
 #
 #   bash scripts/screenshots.sh [--x64] [OUT_DIR]     default: the i686 product, docs/
 #

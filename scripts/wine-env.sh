@@ -238,6 +238,41 @@ qv_copy_prefix_with_dpi() {
   touch "$to/.quorvane-ready"
 }
 
+# A copy of a prepared prefix with other system colours, as a colour theme
+# sets them; a program reads them when it starts. Each argument after the two
+# prefixes is NAME=R G B, a value of HKCU\Control Panel\Colors ("Window=0 0 0").
+# Made like the copies above; a copy holding other colours is made again.
+qv_copy_prefix_with_colours() {
+  local from="$1" to="$2" pair values=""
+  shift 2
+  qv_copy_is_current "$from" "$to" && qv_prefix_has_colours "$to" "$@" && return 0
+  qv_copy_prefix "$from" "$to"
+  for pair in "$@"; do
+    values="$values\"${pair%%=*}\"=\"${pair#*=}\"\n"
+  done
+  # In the key's section, after its time stamp, in place of the values of
+  # the same names.
+  awk -v values="$values" '
+    /^\[/ { inside = ($0 ~ /^\[Control Panel\\\\Colors\] /) }
+    inside && /^"/ { name = $0; sub(/=.*/, "=", name); if (index(values, name)) next }
+    { print }
+    inside && /^#time=/ { printf "%s", values }' "$from/user.reg" > "$to/user.reg"
+  if ! qv_prefix_has_colours "$to" "$@"; then
+    echo "wine-env: could not set the colours in $to/user.reg" >&2
+    return 1
+  fi
+  touch "$to/.quorvane-ready"
+}
+
+# Whether a prefix's user.reg holds each NAME=R G B given.
+qv_prefix_has_colours() {
+  local prefix="$1" pair
+  shift
+  for pair in "$@"; do
+    grep -qxF "\"${pair%%=*}\"=\"${pair#*=}\"" "$prefix/user.reg" 2>/dev/null || return 1
+  done
+}
+
 # The name of a build's prefix inside a build tree: each build has its own,
 # since a 32-bit program needs a win32 prefix. Fails for an unknown build.
 qv_prefix_name() {

@@ -46,6 +46,14 @@ static_assert(sizeof(LayoutRect) == sizeof(RECT) &&
               offsetof(RECT, bottom) == offsetof(LayoutRect, bottom));
 inline RECT* AsRect(LayoutRect& rect) { return reinterpret_cast<RECT*>(&rect); }
 
+// A function that not every Windows has, found by name at run time: imported,
+// it would keep the file from starting where it is missing. Null when the
+// module or the function is not there.
+template <typename Function>
+Function LookUp(HMODULE module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
 inline HWND FieldWindow(FieldKind kind) { return App.Fields[static_cast<uint8_t>(kind)]; }
 
 // Which of the four fields window is; false for any other window and for none.

@@ -10,11 +10,6 @@ namespace {
 // the window stays on a screen too small for it instead of wrapping around.
 int CentredOrigin(int extent, int size) { return extent > size ? (extent - size) / 2 : 0; }
 
-template <typename Function>
-Function LookUp(HMODULE module, const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 // Without this, Windows paints the window at 100 % and stretches the picture
 // to the display's scale, blurred. Each way of asking is looked up by name,
 // so that the file still starts where it does not exist: per-monitor v2
@@ -45,7 +40,14 @@ UINT SystemDpi(HMODULE user32) {
   return static_cast<UINT>(dpi);
 }
 
-HWND CreateMainWindow(HINSTANCE instance) {
+// Centred on the primary display at the layout's size; App.Left and App.Top
+// keep where.
+void CentreWindow() {
+  App.Left = CentredOrigin(App.MaxWidth, App.Layout.windowWidth);
+  App.Top = CentredOrigin(App.MaxHeight, App.Layout.windowHeight);
+}
+
+HWND CreateMainWindow(HINSTANCE instance, HMODULE user32) {
   const WNDCLASSEXA windowClass = {
       sizeof(WNDCLASSEXA),
       CS_BYTEALIGNWINDOW | CS_HREDRAW | CS_VREDRAW,
@@ -62,30 +64,46 @@ HWND CreateMainWindow(HINSTANCE instance) {
   };
   RegisterClassExA(&windowClass);
 
-  const HMODULE user32 = GetModuleHandleA("user32");
   AskForDpiAwareness(user32);
   App.SystemDpi = SystemDpi(user32);
   LayoutForDpi(App.SystemDpi, App.Layout);
   App.MaxWidth = GetSystemMetrics(SM_CXMAXIMIZED);
   App.MaxHeight = GetSystemMetrics(SM_CYMAXIMIZED);
-  const int width = App.Layout.windowWidth;
-  const int height = App.Layout.windowHeight;
-  App.Left = CentredOrigin(App.MaxWidth, width);
-  App.Top = CentredOrigin(App.MaxHeight, height);
+  CentreWindow();
 
-  return CreateWindowExA(0, TitleText, TitleText, WS_POPUP | WS_BORDER, App.Left, App.Top, width,
-                         height, nullptr, nullptr, instance, nullptr);
+  return CreateWindowExA(0, TitleText, TitleText, WS_POPUP | WS_BORDER, App.Left, App.Top,
+                         App.Layout.windowWidth, App.Layout.windowHeight, nullptr, nullptr,
+                         instance, nullptr);
+}
+
+// The system's scale is the primary display's when the user signed in; the
+// display the window opens on may have another by now (a laptop docked or
+// undocked, the primary display's scale changed without signing out, a
+// remote session reconnected from another screen). Windows sends no
+// WM_DPICHANGED for a new window, so the window, still hidden, is laid out,
+// sized and centred again at its own scale (Windows 10 1607 on says it).
+void StartAtWindowDpi(HWND window, HMODULE user32) {
+  const auto get = LookUp<UINT(WINAPI*)(HWND)>(user32, "GetDpiForWindow");
+  const UINT dpi = get ? get(window) : App.SystemDpi;
+  if (dpi != App.SystemDpi) {
+    ScaleTo(dpi);
+    CentreWindow();
+    MoveWindow(window, App.Left, App.Top, App.Layout.windowWidth, App.Layout.windowHeight,
+               FALSE);
+  }
 }
 
 }  // namespace
 
 WPARAM AppMain(HINSTANCE instance) {
-  HWND window = CreateMainWindow(instance);
+  const HMODULE user32 = GetModuleHandleA("user32");
+  HWND window = CreateMainWindow(instance, user32);
   // Without its class or window the program could only run an invisible
   // message loop that never ends.
   if (!window) {
     ExitProcess(1);
   }
+  StartAtWindowDpi(window, user32);
   ShowWindow(window, SW_SHOWNORMAL);
   UpdateWindow(window);
 
@@ -96,12 +114,15 @@ WPARAM AppMain(HINSTANCE instance) {
   }
 
   // Accelerators are translated for every window towards the main window, so
-  // Ctrl+S never reaches a field.
+  // Ctrl+S never reaches a field. Messages are taken out as Unicode: taken
+  // out as ANSI, a typed character that the code page lacks would become its
+  // "best fit" (α an a, a full-width digit the digit) before the field could
+  // refuse it. The accelerator is a virtual key, the same in both forms.
   MSG message;
-  while (GetMessageA(&message, nullptr, 0, 0)) {
-    if (!TranslateAcceleratorA(window, accelerators, &message)) {
+  while (GetMessageW(&message, nullptr, 0, 0)) {
+    if (!TranslateAcceleratorW(window, accelerators, &message)) {
       TranslateMessage(&message);
-      DispatchMessageA(&message);
+      DispatchMessageW(&message);
     }
   }
   DeleteObject(App.LabelFont);

@@ -8,10 +8,22 @@
 
 namespace {
 
-constexpr COLORREF ButtonColour = 0x0000FFFF;
-constexpr COLORREF LabelColour = 0x00000000;
-constexpr COLORREF TitleColour = 0x00FFFFFF;
-constexpr COLORREF RowColour = 0x00CCCCCC;
+// What the skin paints over its picture, each in its own colour, and the
+// system colour that takes its place, and the picture's, while high contrast
+// is on. A contrast theme is made of pairs, a text colour meant to be read on
+// one background colour, each set as its user needs them; text in any other
+// pairing may vanish. The window is a dialog: its face takes the button face,
+// as dialog boxes do, and the title and the X and - on it the button text
+// that goes with it (the X and - are buttons, and the title strip is what
+// drags the window). The row bars hold the fields, which the system draws in
+// the window colour, so they take that colour too, their labels the window
+// text, and a frame in the window text shows where each row is, since many
+// themes give the button face and the window one colour.
+enum Part : uint8_t { Buttons, Rows, Labels, Title, Background };
+constexpr COLORREF SkinColours[] = {0x0000FFFF, 0x00CCCCCC, 0x00000000, 0x00FFFFFF};
+constexpr uint8_t ContrastColours[] = {COLOR_BTNTEXT, COLOR_WINDOW, COLOR_WINDOWTEXT,
+                                       COLOR_BTNTEXT, COLOR_BTNFACE};
+constexpr COLORREF RowColour = SkinColours[Rows];
 
 HFONT CreateFontForLabels(BYTE charset) {
   return CreateFontW(App.Layout.labelFontHeight, 0, 0, 0, 300, FALSE, FALSE, FALSE, charset,
@@ -49,11 +61,11 @@ HFONT CreateFieldFont() {
                      DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
 }
 
-// Lays the fields out and makes the fonts for dpi; the old fonts are deleted
-// once nothing uses them. The stock fonts serve only where both the window's
-// and the system's scale are 100 %, as the program always looked there.
-void ScaleTo(UINT dpi) {
-  LayoutForDpi(dpi, App.Layout);
+// Makes the fonts for dpi and puts the fields where App.Layout has them; the
+// old fonts are deleted once nothing uses them. The stock fonts serve only
+// where both the window's and the system's scale are 100 %, as the program
+// always looked there.
+void FitToLayout(UINT dpi) {
   HFONT oldLabelFont = App.LabelFont;
   HFONT oldFieldFont = App.FieldFont;
   App.LabelFont = CreateLabelFont();
@@ -74,9 +86,12 @@ using AssociateContext = HANDLE(WINAPI*)(HWND, HANDLE);
 // A field takes ASCII digits only, so an input method could compose nothing
 // there that the field keeps. The fields have none: digits type directly
 // whichever input method is on, and no composition's result reaches them.
+// A window can have an input method only where imm32 is already loaded; it
+// is never loaded here by name, which would search the program's own folder
+// first and run whatever imm32.dll lies beside a downloaded program.
 AssociateContext FindAssociateContext() {
-  return reinterpret_cast<AssociateContext>(reinterpret_cast<void (*)()>(
-      GetProcAddress(LoadLibraryA("imm32"), "ImmAssociateContext")));
+  const HMODULE imm32 = GetModuleHandleA("imm32");
+  return imm32 ? LookUp<AssociateContext>(imm32, "ImmAssociateContext") : nullptr;
 }
 
 // Each field is preceded by a hidden static holding its label: screen readers
@@ -115,7 +130,7 @@ void OnCreate(HWND window) {
   for (uint32_t i = 0; i < FieldCount; ++i) {
     App.Fields[i] = CreateField(window, FieldTable[i], associate);
   }
-  ScaleTo(App.SystemDpi);
+  FitToLayout(App.SystemDpi);  // the layout the window was made at
   HWND binary = FieldWindow(FieldKind::Binary);
   SetFocus(binary);
   SendMessageA(binary, EM_SETSEL, 0, -1);
@@ -140,10 +155,35 @@ void DrawBackground(HDC dc) {
   DeleteDC(memory);
 }
 
+// Asked at every paint, so that no paint shows another look than the one
+// the system asks for now.
+bool HighContrastOn() {
+  HIGHCONTRASTW contrast = {sizeof(contrast), 0, nullptr};
+  SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0);
+  return contrast.dwFlags & HCF_HIGHCONTRASTON;
+}
+
+// A system colour as FillRect takes it in place of a brush, which saves
+// looking the brush up (FrameRect takes no such value).
+HBRUSH SystemBrush(Part part) {
+  return reinterpret_cast<HBRUSH>(static_cast<UINT_PTR>(ContrastColours[part] + 1));
+}
+
 void OnPaint(HWND window) {
   PAINTSTRUCT paint;
   HDC dc = App.PaintDC = BeginPaint(window, &paint);
-  DrawBackground(dc);
+  // One way of painting for both looks: only the colours and what lies
+  // behind everything differ.
+  const bool contrast = HighContrastOn();
+  COLORREF colours[Background];
+  for (uint32_t i = 0; i < Background; ++i) {
+    colours[i] = contrast ? GetSysColor(ContrastColours[i]) : SkinColours[i];
+  }
+  if (contrast) {
+    FillRect(dc, &paint.rcPaint, SystemBrush(Background));
+  } else {
+    DrawBackground(dc);
+  }
 
   // The button glyphs use the fields' font, where there is none the
   // context's default one (selecting no font changes nothing): the label
@@ -151,21 +191,25 @@ void OnPaint(HWND window) {
   WindowLayout& layout = App.Layout;
   SelectObject(dc, App.FieldFont);
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, ButtonColour);
+  SetTextColor(dc, colours[Buttons]);
   DrawTextA(dc, "X", -1, AsRect(layout.close), DT_CENTER);
   DrawTextA(dc, "-", -1, AsRect(layout.minimize), DT_CENTER);
 
+  HBRUSH rowBrush = contrast ? SystemBrush(Rows) : App.RowBrush;
   for (LayoutRect& row : layout.rows) {
-    FillRect(dc, AsRect(row), App.RowBrush);
+    FillRect(dc, AsRect(row), rowBrush);
+    if (contrast) {
+      FrameRect(dc, AsRect(row), GetSysColorBrush(ContrastColours[Labels]));
+    }
   }
 
   SelectObject(dc, App.LabelFont);
-  SetTextColor(dc, LabelColour);
+  SetTextColor(dc, colours[Labels]);
   for (uint32_t i = 0; i < FieldCount; ++i) {
     TextOutW(dc, layout.labelLeft, layout.labelTops[i], Wide(LabelsW[i]), LabelUnits[i]);
   }
 
-  SetTextColor(dc, TitleColour);
+  SetTextColor(dc, colours[Title]);
   DrawTextA(dc, TitleText, -1, AsRect(layout.title), 0);
   EndPaint(window, &paint);
 }
@@ -226,6 +270,25 @@ void OnDpiChanged(HWND window, UINT dpi, const RECT& suggested) {
              suggested.bottom - suggested.top, TRUE);
 }
 
+// Asked before a move to a display of another scale, for the size there: the
+// layout's own, so that the rectangle WM_DPICHANGED then suggests is the
+// laid-out window. Unanswered, Windows would scale the size itself (395 x 1.5
+// is 592.5), and the window could end a pixel off its layout: the close
+// button's click area a pixel short, or a row of background unpainted.
+BOOL OnGetDpiScaledSize(UINT dpi, SIZE& size) {
+  WindowLayout layout;
+  LayoutForDpi(dpi, layout);
+  size.cx = layout.windowWidth;
+  size.cy = layout.windowHeight;
+  return TRUE;
+}
+
+// High contrast turned on or off, or the system's colours changed: the next
+// paint asks again. The window does not clip its children, so the fields are
+// repainted with it, in the system's new colours. The default handling still
+// gets both messages.
+void OnSystemLookChanged(HWND window) { InvalidateRect(window, nullptr, FALSE); }
+
 void OnClose() { PostQuitMessage(0); }
 
 // Ctrl+S (IDM_CTRL_S) and the fields' notifications need nothing; the answer
@@ -233,6 +296,11 @@ void OnClose() { PostQuitMessage(0); }
 LRESULT OnCommand(WPARAM command) { return static_cast<LRESULT>(command); }
 
 }  // namespace
+
+void ScaleTo(UINT dpi) {
+  LayoutForDpi(dpi, App.Layout);
+  FitToLayout(dpi);
+}
 
 bool HitTestRect(LPARAM position, const RECT& rect) {
   const LONG x = LOWORD(position);
@@ -265,9 +333,15 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_DPICHANGED:
       OnDpiChanged(window, LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
+    case WM_GETDPISCALEDSIZE:
+      return OnGetDpiScaledSize(static_cast<UINT>(wParam), *reinterpret_cast<SIZE*>(lParam));
     case WMU_MINIMIZE:
       OnMinimize(window);
       return 0;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+      OnSystemLookChanged(window);
+      [[fallthrough]];
     default:
       return DefWindowProcA(window, message, wParam, lParam);
   }

@@ -9,6 +9,8 @@ Writes, each cropped to what it shows and stored as an indexed PNG:
   quorvane-cp1252-nofont.png   a Western desktop with no face of the label
                                font's name, only a CJK font under its own name
   quorvane-150.png             a Chinese desktop at 150 % display scale
+  quorvane-contrast.png        a Chinese desktop in Windows' High Contrast Black
+                               theme, high contrast on
 
 Needs the end-to-end harness's environment (QV_EXE, QV_PROBE, QV_PREFIX,
 QV_ARTIFACTS, QV_REPO); scripts/screenshots.sh sets it.
@@ -20,6 +22,7 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 import harness  # noqa: E402
+import scenarios  # noqa: E402
 
 
 def save(session, rect, path):
@@ -74,6 +77,18 @@ def main(out):
         app, st = typed(session, "cp936_150", "decimal", "3735928559", hexadecimal="DEADBEEF")
         app.click(*app.NEUTRAL_SPOT)
         save(session, st["rect"], os.path.join(out, "quorvane-150.png"))
+        app.close()
+
+    # Wine never turns high contrast on: the probe makes the program see it.
+    with harness.Session.from_env(codepage=936, theme="hcblack") as session:
+        app, st = typed(session, "cp936_contrast", "decimal", "3735928559", hexadecimal="DEADBEEF")
+        app.click(*app.NEUTRAL_SPOT)
+        scenarios.switch_contrast(app, "on", "both")
+        colours = app.probe("colours")["colours"]
+        picture = scenarios.background_picture(session.repo)
+        scenarios.until_none(app, "high contrast on", "the theme's colours",
+                             lambda: scenarios.contrast_problems(app, colours, picture))
+        save(session, st["rect"], os.path.join(out, "quorvane-contrast.png"))
         app.close()
 
 

@@ -55,6 +55,15 @@ WARNING_TEXT = WARNING_TEXT_W.encode("gbk")
 # code page.
 LOCALES = {936: "zh_CN.UTF-8", 1252: "C.UTF-8"}
 
+# Colour themes a session's prefix can take (HKCU\Control Panel\Colors): the
+# eight colours that Windows' settings page for contrast themes lets a user
+# set, as Windows' "High Contrast Black" has them.
+THEMES = {
+    "hcblack": {"Window": "0 0 0", "WindowText": "255 255 255", "HotTrackingColor": "255 255 0",
+                "GrayText": "63 242 63", "Hilight": "26 235 255", "HilightText": "0 0 0",
+                "ButtonFace": "0 0 0", "ButtonText": "255 255 255"},
+}
+
 ARCH = os.environ.get("QV_ARCH", "x86_64")
 REPO = os.environ.get("QV_REPO") or os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 
@@ -221,20 +230,22 @@ class Session:
 
     def __init__(self, exe, probe, prefix, artifacts, repo, arch=ARCH, screen="1024x768x24",
                  codepage=936, font_mapping=True, dpi=96, dpi_unaware=False, system_font=None,
-                 name="session"):
+                 theme=None, name="session"):
         """codepage: the desktop's ANSI code page; font_mapping: whether the
         label face is mapped to an installed CJK font (without it the system
         has only the CJK fonts under their own names); dpi: the display
         scale (96 is 100 %); dpi_unaware: programs are left unaware of the
         scale unless they ask, as on Windows; system_font: a face that stands
-        in for the System font, the fields' font (code page 1252); name:
-        the session's own copy of the prefix (a group's name)."""
+        in for the System font, the fields' font (code page 1252); theme: a
+        colour theme of THEMES instead of wine's own colours; name: the
+        session's own copy of the prefix (a group's name)."""
         self.name = name
         self.codepage = codepage
         self.dpi = dpi
         self.dpi_unaware = dpi_unaware
         self.font_mapping = font_mapping
         self.system_font = system_font
+        self.theme = theme
         self.exe = exe
         self.arch = arch
         self.probe_exe = probe
@@ -286,7 +297,7 @@ class Session:
         if self.system_font:
             script += (' && { qv_wine wineserver -k; qv_wine wineserver -w; true; } && qv_copy_prefix_with_system_font'
                        ' "$2" "$2-systemfont" "$4" && export WINEPREFIX="$WINEPREFIX-systemfont"')
-        script += self._dpi_script()
+        script += self._theme_script() + self._dpi_script()
         script += (' && qv_copy_prefix "$WINEPREFIX" "$2.sessions/$5"'
                    ' && export WINEPREFIX="$2.sessions/$5"')
         os.makedirs(os.path.dirname(self.prefix) or ".", exist_ok=True)
@@ -332,6 +343,15 @@ class Session:
         return (' && { qv_wine wineserver -k; qv_wine wineserver -w; true; } && qv_copy_prefix_with_dpi "$WINEPREFIX"'
                 ' "$WINEPREFIX%s" %d %s && export WINEPREFIX="$WINEPREFIX%s"'
                 % (suffix, self.dpi, "unaware" if self.dpi_unaware else "", suffix))
+
+    def _theme_script(self):
+        """A copy of the prefix with a colour theme, for the session."""
+        if not self.theme:
+            return ""
+        values = " ".join("'%s=%s'" % item for item in sorted(THEMES[self.theme].items()))
+        return (' && { qv_wine wineserver -k; qv_wine wineserver -w; true; } && qv_copy_prefix_with_colours "$WINEPREFIX"'
+                ' "$WINEPREFIX-%s" %s && export WINEPREFIX="$WINEPREFIX-%s"'
+                % (self.theme, values, self.theme))
 
     def scale(self, length):
         """A 96-DPI length at the session's display scale."""

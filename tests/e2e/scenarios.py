@@ -7,11 +7,14 @@ parameter table, which share one program; a group shares one X display and
 wine session. Environment: see harness.py.
 """
 
+import itertools
 import os
 import random
 import statistics
+import struct
 import sys
 import time
+from collections import Counter
 
 from harness import FIELD_IDS, FIELDS, SLOWDOWN, WINDOW_SIZE, WINE10, App, Failure, Registry, \
     canonical, conversion_problem, scale
@@ -1091,6 +1094,20 @@ def moved_to_150_percent_and_back(app):
     app.expect("focus back in decimal", focus="decimal", sel_decimal=(2, 4), **texts)
 
 
+@scenario("painting")
+def size_asked_before_a_scale_change(app):
+    # Windows asks for the size at the new scale before it suggests a place;
+    # the answer must be the layout's own, whatever size it offers.
+    for dpi in (120, 144, 192):
+        want = [scale(WINDOW_SIZE[0], dpi), scale(WINDOW_SIZE[1], dpi)]
+        got = app.probe("scaledsize", dpi, "%d,%d" % (want[0] - 1, want[1] + 1))
+        if not got["ok"] or got["result"] != 1 or got["size"] != want:
+            app.fail("WM_GETDPISCALEDSIZE %d" % dpi, "TRUE and the size %r" % (want,), got)
+
+
+scenario("dpi144", "painting.size_asked_before_a_scale_change")(size_asked_before_a_scale_change)
+
+
 # --- what a screen reader hears ---------------------------------------------------------
 
 LABELS = ("二 进 制 :", "八 进 制 :", "十 进 制 :", "十六进制 :")
@@ -1144,6 +1161,11 @@ NOT_ASCII = {
                     ("senda", WM_IME_CHAR, 0x8141), ("posta", WM_IME_CHAR, 0x8142),
                     ("sendw", WM_CHAR, 0x4E41), ("sendw", WM_IME_CHAR, 0x4E46)],
 }
+# What a Greek, Polish or Czech keyboard layout or Alt+224 types, posted as
+# such characters arrive: through the program's queue and its message loop.
+# Taken out as ANSI, they would become their "best fit" letters and digits
+# (a, a, d, the digits, 1, 1, 0) before a field could refuse them.
+FROM_LAYOUTS = [0x3B1, 0x105, 0x3B4] + list(range(0xFF10, 0xFF1A)) + [0xB9, 0x2081, 0x660]
 TYPED_AFTER = {"binary": "1", "octal": "7", "decimal": "9", "hexadecimal": "c"}
 
 
@@ -1153,13 +1175,22 @@ def characters_beyond_ascii_never_enter(app):
         app.key("Escape")
         shows(app, "emptied", field, "", 0, focus=field)
         for how, message, wparam in NOT_ASCII[field]:
+            # The byte pairs are double-byte characters only in code page
+            # 936; elsewhere their trail bytes are plain letters.
+            if how.endswith("a") and app.s.codepage != 936:
+                continue
             app.probe("message", FIELD_IDS[field], how, message, wparam)
-        # Sync point: posted messages come before the typed key.
+        for wparam in FROM_LAYOUTS + [ord(TYPED_AFTER[field])]:
+            app.probe("message", FIELD_IDS[field], "postw", WM_CHAR, wparam)
+        # Sync point: posted messages come before the typed key. Only the
+        # posted ASCII digit and the typed one may be there.
         app.type(TYPED_AFTER[field])
-        shows(app, "only the typed digit in %s" % field, field, TYPED_AFTER[field], focus=field)
+        shows(app, "only the ASCII digits in %s" % field, field, TYPED_AFTER[field] * 2,
+              focus=field)
 
 
 scenario("filtering", "characters_beyond_ascii_never_enter")(characters_beyond_ascii_never_enter)
+scenario("cp1252", "characters_beyond_ascii_never_enter")(characters_beyond_ascii_never_enter)
 
 
 # --- a System font wider than the fields ----------------------------------------------------
@@ -1186,6 +1217,176 @@ def thirty_two_digits_typed_and_pasted_stay_whole(app):
     app.key("shift+Insert")
     shows(app, "pasted over all of it", "binary", "10" * 16, focus="binary")
 
+
+# --- high contrast ----------------------------------------------------------------------------
+# Wine never reports high contrast on: the probe makes the running program see
+# it (the program's import of SystemParametersInfoW pointed at a stub that adds
+# the flag) and tells it with one of the two messages Windows sends, then puts
+# the import back and tells it with the other. The colours are the prefix's:
+# wine's own light ones, and a copy with Windows' High Contrast Black, where a
+# text left in a fixed black would vanish.
+
+# GetSysColor indices of the colours a contrast theme sets, and the pairs it
+# makes of them: each text colour and the background it is meant to be read on.
+SYSTEM_COLOURS = {"window": 5, "window_text": 8, "highlight": 13, "highlight_text": 14,
+                  "button_face": 15, "gray_text": 17, "button_text": 18, "hot_light": 26}
+TEXT_PAIRS = (("window_text", "window"), ("button_text", "button_face"),
+              ("highlight_text", "highlight"), ("hot_light", "window"))
+# Texts at 96 DPI (left, top, right, bottom) and the least number of their
+# pixels that must be ink, at least 30 % of the way from the background to a
+# text colour (wine smooths these thin glyphs lightly: in the light theme the
+# labels had 126 to 158 such pixels, the title 373).
+TEXTS = [("title", (0, 1, 350, 19), 150), ("X", (377, 0, 393, 19), 15),
+         ("-", (357, 0, 376, 19), 4)] + [
+    ("label %d" % i, (10, 29 + 30 * i, 95, 47 + 30 * i), 60) for i in range(4)]
+
+reg.session_options["contrast_black"] = {"theme": "hcblack"}
+
+
+def channels(c):
+    return (c >> 16) & 255, (c >> 8) & 255, c & 255
+
+
+def blend_of(c, a, b, tolerance=3):
+    """How far c lies from a towards b (0 to 1) if it is a blend of the two,
+    as anti-aliased text is of its colour and its background; else None."""
+    c, a, b = channels(c), channels(a), channels(b)
+    spans = [bi - ai for ai, bi in zip(a, b)]
+    k = max(range(3), key=lambda i: abs(spans[i]))
+    t = (c[k] - a[k]) / spans[k] if spans[k] else 0.0
+    if -0.02 <= t <= 1.02 and all(abs(a[i] + t * spans[i] - c[i]) <= tolerance for i in range(3)):
+        return t
+    return None
+
+
+def background_picture(repo):
+    """Every colour of the background bitmap (24 bits, one pixel per row)."""
+    with open(os.path.join(repo, "resources", "background.bmp"), "rb") as f:
+        data = f.read()
+    offset, = struct.unpack_from("<I", data, 10)
+    width, height = struct.unpack_from("<ii", data, 18)
+    stride = (width * 3 + 3) & ~3
+    return {int.from_bytes(data[offset + r * stride:offset + r * stride + 3], "little")
+            for r in range(abs(height))}
+
+
+def client_pixels(app):
+    """The client area as rows of 0xRRGGBB, and the fields' rectangles."""
+    st = app.state()
+    ox, oy = st["rect"][0] + 1, st["rect"][1] + 1
+    shot = app.s.screenshot()
+    width, height = st["client"]
+    return [[shot.pixel(ox + x, oy + y) for x in range(width)] for y in range(height)], \
+        st["field_rects"]
+
+
+def in_fields(fields, x, y):
+    return any(left <= x < right and top <= y < bottom for left, top, right, bottom in fields)
+
+
+def contrast_problems(app, colours, picture):
+    """What keeps the window from being painted in the theme's colours only."""
+    S = app.s.scale
+    pixels, fields = client_pixels(app)
+    named = {name: colours[index] for name, index in SYSTEM_COLOURS.items()}
+    palette = set(named.values())
+    blends = {}
+
+    def system_or_blend(c):
+        if c not in blends:
+            blends[c] = c in palette or any(blend_of(c, a, b) is not None
+                                            for a, b in itertools.combinations(palette, 2))
+        return blends[c]
+
+    problems = []
+    stray = Counter()
+    for y, line in enumerate(pixels):
+        for x, c in enumerate(line):
+            if in_fields(fields, x, y):
+                continue
+            if c in picture:
+                stray["background picture %06X" % c] += 1
+            elif not system_or_blend(c):
+                stray["%06X" % c] += 1
+    problems += ["%d pixels of %s" % (n, what) for what, n in stray.most_common(5)]
+    labels = [(S(10), S(29 + 30 * i), S(95), S(47 + 30 * i)) for i in range(4)]
+    grey = sum(1 for i in range(4) for y in range(S(27 + 30 * i), S(50 + 30 * i))
+               for x in range(S(5), S(388))
+               if pixels[y][x] == 0xCCCCCC and not in_fields(fields + labels, x, y))
+    if grey:
+        problems.append("%d pixels of the row grey" % grey)
+    pairs = {(named[text], named[back]) for text, back in TEXT_PAIRS}
+    inks = {named[text] for text, _ in TEXT_PAIRS}
+    for name, (x0, y0, x1, y1), least in TEXTS:
+        area = [pixels[y][x] for y in range(S(y0), S(y1)) for x in range(S(x0), S(x1))]
+        back = Counter(area).most_common(1)[0][0]
+        # The text's colour: the text colour farthest from the background that
+        # enough pixels reach (a nearer one lies on the way to it).
+        distance = lambda ink: sum((i - b) ** 2 for i, b in zip(channels(ink), channels(back)))
+        found = [(ink, sum(1 for c in area if (blend_of(c, back, ink) or 0) >= 0.3))
+                 for ink in sorted(inks - {back}, key=distance, reverse=True)]
+        ink = next((ink for ink, count in found if count >= least), None)
+        if ink is None:
+            problems.append("%s: no text colour on %06X (%s)" % (
+                name, back, ", ".join("%06X %d px" % f for f in found)))
+        elif (ink, back) not in pairs:
+            problems.append("%s: %06X on %06X, not a text colour on its own background"
+                            % (name, ink, back))
+    return problems
+
+
+def switch_contrast(app, state, message):
+    answer = app.probe("contrast", state, message)
+    if not answer["ok"] or answer["was_on"] == (state == "on"):
+        app.fail("high contrast %s by %s" % (state, message), "the probe to switch it", answer)
+
+
+def until_none(app, step, expected, problems):
+    """Reads the window again until problems() finds none (the window may
+    not have been painted yet, the caret may blink)."""
+    deadline = time.monotonic() + 5 * SLOWDOWN
+    while True:
+        found = problems()
+        if not found:
+            return
+        if time.monotonic() > deadline:
+            app.fail(step, expected, {"problems": found})
+        time.sleep(0.1)
+
+
+def pixels_changed(app, before, outside_fields=False):
+    """The client area's pixels (or those outside the fields) unlike before."""
+    pixels, fields = client_pixels(app)
+    different = [(x, y) for y, line in enumerate(pixels) for x, c in enumerate(line)
+                 if c != before[y][x] and not (outside_fields and in_fields(fields, x, y))]
+    return different and ["%d pixels, the first at %s" % (len(different), different[:3])]
+
+
+def high_contrast_on_and_off(app):
+    colours = app.probe("colours")["colours"]
+    picture = background_picture(app.s.repo)
+    skin_pixels(app)
+    ordinary, _ = client_pixels(app)
+    # Each message in each direction: on by one, off by the other, and the
+    # other way round, typing in between.
+    contrast_look = lambda step: until_none(
+        app, step, "only the theme's colours, each text in a text colour on its background",
+        lambda: contrast_problems(app, colours, picture))
+    for round_, (on, off) in enumerate((("syscolor", "setting"), ("setting", "syscolor"))):
+        switch_contrast(app, "on", on)
+        contrast_look("high contrast on by %s" % on)
+        if round_:
+            app.type("101")
+            shows(app, "typed in high contrast", "binary", "101", focus="binary")
+            contrast_look("typed in high contrast")
+        switch_contrast(app, "off", off)
+        until_none(app, "high contrast off by %s" % off, "0 pixels different from before",
+                   lambda: pixels_changed(app, ordinary, outside_fields=round_ > 0))
+        skin_pixels(app)
+
+
+scenario("contrast", "on_and_off")(high_contrast_on_and_off)
+scenario("contrast_black", "on_and_off")(high_contrast_on_and_off)
 
 if __name__ == "__main__":
     if len(sys.argv) < 2 or sys.argv[1] not in reg.groups:

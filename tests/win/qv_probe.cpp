@@ -23,11 +23,19 @@
 //   other                      create (once) and show the probe's own window
 //   charpos ID INDEX           EM_POSFROMCHAR of a field, in screen coordinates
 //   dpichanged DPI L,T,R,B     WM_DPICHANGED with that suggested rectangle
+//   scaledsize DPI CX,CY       WM_GETDPISCALEDSIZE with that size; answers the
+//                              program's result and the size it wrote back
 //   accessible                 each field's accessible name and role, as a
 //                              screen reader asks for them (MSAA)
 //   message ID HOW MSG WPARAM  a message to field ID, HOW one of posta, senda,
 //                              postw, sendw (PostMessageA ... SendMessageW);
 //                              MSG and WPARAM in C notation (0x0102)
+//   contrast on|off WHICH      makes the program see high contrast on (or
+//                              off again), which wine never reports, then
+//                              tells it as Windows would: WHICH is syscolor
+//                              (WM_SYSCOLORCHANGE), setting (WM_SETTINGCHANGE)
+//                              or both
+//   colours                    GetSysColor of indices 0-30, as 0xRRGGBB
 //   uia                        each field's name and control type as a UI
 //                              Automation client (Narrator, NVDA) reads them;
 //                              ok false where the system has no UI Automation
@@ -269,6 +277,148 @@ void PutMetrics() {
        GetSystemMetrics(SM_CYSCREEN));
 }
 
+// --- high contrast -----------------------------------------------------------
+// Wine answers SPI_GETHIGHCONTRAST with "off" whatever the theme, and refuses
+// to turn it on. The program's import slot for SystemParametersInfoW is
+// pointed at a stub in the program's own memory that calls the real function
+// and adds HCF_HIGHCONTRASTON to a SPI_GETHIGHCONTRAST answer; every other
+// call goes straight on. The stub keeps the original address in its last
+// bytes, from where "off" puts it back. One stub per build: the probe is
+// built for the same one as the program it reads.
+#if defined(_WIN64)
+// cmp ecx, SPI_GETHIGHCONTRAST; jne pass; push r8 (the answer); sub rsp, 32
+// (the callee's home space, keeping rsp 16-byte aligned); call [original];
+// add rsp, 32; pop r8; or dword [r8+4], HCF_HIGHCONTRASTON; ret;
+// pass: jmp [original]; original: dq.
+const unsigned char ContrastStub[] = {
+    0x83, 0xF9, 0x42, 0x75, 0x18, 0x41, 0x50, 0x48, 0x83, 0xEC, 0x20, 0xFF, 0x15, 0x12, 0x00,
+    0x00, 0x00, 0x48, 0x83, 0xC4, 0x20, 0x41, 0x58, 0x41, 0x83, 0x48, 0x04, 0x01, 0xC3, 0xFF,
+    0x25, 0x00, 0x00, 0x00, 0x00};
+#else
+// cmp dword [esp+4], SPI_GETHIGHCONTRAST; jne pass; the four arguments pushed
+// again; call [original]; mov ecx, [esp+12] (the answer); or dword [ecx+4],
+// HCF_HIGHCONTRASTON; ret 16; pass: jmp [original]; original: dd. The two
+// absolute addresses of "original" are filled in once the stub has its place.
+const unsigned char ContrastStub[] = {
+    0x83, 0x7C, 0x24, 0x04, 0x42, 0x75, 0x21, 0xFF, 0x74, 0x24, 0x10, 0xFF, 0x74, 0x24, 0x10,
+    0xFF, 0x74, 0x24, 0x10, 0xFF, 0x74, 0x24, 0x10, 0xFF, 0x15, 0x00, 0x00, 0x00, 0x00, 0x8B,
+    0x4C, 0x24, 0x0C, 0x83, 0x49, 0x04, 0x01, 0xC2, 0x10, 0x00, 0xFF, 0x25, 0x00, 0x00, 0x00,
+    0x00};
+const size_t ContrastStubAbsolute[] = {0x19, 0x2A};
+#endif
+static_assert(SPI_GETHIGHCONTRAST == 0x42 && HCF_HIGHCONTRASTON == 1, "the stub's constants");
+
+template <typename T>
+bool ReadRemote(HANDLE process, UINT_PTR address, T& out) {
+  SIZE_T got = 0;
+  return ReadProcessMemory(process, reinterpret_cast<const void*>(address), &out, sizeof(out), &got) &&
+         got == sizeof(out);
+}
+
+// A NUL-terminated name in the other process (shorter than size).
+bool ReadRemoteName(HANDLE process, UINT_PTR address, char* out, size_t size) {
+  SIZE_T got = 0;
+  memset(out, 0, size);
+  if (!ReadProcessMemory(process, reinterpret_cast<const void*>(address), out, size - 1, &got)) {
+    // The name may end just before unreadable memory.
+    for (got = 0; got + 1 < size && ReadRemote(process, address + got, out[got]) && out[got]; ++got) {
+    }
+  }
+  return out[0] != '\0';
+}
+
+// Where the program's import address table holds dll's function name: read
+// from the image in its memory, by the import lookup table. 0 when absent.
+UINT_PTR FindImportSlot(HANDLE process, UINT_PTR base, const char* dll, const char* name) {
+  IMAGE_DOS_HEADER dos;
+  IMAGE_NT_HEADERS nt;
+  if (!ReadRemote(process, base, dos) || !ReadRemote(process, base + static_cast<UINT_PTR>(dos.e_lfanew), nt)) {
+    return 0;
+  }
+  const IMAGE_DATA_DIRECTORY& imports = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  char text[64];
+  for (UINT_PTR at = base + imports.VirtualAddress;; at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+    IMAGE_IMPORT_DESCRIPTOR entry;
+    if (!imports.VirtualAddress || !ReadRemote(process, at, entry) || !entry.Name) return 0;
+    if (!ReadRemoteName(process, base + entry.Name, text, sizeof(text)) || _stricmp(text, dll)) continue;
+    for (UINT_PTR i = 0;; ++i) {
+      IMAGE_THUNK_DATA thunk;
+      if (!ReadRemote(process, base + entry.OriginalFirstThunk + i * sizeof(thunk), thunk) ||
+          !thunk.u1.AddressOfData) {
+        return 0;
+      }
+      if (!IMAGE_SNAP_BY_ORDINAL(thunk.u1.Ordinal) &&
+          ReadRemoteName(process, base + static_cast<UINT_PTR>(thunk.u1.AddressOfData) + 2, text, sizeof(text)) &&
+          !strcmp(text, name)) {
+        return base + entry.FirstThunk + i * sizeof(thunk);
+      }
+    }
+  }
+}
+
+bool WriteRemote(HANDLE process, UINT_PTR address, const void* data, size_t size) {
+  SIZE_T put = 0;
+  return WriteProcessMemory(process, reinterpret_cast<void*>(address), data, size, &put) && put == size;
+}
+
+// The import address table lies in the program's read-only code section.
+bool WriteSlot(HANDLE process, UINT_PTR slot, UINT_PTR value) {
+  DWORD old = 0;
+  if (!VirtualProtectEx(process, reinterpret_cast<void*>(slot), sizeof(value), PAGE_READWRITE, &old)) return false;
+  bool ok = WriteRemote(process, slot, &value, sizeof(value));
+  VirtualProtectEx(process, reinterpret_cast<void*>(slot), sizeof(value), old, &old);
+  return ok;
+}
+
+void CmdContrast(HWND main, bool on, const char* which) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(main, &pid);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  const UINT_PTR base = static_cast<UINT_PTR>(GetWindowLongPtrA(main, GWLP_HINSTANCE));
+  const UINT_PTR slot = process ? FindImportSlot(process, base, "USER32.dll", "SystemParametersInfoW") : 0;
+  UINT_PTR current = 0;
+  bool ok = slot && ReadRemote(process, slot, current);
+  // Whether the slot already points at a stub: its code, and the original
+  // address in its last bytes.
+  unsigned char code[sizeof(ContrastStub)];
+  UINT_PTR original = 0;
+  const bool stubbed = ok && ReadRemote(process, current, code) &&
+                       ReadRemote(process, current + sizeof(ContrastStub), original) &&
+                       !memcmp(code, ContrastStub, 5);
+  if (ok && on && !stubbed) {
+    UINT_PTR stub = reinterpret_cast<UINT_PTR>(VirtualAllocEx(process, nullptr, sizeof(ContrastStub) + sizeof(UINT_PTR),
+                                                              MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE));
+    unsigned char bytes[sizeof(ContrastStub) + sizeof(UINT_PTR)];
+    memcpy(bytes, ContrastStub, sizeof(ContrastStub));
+    memcpy(bytes + sizeof(ContrastStub), &current, sizeof(current));
+#if !defined(_WIN64)
+    const DWORD at = static_cast<DWORD>(stub + sizeof(ContrastStub));
+    for (size_t offset : ContrastStubAbsolute) memcpy(bytes + offset, &at, sizeof(at));
+#endif
+    ok = stub && WriteRemote(process, stub, bytes, sizeof(bytes)) &&
+         FlushInstructionCache(process, reinterpret_cast<void*>(stub), sizeof(bytes)) && WriteSlot(process, slot, stub);
+  } else if (ok && !on && stubbed) {
+    ok = WriteSlot(process, slot, original);
+  }
+  // The stub's page is left in place: the program could be inside it.
+  if (process) CloseHandle(process);
+  if (ok && (!strcmp(which, "syscolor") || !strcmp(which, "both"))) Send(main, WM_SYSCOLORCHANGE, 0, 0);
+  if (ok && (!strcmp(which, "setting") || !strcmp(which, "both"))) {
+    Send(main, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+  }
+  Putf("{\"ok\":%s,\"slot\":%llu,\"was_on\":%s}", ok ? "true" : "false", static_cast<unsigned long long>(slot),
+       stubbed ? "true" : "false");
+}
+
+void CmdColours() {
+  Put("{\"ok\":true,\"colours\":[");
+  for (int i = 0; i <= COLOR_MENUBAR; ++i) {
+    COLORREF c = GetSysColor(i);
+    Putf("%s%lu", i ? "," : "", static_cast<unsigned long>((GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c)));
+  }
+  Put("]}");
+}
+
 void CmdState() {
   HWND main = MainWindow();
   Put("{\"ok\":true,\"hwnd\":");
@@ -450,6 +600,27 @@ void CmdAccessible(HWND main) {
   Putf("],\"roles\":[%ld,%ld,%ld,%ld]}", roles[0], roles[1], roles[2], roles[3]);
 }
 
+// Sends a message whose lParam points at data. Wine does not carry such data
+// across processes for these messages: it is put into the program's own
+// memory, the message points there, and what the program wrote back is read
+// into data again.
+bool SendWithData(HWND main, UINT message, WPARAM wParam, void* data, SIZE_T size, LRESULT* result) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(main, &pid);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ, FALSE, pid);
+  void* remote = process ? VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
+                         : nullptr;
+  bool ok = remote && WriteProcessMemory(process, remote, data, size, nullptr);
+  if (ok) {
+    LRESULT answer = Send(main, message, wParam, reinterpret_cast<LPARAM>(remote));
+    if (result) *result = answer;
+    ok = ReadProcessMemory(process, remote, data, size, nullptr) != 0;
+  }
+  if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  if (process) CloseHandle(process);
+  return ok;
+}
+
 // UI Automation as a screen reader uses it. mingw-w64 declares none of its
 // interfaces, so the two used here are called through their vtables: the
 // slot numbers are the methods' places in UIAutomationClient.idl.
@@ -611,23 +782,19 @@ void Command(char* line) {
     FromHex(a1, Title, sizeof(Title));
     Put("{\"ok\":true}");
   } else if (!strcmp(cmd, "dpichanged") && a1 && a2 && main) {
-    // The message's rectangle is not carried across processes: it is put
-    // into the program's own memory, and the message points there.
     RECT r;
     sscanf(a2, "%ld,%ld,%ld,%ld", &r.left, &r.top, &r.right, &r.bottom);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(main, &pid);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
-    void* remote = process ? VirtualAllocEx(process, nullptr, sizeof(r), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
-                           : nullptr;
-    bool ok = remote && WriteProcessMemory(process, remote, &r, sizeof(r), nullptr);
-    if (ok) {
-      WORD dpi = static_cast<WORD>(atoi(a1));
-      Send(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote));
-    }
-    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    if (process) CloseHandle(process);
+    WORD dpi = static_cast<WORD>(atoi(a1));
+    bool ok = SendWithData(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), &r, sizeof(r), nullptr);
     Putf("{\"ok\":%s}", ok ? "true" : "false");
+  } else if (!strcmp(cmd, "scaledsize") && a1 && a2 && main) {
+    SIZE size;
+    sscanf(a2, "%ld,%ld", &size.cx, &size.cy);
+    LRESULT result = 0;
+    bool ok = SendWithData(main, WM_GETDPISCALEDSIZE, static_cast<WPARAM>(atoi(a1)), &size,
+                           sizeof(size), &result);
+    Putf("{\"ok\":%s,\"result\":%ld,\"size\":[%ld,%ld]}", ok ? "true" : "false",
+         static_cast<long>(result), size.cx, size.cy);
   } else if (!strcmp(cmd, "accessible")) {
     CmdAccessible(main);
   } else if (!strcmp(cmd, "message") && a1 && a2 && a3 && a4) {
@@ -641,6 +808,10 @@ void Command(char* line) {
     else if (field && !strcmp(a2, "sendw")) r = SendMessageW(field, message, wParam, 0);
     else field = nullptr;
     Putf("{\"ok\":%s,\"result\":%ld}", field ? "true" : "false", static_cast<long>(r));
+  } else if (!strcmp(cmd, "contrast") && a1 && a2 && main) {
+    CmdContrast(main, !strcmp(a1, "on"), a2);
+  } else if (!strcmp(cmd, "colours")) {
+    CmdColours();
   } else if (!strcmp(cmd, "uia")) {
     CmdUia(main);
   } else if (!strcmp(cmd, "awareness")) {
