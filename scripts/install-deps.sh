@@ -51,12 +51,6 @@ case "${1:-}" in
       packages=(cmake make "$compiler" xvfb xdotool x11-utils imagemagick)
     fi
     ;;
-  *) echo "usage: install-deps.sh [--run i686|x86_64]" >&2; exit 2 ;;
-    esac
-    # shellcheck disable=SC2207
-    packages=(cmake make "$compiler" xvfb xdotool x11-utils imagemagick
-              $(runtime_packages "$(qv_runtime "$arch")"))
-    ;;
   *) echo "usage: install-deps.sh [--runtime|--run i686|x86_64]" >&2; exit 2 ;;
 esac
 
