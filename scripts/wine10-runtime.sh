@@ -101,12 +101,17 @@ new="$cache/root.new"
 log="$cache/setup.log"
 : > "$log"
 # Runs a command inside a root, with /proc, /dev and /sys, in a mount
-# namespace of its own: the mounts vanish with the command.
+# namespace of its own: the mounts vanish with the command. Mounts made there
+# must not reach the system's namespace: they are private, or where / is no
+# mount point of its own (inside a chroot), made under a private bind mount
+# of the root.
+private_mounts='mount --make-rprivate / 2>/dev/null || { mount --bind "$r" "$r" && mount --make-rprivate "$r"; } || exit 125
 in_root() {
   local r="$1"
   shift
-  unshare -m --propagation private sh -c '
+  unshare -m --propagation unchanged sh -c '
     r="$1"; shift
+    '"$private_mounts"'
     mount -t proc proc "$r/proc" && mount --rbind /dev "$r/dev" && mount --bind /sys "$r/sys" &&
     exec chroot "$r" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
       DEBIAN_FRONTEND=noninteractive "$@"' sh "$r" "$@"
@@ -183,8 +188,9 @@ cat > "$cache/bin/qv-wine10" <<'EOF'
 #!/bin/sh
 # Written by scripts/wine10-runtime.sh: runs a command in the wine 10 root.
 r="$(cd "$(dirname "$0")/../root" && pwd)" || exit 125
-exec unshare -m --propagation private sh -c '
+exec unshare -m --propagation unchanged sh -c '
   r="$1"; shift
+  mount --make-rprivate / 2>/dev/null || { mount --bind "$r" "$r" && mount --make-rprivate "$r"; } || exit 125
   mount -t proc proc "$r/proc" && mount --rbind /dev "$r/dev" && mount --bind /sys "$r/sys" &&
     mount --bind /tmp/.X11-unix "$r/tmp/.X11-unix" || exit 125
   old_ifs="$IFS"; IFS=:
