@@ -105,7 +105,7 @@ log="$cache/setup.log"
 # must not reach the system's namespace: they are private, or where / is no
 # mount point of its own (inside a chroot), made under a private bind mount
 # of the root.
-private_mounts='mount --make-rprivate / 2>/dev/null || { mount --bind "$r" "$r" && mount --make-rprivate "$r"; } || exit 125
+private_mounts='mount --make-rprivate / 2>/dev/null || { mount --bind "$r" "$r" && mount --make-rprivate "$r"; } || exit 125'
 in_root() {
   local r="$1"
   shift
