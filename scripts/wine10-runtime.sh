@@ -127,7 +127,7 @@ $(grep -E '^(E|W):|rror' "$log" | tail -n 3)
 }
 
 rm -rf "$new"
-say "making a $release root with debootstrap from $mirror (about 330 MB on the first run)"
+say "making a $release root with debootstrap from $mirror (about 350 MB on the first run)"
 step "debootstrap $release" debootstrap --variant=minbase "$release" "$new" "$mirror"
 # No documentation, manual pages or info files: nothing here reads them.
 cat > "$new/etc/dpkg/dpkg.cfg.d/quorvane" <<'EOF'
