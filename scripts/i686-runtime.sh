@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The runtime that runs the 32-bit product where the kernel runs no 32-bit
-# code at all, so that wine 10's WoW64 cannot run it either
-# (scripts/wine-env.sh decides): Debian's i386 wine under qemu-user. Nothing
+# The runtime that runs the 32-bit product here by default: Debian's i386
+# wine under qemu-user, which runs on any kernel. Wine 10's WoW64 would run
+# it natively, but only where the kernel runs 32-bit code, which not every
+# machine of this kind does (scripts/wine-env.sh decides). Nothing
 # is installed into the system and no architecture is added to it: the
 # packages are fetched with a private apt configuration and unpacked with
 # dpkg-deb into a cache outside the checkout, so every clone and CI run share

@@ -8,8 +8,8 @@
 # under the sanitizers, both fuzz targets for a bounded time, and a second
 # build of the release files that must give the same bytes.
 #
-# The first run on a machine sets up the runtimes (scripts/wine10-runtime.sh,
-# and where the kernel runs no 32-bit code scripts/i686-runtime.sh): a
+# The first run on a machine sets up the runtimes (scripts/wine10-runtime.sh
+# for the x86_64 build, scripts/i686-runtime.sh for the product): a
 # download, kept in ~/.cache/quorvane.
 set -euo pipefail
 cd "$(dirname "$0")/.."

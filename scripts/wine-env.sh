@@ -10,20 +10,22 @@
 #   qv_start_display [SCREEN]             # exports DISPLAY; Xvfb if none
 #                                         # (SCREEN default 1024x768x24)
 #
-# ARCH (default $QV_ARCH, else x86_64) is the build the prefix runs. The two
+# ARCH (default $QV_ARCH, else x86_64) is the build the prefix runs. The
 # runtimes are Debian 13's wine 10, in the private root that
-# scripts/wine10-runtime.sh sets up, and the host's wine 8 (Debian 12). The
-# product, the i686 build, runs under wine 10, which runs a PE32 file through
-# WoW64 in a 64-bit process; the x86_64 twin under the host's wine 8.
+# scripts/wine10-runtime.sh sets up, the host's wine 8 (Debian 12), and
+# Debian 12's i386 wine 8 emulated by qemu-user (scripts/i686-runtime.sh).
 #
-# WoW64 still executes the program's 32-bit code on the processor, which
-# needs a kernel that runs 32-bit code (IA32 emulation). Where the kernel has
-# that switched off (an i386 ELF fails with "Exec format error", and the
-# 32-bit code segment faults), nothing runs a PE32 natively: there the
-# product runs under the i386 wine 8 emulated by qemu-user
-# (scripts/i686-runtime.sh), and the x86_64 twin takes wine 10 instead, so
-# that each runtime's checks still run on one of the builds.
-# QV_RUNTIME_i686 / QV_RUNTIME_x86_64 (wine10, wine8, qemu) choose by hand.
+# Wine 10 runs a PE32 file through WoW64 in a 64-bit process, but WoW64
+# still executes the program's 32-bit code on the processor, which needs a
+# kernel that runs 32-bit code (IA32 emulation). Machines of this kind
+# differ: where that is switched off (an i386 ELF fails with "Exec format
+# error", and the 32-bit code segment faults), nothing runs a PE32 natively.
+# So by default every machine takes the arrangement that has run here: the
+# product under the emulated i386 wine 8, which runs on any kernel, and the
+# x86_64 twin under wine 10, so that what only wine 10 shows is checked on
+# one of the builds. QV_RUNTIME_i686 / QV_RUNTIME_x86_64 (wine10, wine8,
+# qemu) choose by hand: QV_RUNTIME_i686=wine10 QV_RUNTIME_x86_64=wine8 is the
+# arrangement meant for a kernel that runs 32-bit code.
 # Afterwards plain "wine" runs a program of that build.
 #
 # The locale that gives wine its code page (zh_CN.UTF-8: 936) is handed only
@@ -55,17 +57,16 @@ qv_kernel_runs_32bit() {
 qv_runtime() {
   local chosen
   case "$1" in
-    i686) chosen="${QV_RUNTIME_i686:-}" ;;
-    x86_64) chosen="${QV_RUNTIME_x86_64:-}" ;;
+    i686) chosen="${QV_RUNTIME_i686:-qemu}" ;;
+    x86_64) chosen="${QV_RUNTIME_x86_64:-wine10}" ;;
     *) echo "wine-env: unknown build '$1' (i686 or x86_64)" >&2; return 2 ;;
   esac
-  if [ -n "$chosen" ]; then
-    echo "$chosen"
-  elif qv_kernel_runs_32bit; then
-    [ "$1" = i686 ] && echo wine10 || echo wine8
-  else
-    [ "$1" = i686 ] && echo qemu || echo wine10
+  if [ "$1" = i686 ] && [ "$chosen" = wine10 ] && ! qv_kernel_runs_32bit; then
+    echo "wine-env: this kernel runs no 32-bit code, so wine 10 cannot run the i686 build" \
+      "(leave QV_RUNTIME_i686 unset for the emulated runtime)" >&2
+    return 1
   fi
+  echo "$chosen"
 }
 
 # What a runtime is, in words, for messages.
@@ -73,7 +74,7 @@ qv_runtime_words() {
   case "$1" in
     wine10) echo "wine 10 (Debian 13, private root in ${QV_WINE10_ROOT:-the cache})" ;;
     wine8) echo "the host's wine 8 (Debian 12)" ;;
-    qemu) echo "the i386 wine 8 under qemu-user (this kernel runs no 32-bit code)" ;;
+    qemu) echo "the i386 wine 8 (Debian 12) under qemu-user" ;;
   esac
 }
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# The runtime that runs the 32-bit product: Debian 13's wine 10 in a private
-# root under the cache folder. Its 64-bit wine runs a PE32 file through WoW64
-# in a 64-bit process, with no 32-bit Linux library and no emulator. Nothing
+# Debian 13's wine 10 in a private root under the cache folder: what today's
+# Windows has and wine 8 lacks (per-monitor v2 awareness, stretching of
+# unaware windows, UI Automation). Its 64-bit wine runs the x86_64 build, and
+# a PE32 file through WoW64 in a 64-bit process, with no 32-bit Linux library
+# and no emulator, where the kernel runs 32-bit code. Nothing
 # is installed into the system but debootstrap (scripts/install-deps.sh); the
 # root has its own dpkg and apt, and its programs run through a private mount
 # namespace and chroot, so its wine, wineserver, fonts and locales never mix

@@ -18,9 +18,10 @@ read, and keeps a screenshot.
 Environment (set by the CTest registration; see tests/e2e/CMakeLists.txt):
 QV_EXE, QV_PROBE, QV_PREFIX, QV_ARTIFACTS, QV_REPO, and QV_ARCH, the build
 (x86_64, the default, or i686, the product); scripts/wine-env.sh says which
-runtime runs it (qv_runtime: Debian 13's wine 10 in a private root, the
-host's wine 8, or, where the kernel runs no 32-bit code, the i386 wine 8
-under qemu-user).
+runtime runs it (qv_runtime: by default the product under Debian 12's i386
+wine 8 emulated by qemu-user and the x86_64 twin under Debian 13's wine 10 in
+a private root; by hand also the host's wine 8, or wine 10 for the product
+where the kernel runs 32-bit code).
 
 Each session runs in a prefix of its own, a copy of QV_PREFIX (or of the
 variant its options ask for) made afresh under QV_PREFIX.sessions/NAME, and
@@ -76,8 +77,9 @@ def _runtime(arch):
 
 RUNTIME = _runtime(ARCH)
 # Wine 10 has what today's Windows has and wine 8 lacks: per-monitor v2
-# awareness, stretching of unaware windows, UI Automation. The product runs
-# under it; where the kernel runs no 32-bit code, the x86_64 twin does.
+# awareness, stretching of unaware windows, UI Automation. By default the
+# x86_64 twin runs under it (the product, only where the kernel runs 32-bit
+# code and it is asked for).
 WINE10 = RUNTIME == "wine10"
 # Sessions run side by side on two cores, and under qemu-user every wine
 # process starts and answers a few times slower: the waits stretch by this
