@@ -227,6 +227,16 @@ class Screenshot:
         return (r << 16) | (g << 8) | b
 
 
+def _variant(copy, suffix, *args):
+    """Shell text that turns the prefix in WINEPREFIX into a variant of it:
+    its wine session ended, copy (a qv_copy_prefix_* function of
+    scripts/wine-env.sh) makes WINEPREFIX+suffix from it with args, and
+    WINEPREFIX names the copy from then on."""
+    return (' && { qv_wine wineserver -k; qv_wine wineserver -w; true; }'
+            ' && %s "$WINEPREFIX" "$WINEPREFIX%s"%s && export WINEPREFIX="$WINEPREFIX%s"'
+            % (copy, suffix, "".join(" " + a for a in args), suffix))
+
+
 class Session:
     """An X display, the wine prefix and a probe, shared by many app runs."""
 
@@ -294,12 +304,16 @@ class Session:
         # has ended.
         script = 'source "$1/scripts/wine-env.sh" && qv_prepare_prefix "$2" "$3"'
         if not self.font_mapping:
-            script += (' && { qv_wine wineserver -k; qv_wine wineserver -w; true; } && qv_copy_prefix_without_font_mapping'
-                       ' "$2" "$2-nofontmap" && export WINEPREFIX="$WINEPREFIX-nofontmap"')
+            script += _variant("qv_copy_prefix_without_font_mapping", "-nofontmap")
         if self.system_font:
-            script += (' && { qv_wine wineserver -k; qv_wine wineserver -w; true; } && qv_copy_prefix_with_system_font'
-                       ' "$2" "$2-systemfont" "$4" && export WINEPREFIX="$WINEPREFIX-systemfont"')
-        script += self._theme_script() + self._dpi_script()
+            script += _variant("qv_copy_prefix_with_system_font", "-systemfont", '"$4"')
+        if self.theme:
+            script += _variant("qv_copy_prefix_with_colours", "-" + self.theme, *(
+                "'%s=%s'" % item for item in sorted(THEMES[self.theme].items())))
+        if self.dpi != 96 or self.dpi_unaware:
+            unaware = "unaware" if self.dpi_unaware else ""
+            script += _variant("qv_copy_prefix_with_dpi", "-dpi%d%s" % (self.dpi, unaware and "-unaware"),
+                               str(self.dpi), unaware)
         script += (' && qv_copy_prefix "$WINEPREFIX" "$2.sessions/$5"'
                    ' && export WINEPREFIX="$2.sessions/$5"')
         os.makedirs(os.path.dirname(self.prefix) or ".", exist_ok=True)
@@ -336,24 +350,6 @@ class Session:
                 self.probe = None
                 subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
                 subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
-
-    def _dpi_script(self):
-        """A copy of the prefix at another display scale, for the session."""
-        if self.dpi == 96 and not self.dpi_unaware:
-            return ""
-        suffix = "-dpi%d%s" % (self.dpi, "-unaware" if self.dpi_unaware else "")
-        return (' && { qv_wine wineserver -k; qv_wine wineserver -w; true; } && qv_copy_prefix_with_dpi "$WINEPREFIX"'
-                ' "$WINEPREFIX%s" %d %s && export WINEPREFIX="$WINEPREFIX%s"'
-                % (suffix, self.dpi, "unaware" if self.dpi_unaware else "", suffix))
-
-    def _theme_script(self):
-        """A copy of the prefix with a colour theme, for the session."""
-        if not self.theme:
-            return ""
-        values = " ".join("'%s=%s'" % item for item in sorted(THEMES[self.theme].items()))
-        return (' && { qv_wine wineserver -k; qv_wine wineserver -w; true; } && qv_copy_prefix_with_colours "$WINEPREFIX"'
-                ' "$WINEPREFIX-%s" %s && export WINEPREFIX="$WINEPREFIX-%s"'
-                % (self.theme, values, self.theme))
 
     def scale(self, length):
         """A 96-DPI length at the session's display scale."""
