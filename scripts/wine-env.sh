@@ -100,9 +100,8 @@ qv_prepare_prefix() {
     QV_WINE10_BINDS="$(cd "$QV_SCRIPTS/.." && pwd):$(dirname "$prefix")"
     export QV_WINE10_BINDS
   fi
-  local made_by="$runtime"
-  if [ "$(cat "$WINEPREFIX/.quorvane-ready" 2>/dev/null)" = "$made_by" ]; then
-    qv_install_wine_fonts "$WINEPREFIX" "$arch"
+  if [ "$(cat "$WINEPREFIX/.quorvane-ready" 2>/dev/null)" = "$runtime" ]; then
+    qv_install_wine_fonts "$WINEPREFIX"
     return
   fi
   # A prefix of another runtime (or half made) is made again; the copies
@@ -130,8 +129,8 @@ qv_prepare_prefix() {
     echo "wine-env: the label font mapping did not reach $WINEPREFIX/user.reg" >&2
     return 1
   fi
-  qv_install_wine_fonts "$WINEPREFIX" "$arch" || return 1
-  echo "$made_by" > "$WINEPREFIX/.quorvane-ready"
+  qv_install_wine_fonts "$WINEPREFIX" || return 1
+  echo "$runtime" > "$WINEPREFIX/.quorvane-ready"
 }
 
 # A wine command (wine, wineboot, wineserver, winepath) in the prefix's
@@ -142,13 +141,14 @@ qv_wine() {
 
 # Wine's own fonts (Debian's fonts-wine: System, Tahoma, Marlett, MS Sans
 # Serif) reach a program only from the prefix's Fonts folder, as on Windows;
-# wineboot does not put them there. Each build takes those of its own wine.
-# A prefix made before this gets them the next time it is prepared.
+# wineboot does not put them there. Each prefix takes those of the wine that
+# runs it (QV_RUNTIME, as qv_prepare_prefix chose it). A prefix made before
+# this gets them the next time it is prepared.
 qv_install_wine_fonts() {
-  local prefix="$1" arch="$2" from=/usr/share/wine/fonts
+  local prefix="$1" from=/usr/share/wine/fonts
   local to="$prefix/drive_c/windows/Fonts"
   [ -f "$to/tahoma.ttf" ] && return 0
-  case "$(qv_runtime "$arch")" in
+  case "$QV_RUNTIME" in
     wine10) from="$QV_WINE10_ROOT/usr/share/wine/fonts-windows" ;;
     qemu) from="$(dirname "$WINELOADER")/../../share/wine/fonts" ;;
   esac
@@ -236,7 +236,6 @@ qv_copy_prefix_with_dpi() {
     echo "wine-env: could not set the display scale in $to/user.reg" >&2
     return 1
   fi
-  touch "$to/.quorvane-ready"
 }
 
 # A copy of a prepared prefix with other system colours, as a colour theme
@@ -262,7 +261,6 @@ qv_copy_prefix_with_colours() {
     echo "wine-env: could not set the colours in $to/user.reg" >&2
     return 1
   fi
-  touch "$to/.quorvane-ready"
 }
 
 # Whether a prefix's user.reg holds each NAME=R G B given.
