@@ -1244,7 +1244,7 @@ reg.session_options["contrast_black"] = {"theme": "hcblack"}
 
 
 def channels(c):
-    return (c >> 16) & 255, (c >> 8) & 255, c & 255
+    return red(c), green(c), blue(c)
 
 
 def blend_of(c, a, b, tolerance=3):

@@ -277,6 +277,20 @@ void PutMetrics() {
        GetSystemMetrics(SM_CYSCREEN));
 }
 
+// The process that owns a window, opened for access; null where it cannot be.
+HANDLE OpenOwner(HWND window, DWORD access) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  return OpenProcess(access, FALSE, pid);
+}
+
+// A user32 function that older systems lack, looked up by name: null where
+// it is missing.
+template <typename Function>
+Function User32(const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32"), name)));
+}
+
 // --- high contrast -----------------------------------------------------------
 // Wine answers SPI_GETHIGHCONTRAST with "off" whatever the theme, and refuses
 // to turn it on. The program's import slot for SystemParametersInfoW is
@@ -371,9 +385,7 @@ bool WriteSlot(HANDLE process, UINT_PTR slot, UINT_PTR value) {
 }
 
 void CmdContrast(HWND main, bool on, const char* which) {
-  DWORD pid = 0;
-  GetWindowThreadProcessId(main, &pid);
-  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  HANDLE process = OpenOwner(main, PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE);
   const UINT_PTR base = static_cast<UINT_PTR>(GetWindowLongPtrA(main, GWLP_HINSTANCE));
   const UINT_PTR slot = process ? FindImportSlot(process, base, "USER32.dll", "SystemParametersInfoW") : 0;
   UINT_PTR current = 0;
@@ -605,9 +617,7 @@ void CmdAccessible(HWND main) {
 // memory, the message points there, and what the program wrote back is read
 // into data again.
 bool SendWithData(HWND main, UINT message, WPARAM wParam, void* data, SIZE_T size, LRESULT* result) {
-  DWORD pid = 0;
-  GetWindowThreadProcessId(main, &pid);
-  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ, FALSE, pid);
+  HANDLE process = OpenOwner(main, PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ);
   void* remote = process ? VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
                          : nullptr;
   bool ok = remote && WriteProcessMemory(process, remote, data, size, nullptr);
@@ -677,11 +687,8 @@ void CmdUia(HWND main) {
 // 10 1607 on (and in wine). awareness: 0 unaware, 1 system, 2 per monitor;
 // v2: per-monitor v2, the mode that scales dialogs and non-client parts too.
 void PutAwareness(const char* name, DPI_AWARENESS_CONTEXT context) {
-  const HMODULE user32 = GetModuleHandleA("user32");
-  auto awareness = reinterpret_cast<int(WINAPI*)(DPI_AWARENESS_CONTEXT)>(
-      reinterpret_cast<void*>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
-  auto equal = reinterpret_cast<BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT, DPI_AWARENESS_CONTEXT)>(
-      reinterpret_cast<void*>(GetProcAddress(user32, "AreDpiAwarenessContextsEqual")));
+  auto awareness = User32<int(WINAPI*)(DPI_AWARENESS_CONTEXT)>("GetAwarenessFromDpiAwarenessContext");
+  auto equal = User32<BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT, DPI_AWARENESS_CONTEXT)>("AreDpiAwarenessContextsEqual");
   Putf("\"%s\":{\"awareness\":%d,\"v2\":%s}", name, awareness && context ? awareness(context) : -1,
        equal && context && equal(context, DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2) ? "true" : "false");
 }
@@ -692,12 +699,9 @@ void PutAwareness(const char* name, DPI_AWARENESS_CONTEXT context) {
 // answer. A window's context does not tell: wine 10 reports a v2 window as
 // v1, and asked from another process for its context, answers unaware.
 DPI_AWARENESS_CONTEXT ProgramAwareness(HWND main) {
-  auto start = reinterpret_cast<LPTHREAD_START_ROUTINE>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32"), "GetThreadDpiAwarenessContext")));
-  DWORD pid = 0;
-  GetWindowThreadProcessId(main, &pid);
-  HANDLE process = start ? OpenProcess(PROCESS_CREATE_THREAD | PROCESS_QUERY_INFORMATION | PROCESS_VM_OPERATION |
-                                           PROCESS_VM_WRITE | PROCESS_VM_READ, FALSE, pid)
+  auto start = User32<LPTHREAD_START_ROUTINE>("GetThreadDpiAwarenessContext");
+  HANDLE process = start ? OpenOwner(main, PROCESS_CREATE_THREAD | PROCESS_QUERY_INFORMATION | PROCESS_VM_OPERATION |
+                                               PROCESS_VM_WRITE | PROCESS_VM_READ)
                          : nullptr;
   HANDLE thread = process ? CreateRemoteThread(process, nullptr, 0, start, nullptr, 0, nullptr) : nullptr;
   DWORD code = 0;
@@ -708,11 +712,8 @@ DPI_AWARENESS_CONTEXT ProgramAwareness(HWND main) {
 }
 
 void CmdAwareness(HWND main) {
-  const HMODULE user32 = GetModuleHandleA("user32");
-  auto thread_context = reinterpret_cast<DPI_AWARENESS_CONTEXT(WINAPI*)()>(
-      reinterpret_cast<void*>(GetProcAddress(user32, "GetThreadDpiAwarenessContext")));
-  auto window_dpi = reinterpret_cast<UINT(WINAPI*)(HWND)>(
-      reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")));
+  auto thread_context = User32<DPI_AWARENESS_CONTEXT(WINAPI*)()>("GetThreadDpiAwarenessContext");
+  auto window_dpi = User32<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
   if (!main || !thread_context || !window_dpi) {
     Put("{\"ok\":false}");
     return;
@@ -860,8 +861,7 @@ int main() {
   // that is not per-monitor aware gets other programs' rectangles scaled back
   // to 96 DPI. Per-monitor v2 where the system has it, else v1, else the
   // system-wide mode.
-  auto set_context = reinterpret_cast<BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT)>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32"), "SetProcessDpiAwarenessContext")));
+  auto set_context = User32<BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT)>("SetProcessDpiAwarenessContext");
   if (!set_context || (!set_context(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2) &&
                        !set_context(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE))) {
     SetProcessDPIAware();
