@@ -18,6 +18,8 @@
 # root, with the directories named in $QV_WINE10_BINDS (colon-separated) and
 # $WINEPREFIX bound into it at the same paths, and the X sockets.
 set -euo pipefail
+# shellcheck source=wine-env.sh
+source "$(dirname "$0")/wine-env.sh"
 
 cache="${QV_WINE10_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/quorvane/wine10}"
 mode="${1:-}"
@@ -46,9 +48,59 @@ print_result() {
   fi
 }
 
-ready() {
-  [ "$(cat "$cache/ready" 2>/dev/null)" = "$layout" ] && [ -x "$cache/bin/qv-wine10" ]
+# --- the commands the host runs ------------------------------------------------
+# qv-wine10 CMD ARGS runs CMD inside the root (QV_WINE10_ROOT_DIR, by default
+# the cache's) with the caller's environment, its PATH replaced by the
+# root's, the X sockets, and the project's directories bound at their own
+# paths, so that the same paths name the same files inside and out. /proc,
+# /dev and /sys are mounted in a mount namespace of its own, so every mount
+# vanishes with the command; none may reach the system's namespace, so they
+# are private, or where / is no mount point of its own (inside a chroot), made
+# under a private bind mount of the root. The process keeps its id through
+# every exec, so that a caller can wait for it, signal it and read its exit
+# code. Written on every run (where it differs), so that a root made by an
+# older version of this script gets the current commands.
+write_commands() {
+  local bin="$cache/bin" tmp cmd
+  mkdir -p "$bin"
+  tmp="$(mktemp "$bin/.new.XXXXXX")"
+  cat > "$tmp" <<'EOF'
+#!/bin/sh
+# Written by scripts/wine10-runtime.sh: runs a command in the wine 10 root.
+r="${QV_WINE10_ROOT_DIR:-$(cd "$(dirname "$0")/../root" && pwd)}" || exit 125
+exec unshare -m --propagation unchanged sh -c '
+  r="$1"; shift
+  mount --make-rprivate / 2>/dev/null || { mount --bind "$r" "$r" && mount --make-rprivate "$r"; } || exit 125
+  mount -t proc proc "$r/proc" && mount --rbind /dev "$r/dev" && mount --bind /sys "$r/sys" || exit 125
+  # The X sockets, where an X server has run on this machine.
+  if [ -d /tmp/.X11-unix ]; then
+    mkdir -p "$r/tmp/.X11-unix" && mount --bind /tmp/.X11-unix "$r/tmp/.X11-unix" || exit 125
+  fi
+  old_ifs="$IFS"; IFS=:
+  for d in $QV_WINE10_BINDS ${WINEPREFIX:+"$(dirname "$WINEPREFIX")"}; do
+    case "$d" in /*) ;; *) continue ;; esac
+    case "$d" in /|/proc|/proc/*|/dev|/dev/*|/sys|/sys/*|/tmp/.X11-unix*) continue ;; esac
+    [ -d "$d" ] || continue
+    mkdir -p "$r$d" && mount --bind "$d" "$r$d" || exit 125
+  done
+  IFS="$old_ifs"
+  exec chroot "$r" /bin/sh -c "cd \"\$0\" 2>/dev/null || cd /; PATH=/usr/sbin:/usr/bin:/sbin:/bin exec \"\$@\"" "$PWD" "$@"
+' sh "$r" "$@"
+EOF
+  chmod +x "$tmp"
+  if cmp -s "$tmp" "$bin/qv-wine10"; then rm -f "$tmp"; else mv -f "$tmp" "$bin/qv-wine10"; fi
+  for cmd in wine wineserver wineboot winepath; do
+    tmp="$(mktemp "$bin/.new.XXXXXX")"
+    printf '#!/bin/sh\nexec %q %s "$@"\n' "$bin/qv-wine10" "$cmd" > "$tmp"
+    chmod +x "$tmp"
+    if cmp -s "$tmp" "$bin/$cmd"; then rm -f "$tmp"; else mv -f "$tmp" "$bin/$cmd"; fi
+  done
 }
+
+ready() {
+  [ "$(cat "$cache/ready" 2>/dev/null)" = "$layout" ]
+}
+write_commands
 if ready; then
   print_result
   exit 0
@@ -70,53 +122,21 @@ fi
 started=$SECONDS
 
 # --- the mirror, as this machine's apt reaches it ------------------------------
-# The first URI of a Debian archive entry in the machine's own sources (deb822
-# files, then one-line lists); security and other suites are left out, the
-# new release's suites are at the same address.
-codename="$(. /etc/os-release && echo "${VERSION_CODENAME:-}")"
-[ -n "$codename" ] || die "no VERSION_CODENAME in /etc/os-release"
-mirror="$(
-  for f in /etc/apt/sources.list.d/*.sources; do
-    [ -f "$f" ] || continue
-    awk -v rel="$codename" '
-      function flush() {
-        n = split(suites, s, /[ \t]+/)
-        for (i = 1; i <= n; i++) if (s[i] == rel && types ~ /(^|[ \t])deb([ \t]|$)/) { split(uris, u, /[ \t]+/); print u[1] }
-        types = uris = suites = ""
-      }
-      /^[ \t]*#/ { next }
-      /^[ \t]*$/ { flush(); next }
-      { key = tolower($1); sub(/:$/, "", key); $1 = ""; sub(/^[ \t]+/, "")
-        if (key == "types") types = $0; else if (key == "uris") uris = $0; else if (key == "suites") suites = $0 }
-      END { flush() }' "$f"
-  done
-  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-    [ -f "$f" ] || continue
-    awk -v rel="$codename" '$1 == "deb" { for (i = 2; i < NF; i++) if ($i !~ /^\[/ && $(i + 1) == rel) { print $i; break } }' "$f"
-  done
-)"
-mirror="$(echo "$mirror" | head -n 1)"
-[ -n "$mirror" ] || die "no '$codename' entry in the machine's apt sources (/etc/apt/sources.list.d, /etc/apt/sources.list) to take the mirror from"
+# The new release's suites are at the same address as this one's.
+mirror="$(qv_apt_archive | awk 'index($2, "-") == 0 { print $1; exit }')"
+[ -n "$mirror" ] || die "no Debian archive in the machine's apt sources to take the mirror from"
 
 # --- the root --------------------------------------------------------------------
 new="$cache/root.new"
 log="$cache/setup.log"
 : > "$log"
-# Runs a command inside a root, with /proc, /dev and /sys, in a mount
-# namespace of its own: the mounts vanish with the command. Mounts made there
-# must not reach the system's namespace: they are private, or where / is no
-# mount point of its own (inside a chroot), made under a private bind mount
-# of the root.
-private_mounts='mount --make-rprivate / 2>/dev/null || { mount --bind "$r" "$r" && mount --make-rprivate "$r"; } || exit 125'
+# The set-up's commands run in the new root through the same wrapper as wine
+# later does, with a clean environment.
 in_root() {
   local r="$1"
   shift
-  unshare -m --propagation unchanged sh -c '
-    r="$1"; shift
-    '"$private_mounts"'
-    mount -t proc proc "$r/proc" && mount --rbind /dev "$r/dev" && mount --bind /sys "$r/sys" &&
-    exec chroot "$r" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
-      DEBIAN_FRONTEND=noninteractive "$@"' sh "$r" "$@"
+  env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
+    DEBIAN_FRONTEND=noninteractive QV_WINE10_ROOT_DIR="$r" "$cache/bin/qv-wine10" "$@"
 }
 step() {
   local what="$1"
@@ -176,41 +196,6 @@ step "apt-get clean" in_root "$new" apt-get clean
 # Windows and as under wine 8 (scripts/wine-env.sh copies them there), so
 # that a prefix can leave one out and have another face stand in for it.
 mv "$new/usr/share/wine/fonts" "$new/usr/share/wine/fonts-windows"
-
-# --- the commands the host runs ------------------------------------------------
-# qv-wine10 CMD ARGS runs CMD inside the root with the caller's environment
-# (its PATH replaced by the root's), the X sockets, and the project's
-# directories bound at their own paths, so that the same paths name the
-# same files inside and out. The process keeps its id through every exec, so
-# that a caller can wait for it, signal it and read its exit code.
-mkdir -p "$new/tmp/.X11-unix"
-rm -rf "$cache/bin"
-mkdir -p "$cache/bin"
-cat > "$cache/bin/qv-wine10" <<'EOF'
-#!/bin/sh
-# Written by scripts/wine10-runtime.sh: runs a command in the wine 10 root.
-r="$(cd "$(dirname "$0")/../root" && pwd)" || exit 125
-exec unshare -m --propagation unchanged sh -c '
-  r="$1"; shift
-  mount --make-rprivate / 2>/dev/null || { mount --bind "$r" "$r" && mount --make-rprivate "$r"; } || exit 125
-  mount -t proc proc "$r/proc" && mount --rbind /dev "$r/dev" && mount --bind /sys "$r/sys" &&
-    mount --bind /tmp/.X11-unix "$r/tmp/.X11-unix" || exit 125
-  old_ifs="$IFS"; IFS=:
-  for d in $QV_WINE10_BINDS ${WINEPREFIX:+"$(dirname "$WINEPREFIX")"}; do
-    case "$d" in /*) ;; *) continue ;; esac
-    case "$d" in /|/proc|/proc/*|/dev|/dev/*|/sys|/sys/*|/tmp/.X11-unix*) continue ;; esac
-    [ -d "$d" ] || continue
-    mkdir -p "$r$d" && mount --bind "$d" "$r$d" || exit 125
-  done
-  IFS="$old_ifs"
-  exec chroot "$r" /bin/sh -c "cd \"\$0\" 2>/dev/null || cd /; PATH=/usr/bin:/bin exec \"\$@\"" "$PWD" "$@"
-' sh "$r" "$@"
-EOF
-chmod +x "$cache/bin/qv-wine10"
-for cmd in wine wineserver wineboot winepath; do
-  printf '#!/bin/sh\nexec %q %s "$@"\n' "$cache/bin/qv-wine10" "$cmd" > "$cache/bin/$cmd"
-  chmod +x "$cache/bin/$cmd"
-done
 
 rm -rf "$cache/root"
 mv "$new" "$cache/root"
