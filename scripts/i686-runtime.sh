@@ -14,6 +14,8 @@
 # The cache is $QV_I686_CACHE, by default ~/.cache/quorvane/i686. A second run
 # finds it ready and only prints. scripts/wine-env.sh uses the exports.
 set -euo pipefail
+# shellcheck source=wine-env.sh
+source "$(dirname "$0")/wine-env.sh"
 
 cache="${QV_I686_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/quorvane/i686}"
 mode="${1:-}"
@@ -83,42 +85,15 @@ mkdir -p "$cache"
 started=$SECONDS
 
 # --- the package archive, as this machine's apt reaches it ----------------
-# The mirror and keyring come from the machine's own sources (deb822 files and
-# one-line lists); only the release's own suites are taken, plus its
+# The release's own suites as the machine's apt reads them, plus its
 # backports suite, which has a qemu new enough for wine (bookworm's 7.2 lacks
-# MAP_FIXED_NOREPLACE and wine then needs over a minute per process).
+# MAP_FIXED_NOREPLACE and wine then needs over a minute per process). The
+# archive's keys are the machine's own (apt's trusted keyrings).
 sources_list() {
-  local f
-  {
-    for f in /etc/apt/sources.list.d/*.sources; do
-      [ -f "$f" ] || continue
-      awk -v rel="$codename" '
-        function flush() {
-          if (types ~ /(^|[ \t])deb([ \t]|$)/ && uris != "" && suites != "") {
-            n = split(suites, s, /[ \t]+/); m = split(uris, u, /[ \t]+/)
-            for (i = 1; i <= n; i++) for (j = 1; j <= m; j++) {
-              if (s[i] == "") continue
-              opt = signed != "" ? "[signed-by=" signed "] " : ""
-              print "deb " opt u[j] " " s[i] " " comps
-              if (s[i] == rel) print "deb " opt u[j] " " rel "-backports " comps
-            }
-          }
-          types = uris = suites = comps = signed = ""
-        }
-        /^[ \t]*#/ { next }
-        /^[ \t]*$/ { flush(); next }
-        { key = tolower($1); sub(/:$/, "", key); $1 = ""; sub(/^[ \t]+/, "")
-          if (key == "types") types = $0; else if (key == "uris") uris = $0
-          else if (key == "suites") suites = $0; else if (key == "components") comps = $0
-          else if (key == "signed-by") signed = $0 }
-        END { flush() }' "$f"
-    done
-    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-      [ -f "$f" ] || continue
-      awk -v rel="$codename" '
-        $1 == "deb" { print; if ($0 ~ (" " rel " ")) { l = $0; sub(" " rel " ", " " rel "-backports ", l); print l } }' "$f"
-    done
-  } | awk -v rel="$codename" '{ for (i = 1; i <= NF; i++) if ($i ~ ("^" rel "(-|$)")) { print; break } }' | sort -u
+  qv_apt_archive | awk -v rel="$codename" '{
+      comps = $3; for (i = 4; i <= NF; i++) comps = comps " " $i
+      print "deb " $1 " " $2 " " comps
+      if ($2 == rel) print "deb " $1 " " rel "-backports " comps }'
 }
 
 apt_dir="$cache/apt"
