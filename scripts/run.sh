@@ -51,7 +51,7 @@ if ! wait "$setup"; then
   exit 1
 fi
 qv_prepare_prefix "$prefix" "$arch"
-echo "run: starting the $arch build, $exe, under $(qv_runtime_words "$QV_RUNTIME")"
+echo "run: starting the $arch build, $exe, under $(qv_runtime_words "$QV_RUNTIME"): $(qv_runtime_why "$arch")"
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   if [ "$QV_RUNTIME" = qemu ]; then

@@ -8,11 +8,16 @@
 # under the sanitizers, both fuzz targets for a bounded time, and a second
 # build of the release files that must give the same bytes.
 #
-# The first run on a machine sets up the runtimes (scripts/wine10-runtime.sh
-# for the x86_64 build, scripts/i686-runtime.sh for the product): a
-# download, kept in ~/.cache/quorvane.
+# Which wine runs which build follows the kernel (scripts/wine-env.sh,
+# qv_runtime), and is said first. The first run on a machine sets up the
+# runtimes it uses (scripts/wine10-runtime.sh, and scripts/i686-runtime.sh
+# only where the kernel runs no 32-bit code): a download, kept in
+# ~/.cache/quorvane.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=wine-env.sh
+source scripts/wine-env.sh
+qv_say_runtimes test i686 x86_64
 bash scripts/install-deps.sh
 dir="${QV_BUILD_DIR:-build}"
 san="$dir-asan"

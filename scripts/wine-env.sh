@@ -18,14 +18,16 @@
 # Wine 10 runs a PE32 file through WoW64 in a 64-bit process, but WoW64
 # still executes the program's 32-bit code on the processor, which needs a
 # kernel that runs 32-bit code (IA32 emulation). Machines of this kind
-# differ: where that is switched off (an i386 ELF fails with "Exec format
-# error", and the 32-bit code segment faults), nothing runs a PE32 natively.
-# So by default every machine takes the arrangement that has run here: the
-# product under the emulated i386 wine 8, which runs on any kernel, and the
-# x86_64 twin under wine 10, so that what only wine 10 shows is checked on
-# one of the builds. QV_RUNTIME_i686 / QV_RUNTIME_x86_64 (wine10, wine8,
-# qemu) choose by hand: QV_RUNTIME_i686=wine10 QV_RUNTIME_x86_64=wine8 is the
-# arrangement meant for a kernel that runs 32-bit code.
+# differ, so the runtime follows the kernel (qv_runtime_why says so in
+# words):
+#   - where it runs 32-bit code, the product under wine 10, natively, with
+#     what today's Windows has (per-monitor v2, UI Automation, stretching of
+#     unaware windows), and the x86_64 twin under the host's wine 8, the
+#     older runtime (the per-monitor v1 and system-wide fallbacks, MSAA);
+#   - where it does not, the product under the emulated i386 wine 8, which
+#     runs on any kernel, and the twin under wine 10, so that what only wine
+#     10 shows is still checked on one of the builds.
+# QV_RUNTIME_i686 / QV_RUNTIME_x86_64 (wine10, wine8, qemu) choose by hand.
 # Afterwards plain "wine" runs a program of that build.
 #
 # The locale that gives wine its code page (zh_CN.UTF-8: 936) is handed only
@@ -57,11 +59,17 @@ qv_kernel_runs_32bit() {
 qv_runtime() {
   local chosen
   case "$1" in
-    i686) chosen="${QV_RUNTIME_i686:-qemu}" ;;
-    x86_64) chosen="${QV_RUNTIME_x86_64:-wine10}" ;;
+    i686) chosen="${QV_RUNTIME_i686:-}" ;;
+    x86_64) chosen="${QV_RUNTIME_x86_64:-}" ;;
     *) echo "wine-env: unknown build '$1' (i686 or x86_64)" >&2; return 2 ;;
   esac
-  if [ "$1" = i686 ] && [ "$chosen" = wine10 ] && ! qv_kernel_runs_32bit; then
+  if [ -z "$chosen" ]; then
+    if qv_kernel_runs_32bit; then
+      case "$1" in i686) chosen=wine10 ;; x86_64) chosen=wine8 ;; esac
+    else
+      case "$1" in i686) chosen=qemu ;; x86_64) chosen=wine10 ;; esac
+    fi
+  elif [ "$1" = i686 ] && [ "$chosen" = wine10 ] && ! qv_kernel_runs_32bit; then
     echo "wine-env: this kernel runs no 32-bit code, so wine 10 cannot run the i686 build" \
       "(leave QV_RUNTIME_i686 unset for the emulated runtime)" >&2
     return 1
@@ -69,10 +77,60 @@ qv_runtime() {
   echo "$chosen"
 }
 
+# Why a build runs under the runtime qv_runtime gives it, in words.
+qv_runtime_why() {
+  local by_hand
+  case "$1" in
+    i686) by_hand="${QV_RUNTIME_i686:-}" ;;
+    x86_64) by_hand="${QV_RUNTIME_x86_64:-}" ;;
+  esac
+  if [ -n "$by_hand" ]; then
+    echo "chosen by hand, QV_RUNTIME_$1=$by_hand"
+  elif qv_kernel_runs_32bit; then
+    case "$1" in
+      i686) echo "this kernel runs 32-bit code, so wine 10 runs the PE32 natively through WoW64" ;;
+      x86_64) echo "the older runtime beside the product's wine 10: the per-monitor v1 and system-wide fallbacks, MSAA" ;;
+    esac
+  else
+    case "$1" in
+      i686) echo "this kernel runs no 32-bit code (a 32-bit program does not start), so only an emulator runs the PE32" ;;
+      x86_64) echo "so that what only wine 10 shows (per-monitor v2, UI Automation) is checked on one build" ;;
+    esac
+  fi
+}
+
+# One line a build, each starting "WHO: ": which runtime runs it here, and why.
+#   qv_say_runtimes WHO ARCH...
+qv_say_runtimes() {
+  local who="$1" arch runtime
+  shift
+  for arch in "$@"; do
+    runtime="$(qv_runtime "$arch")" || return 1
+    echo "$who: the $arch build runs under $(qv_runtime_words "$runtime"): $(qv_runtime_why "$arch")"
+  done
+}
+
+# The machine's Debian archive, as its own apt reads its sources (deb822
+# files and one-line lists alike): one line "URI SUITE COMPONENT..." for each
+# suite of this release (RELEASE, RELEASE-updates, RELEASE-security, ...). The
+# runtimes fetch from here; no address is written into the project.
+qv_apt_archive() {
+  local release
+  release="$(. /etc/os-release && echo "${VERSION_CODENAME:-}")"
+  [ -n "$release" ] || { echo "wine-env: no VERSION_CODENAME in /etc/os-release" >&2; return 1; }
+  # shellcheck disable=SC2016
+  apt-get indextargets --no-release-info --format '$(REPO_URI) $(RELEASE) $(COMPONENT)' \
+      'Target-Of: deb' 'Identifier: Packages' |
+    awk -v rel="$release" '$2 == rel || index($2, rel "-") == 1 {
+        key = $1 " " $2; if (!(key in comps)) order[n++] = key
+        if (index(" " comps[key] " ", " " $3 " ") == 0) comps[key] = comps[key] " " $3 }
+      END { for (i = 0; i < n; i++) print order[i] comps[order[i]] }'
+}
+
 # What a runtime is, in words, for messages.
 qv_runtime_words() {
   case "$1" in
-    wine10) echo "wine 10 (Debian 13, private root in ${QV_WINE10_ROOT:-the cache})" ;;
+    wine10) echo "wine 10 (Debian 13, in a private root)" ;;
     wine8) echo "the host's wine 8 (Debian 12)" ;;
     qemu) echo "the i386 wine 8 (Debian 12) under qemu-user" ;;
   esac
