@@ -4,8 +4,10 @@
 #   quorvane-x64.exe   the same program as PE32+, for 64-bit Windows without
 #                      32-bit support (Server Core without WoW64, for example)
 #   SHA256SUMS
-# Builds first; the build itself fails when an executable's headers are wrong
-# (shell/check-exe.cmake), and this script checks them again on the copies.
+# Installs what building them needs (on Debian, as root), then builds only
+# the two programs; the build itself fails when an executable's headers are
+# wrong (shell/check-exe.cmake), and this script checks them again on the
+# copies.
 #
 #   bash scripts/dist.sh [--check]
 #
@@ -23,12 +25,26 @@ case "${1:-}" in
 esac
 dir="${QV_BUILD_DIR:-build}"
 out="${QV_DIST_DIR:-dist}"
+bash scripts/install-deps.sh --dist
 
-QV_BUILD_DIR="$dir" bash scripts/build.sh >/dev/null
+# Both programs into DIR/win-i686 and DIR/win-x86_64, each configured as
+# cmake/WindowsBuilds.cmake configures it, and copied under their release
+# names into DIR.
+build_release() {
+  local arch
+  for arch in i686 x86_64; do
+    cmake -S . -B "$1/win-$arch" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-$arch.cmake" \
+      -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+    cmake --build "$1/win-$arch" --target quorvane -j"$(nproc)" >/dev/null
+  done
+  cp "$1/win-i686/shell/quorvane.exe" "$1/quorvane.exe"
+  cp "$1/win-x86_64/shell/quorvane.exe" "$1/quorvane-x64.exe"
+}
+
+build_release "$dir"
 rm -rf "$out"
 mkdir -p "$out"
-cp "$dir/win-i686/shell/quorvane.exe" "$out/quorvane.exe"
-cp "$dir/win-x86_64/shell/quorvane.exe" "$out/quorvane-x64.exe"
+cp "$dir/quorvane.exe" "$dir/quorvane-x64.exe" "$out/"
 for exe in "$out/quorvane.exe" "$out/quorvane-x64.exe"; do
   cmake -DEXE="$exe" -DOBJDUMP=x86_64-w64-mingw32-objdump -P shell/check-exe.cmake
 done
@@ -39,14 +55,7 @@ if [ -n "$check" ]; then
   sums="$(cd "$out" && pwd)/SHA256SUMS"
   again="$(mktemp -d "${TMPDIR:-/tmp}/quorvane-second-build.XXXXXX")"
   trap 'rm -rf "$again"' EXIT
-  for arch in i686 x86_64; do
-    # As cmake/WindowsBuilds.cmake configures each Windows build.
-    cmake -S . -B "$again/win-$arch" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-$arch.cmake" \
-      -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-    cmake --build "$again/win-$arch" --target quorvane -j"$(nproc)" >/dev/null
-  done
-  cp "$again/win-i686/shell/quorvane.exe" "$again/quorvane.exe"
-  cp "$again/win-x86_64/shell/quorvane.exe" "$again/quorvane-x64.exe"
+  build_release "$again"
   if ! (cd "$again" && sha256sum --check --strict "$sums"); then
     echo "dist: a second build in $again gives other bytes than $out" >&2
     exit 1

@@ -7,6 +7,7 @@
 #   bash scripts/install-deps.sh --runtime ARCH   what the runtime of one build needs
 #   bash scripts/install-deps.sh --run ARCH       what building and showing one build
 #                                                 needs (ARCH i686 or x86_64)
+#   bash scripts/install-deps.sh --dist           what building the release files needs
 #
 # Wine 10 comes with its own root (scripts/wine10-runtime.sh): the host needs
 # only debootstrap for it. fonts-wine gives the host's wine the fonts Windows
@@ -37,12 +38,15 @@ case "${1:-}" in
       locales fonts-arphic-uming fonts-wine python3 debootstrap
     )
     ;;
+  --dist)
+    packages=(cmake make g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32)
+    ;;
   --runtime|--run)
     arch="${2:-i686}"
     case "$arch" in
       i686) compiler=g++-mingw-w64-i686-win32 ;;
       x86_64) compiler=g++-mingw-w64-x86-64-win32 ;;
-      *) echo "usage: install-deps.sh [--runtime|--run i686|x86_64]" >&2; exit 2 ;;
+      *) echo "usage: install-deps.sh [--dist | --runtime|--run i686|x86_64]" >&2; exit 2 ;;
     esac
     if [ "$1" = --runtime ]; then
       # shellcheck disable=SC2207
@@ -51,7 +55,7 @@ case "${1:-}" in
       packages=(cmake make "$compiler" xvfb xdotool x11-utils imagemagick)
     fi
     ;;
-  *) echo "usage: install-deps.sh [--runtime|--run i686|x86_64]" >&2; exit 2 ;;
+  *) echo "usage: install-deps.sh [--dist | --runtime|--run i686|x86_64]" >&2; exit 2 ;;
 esac
 
 missing=()
