@@ -4,35 +4,17 @@
 
 using namespace RadixCodec;
 
-// Labels are code page 936 bytes, drawn exactly as stored (10 bytes each).
+// The labels and the warning a person reads are in wide_texts.h.
 constinit const FieldRow FieldTable[FieldCount] = {
-    {FieldKind::Binary, IDC_BINARY, 30, MaxBinaryDigits,
-     "\xB6\xFE\x20\xBD\xF8\x20\xD6\xC6\x20\x3A", "01", "0", OverflowRule::None,
+    {FieldKind::Binary, IDC_BINARY, 30, MaxBinaryDigits, "01", "0", OverflowRule::None,
      ParseBinary, FormatBinary},
-    {FieldKind::Octal, IDC_OCTAL, 60, MaxOctalDigits,
-     "\xB0\xCB\x20\xBD\xF8\x20\xD6\xC6\x20\x3A", "07", "", OverflowRule::Octal,
-     ParseOctal, FormatOctal},
-    {FieldKind::Decimal, IDC_DECIMAL, 90, MaxDecimalDigits,
-     "\xCA\xAE\x20\xBD\xF8\x20\xD6\xC6\x20\x3A", "09", "", OverflowRule::Decimal,
+    {FieldKind::Octal, IDC_OCTAL, 60, MaxOctalDigits, "07", "", OverflowRule::Octal, ParseOctal,
+     FormatOctal},
+    {FieldKind::Decimal, IDC_DECIMAL, 90, MaxDecimalDigits, "09", "", OverflowRule::Decimal,
      ParseDecimal, FormatDecimal},
-    {FieldKind::Hexadecimal, IDC_HEXADECIMAL, 120, MaxHexDigits,
-     "\xCA\xAE\xC1\xF9\xBD\xF8\xD6\xC6\x20\x3A", "09afAF", "", OverflowRule::None,
+    {FieldKind::Hexadecimal, IDC_HEXADECIMAL, 120, MaxHexDigits, "09afAF", "", OverflowRule::None,
      ParseHex, FormatHex},
 };
-
-// "你输入的数值已大于32位最大值0xffffffffH,请重新输入！"
-constinit const char OverflowWarningText[] =
-    "\xC4\xE3\xCA\xE4\xC8\xEB\xB5\xC4\xCA\xFD\xD6\xB5\xD2\xD1\xB4\xF3\xD3\xDA"
-    "32"
-    "\xCE\xBB\xD7\xEE\xB4\xF3\xD6\xB5"
-    "0xffffffffH,"
-    "\xC7\xEB\xD6\xD8\xD0\xC2\xCA\xE4\xC8\xEB\xA3\xA1";
-
-// "系统担示"
-constinit const char OverflowWarningCaption[] = "\xCF\xB5\xCD\xB3\xB5\xA3\xCA\xBE";
-
-static_assert(sizeof(OverflowWarningText) == OverflowWarningTextSize);
-static_assert(sizeof(OverflowWarningCaption) == OverflowWarningCaptionSize);
 
 namespace ConverterPanel {
 

@@ -25,7 +25,6 @@ struct FieldRow {
   uint16_t controlId;
   int16_t rowTop;           // y of the edit control in the main window
   uint8_t textLimit;        // bytes, enforced by the edit control
-  char label[11];           // 10 bytes in code page 936, drawn exactly so; NUL
   char accepted[7];         // inclusive byte ranges as pairs: "01", "09afAF"
   const char* initialText;  // "0" for Binary, empty for the others
   OverflowRule overflow;
@@ -37,13 +36,6 @@ struct FieldRow {
 extern const FieldRow FieldTable[FieldCount];
 
 inline const FieldRow& RowOf(FieldKind kind) { return FieldTable[static_cast<uint8_t>(kind)]; }
-
-// The overflow warning, code page 936 bytes; wide_texts.h holds it as shown.
-extern const char OverflowWarningText[];     // 52 bytes and a NUL
-extern const char OverflowWarningCaption[];  // 8 bytes and a NUL
-// With the NUL.
-inline constexpr uint32_t OverflowWarningTextSize = 53;
-inline constexpr uint32_t OverflowWarningCaptionSize = 9;
 
 inline constexpr uint32_t TextBufferSize = 36;
 

@@ -1,10 +1,10 @@
 // The texts a person reads, as the UTF-16 that the system's Unicode calls
-// take: the four labels, the overflow warning and the label face. They say
-// exactly what the code page 936 bytes of the field table and the warning
-// say (a native test decodes those bytes and compares), and are held ready
-// here rather than converted at run time, so that showing them needs no code
-// page 936 on the system: Windows without the East Asian language files has
-// none, and a failed conversion would leave its output unwritten.
+// take: the four labels, the overflow warning and the label face, which a
+// Chinese desktop knows as code page 936 text (a native test decodes those
+// bytes and compares). They are held ready here rather than converted at run
+// time, so that showing them needs no code page 936 on the system: Windows
+// without the East Asian language files has none, and a failed conversion
+// would leave its output unwritten.
 #pragma once
 
 #include <stdint.h>

@@ -14,7 +14,6 @@ constinit AppState App = {
     .SystemDpi = 0,
     .RowBrush = nullptr,
     .Instance = nullptr,
-    .PaintDC = nullptr,
     .MaxWidth = 0,
     .MaxHeight = 0,
     .Left = 0,

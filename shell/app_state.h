@@ -23,7 +23,6 @@ struct AppState {
   UINT SystemDpi;
   HBRUSH RowBrush;
   HINSTANCE Instance;
-  HDC PaintDC;
   int MaxWidth;   // of a maximised window on the primary display
   int MaxHeight;
   int Left;       // of the main window

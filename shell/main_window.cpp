@@ -171,7 +171,7 @@ HBRUSH SystemBrush(Part part) {
 
 void OnPaint(HWND window) {
   PAINTSTRUCT paint;
-  HDC dc = App.PaintDC = BeginPaint(window, &paint);
+  HDC dc = BeginPaint(window, &paint);
   // One way of painting for both looks: only the colours and what lies
   // behind everything differ.
   const bool contrast = HighContrastOn();

@@ -1,6 +1,7 @@
-// The UTF-16 texts the program draws and shows must say what the code page
-// 936 bytes of the field table, the warning and the label face say. glibc's
-// iconv decodes the bytes, independently of anything the program does.
+// The UTF-16 texts the program draws and shows must say what a Chinese
+// desktop knows as these code page 936 bytes: the labels, the warning and the
+// label face. glibc's iconv decodes the bytes, independently of anything the
+// program does.
 #include <gtest/gtest.h>
 #include <iconv.h>
 
@@ -30,14 +31,21 @@ std::u16string Decode936(const std::string& bytes) {
 }
 
 TEST(WideTexts, EqualTheCodePage936TextsDecoded) {
+  // Each label is 10 bytes; the painter draws LabelUnits of it.
+  const char* labels[FieldCount] = {"\xB6\xFE \xBD\xF8 \xD6\xC6 :", "\xB0\xCB \xBD\xF8 \xD6\xC6 :",
+                                    "\xCA\xAE \xBD\xF8 \xD6\xC6 :",
+                                    "\xCA\xAE\xC1\xF9\xBD\xF8\xD6\xC6 :"};
   for (uint32_t i = 0; i < FieldCount; ++i) {
     SCOPED_TRACE(i);
-    // Each label is exactly 10 bytes; the painter draws LabelUnits of it.
-    EXPECT_EQ(std::u16string(LabelsW[i]), Decode936(std::string(FieldTable[i].label, 10)));
+    EXPECT_EQ(std::u16string(LabelsW[i]), Decode936(labels[i]));
     EXPECT_EQ(LabelUnits[i], std::u16string(LabelsW[i]).size());
   }
-  EXPECT_EQ(std::u16string(OverflowWarningTextW), Decode936(OverflowWarningText));
-  EXPECT_EQ(std::u16string(OverflowWarningCaptionW), Decode936(OverflowWarningCaption));
+  // "你输入的数值已大于32位最大值0xffffffffH,请重新输入！" and "系统担示".
+  EXPECT_EQ(std::u16string(OverflowWarningTextW),
+            Decode936("\xC4\xE3\xCA\xE4\xC8\xEB\xB5\xC4\xCA\xFD\xD6\xB5\xD2\xD1\xB4\xF3\xD3\xDA"
+                      "32\xCE\xBB\xD7\xEE\xB4\xF3\xD6\xB5" "0xffffffffH,"
+                      "\xC7\xEB\xD6\xD8\xD0\xC2\xCA\xE4\xC8\xEB\xA3\xA1"));
+  EXPECT_EQ(std::u16string(OverflowWarningCaptionW), Decode936("\xCF\xB5\xCD\xB3\xB5\xA3\xCA\xBE"));
   // The face's name, CB CE CC E5 in code page 936.
   EXPECT_EQ(std::u16string(LabelFaceW), Decode936("\xCB\xCE\xCC\xE5"));
 }
