@@ -163,6 +163,19 @@ uint32_t ExtractDigits(FieldKind kind, const char* clip, char* digits) {
   return count;
 }
 
+// Unit i of a clipboard block as the byte the paste judges. A byte block's
+// bytes are taken as they are. Of a UTF-16 block, ASCII is itself and the
+// spaces typeset numbers are grouped with count as a space; any other unit
+// is -1 and refuses the paste, since no field takes any character beyond
+// ASCII, whatever its look-alike.
+int PasteByte(const void* block, size_t i, bool utf16) {
+  if (!utf16) return static_cast<const unsigned char*>(block)[i];
+  const char16_t unit = static_cast<const char16_t*>(block)[i];
+  if (unit < 0x80) return unit;
+  if (unit == 0x00A0 || unit == 0x2007 || unit == 0x2009 || unit == 0x202F) return ' ';
+  return -1;
+}
+
 }  // namespace
 
 FieldKind NextField(FieldKind kind) {
@@ -183,14 +196,24 @@ bool IsPasteBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
-bool CopyClipboardText(const char* block, size_t size, char* buffer, uint32_t bufferSize) {
-  size_t i = 0;
-  while (i < size && IsPasteBlank(block[i])) ++i;
+bool CopyClipboardText(const void* block, size_t size, bool utf16, char* buffer,
+                       uint32_t bufferSize) {
+  const size_t count = utf16 ? size / sizeof(char16_t) : size;
   uint32_t n = 0;
-  while (n + 1 < bufferSize && i < size && block[i] != '\0') buffer[n++] = block[i++];
+  for (size_t i = 0; i < count; ++i) {
+    const int c = PasteByte(block, i, utf16);
+    if (c == 0) break;
+    if (c < 0) return false;
+    const bool blank = IsPasteBlank(static_cast<char>(c));
+    if (blank && n == 0) continue;  // before the text
+    if (n + 1 < bufferSize) {
+      buffer[n++] = static_cast<char>(c);
+    } else if (!blank) {
+      return false;  // more than fits
+    }
+  }
   buffer[n] = '\0';
-  while (i < size && IsPasteBlank(block[i])) ++i;
-  return i == size || block[i] == '\0';
+  return true;
 }
 
 Result OnFieldChar(PanelHost& host, PanelState& /*state*/, uint8_t code) {

@@ -109,13 +109,17 @@ bool IsPasteBlank(char c);
 
 // Copies the text of a clipboard block of size bytes into buffer (room for
 // bufferSize >= 1 bytes, NUL-terminated): the blanks before it are skipped,
-// at most bufferSize - 1 bytes are copied up to the first NUL, and the blanks
-// after the copy are skipped. Another program may hand over a block with no
-// NUL in it, so no byte at or past size is read; the block's end ends the
-// text as a NUL would. False when text is left after that: a longer text is
-// refused whole, since cutting it short could turn a refused text into an
-// accepted one.
-bool CopyClipboardText(const char* block, size_t size, char* buffer, uint32_t bufferSize);
+// at most bufferSize - 1 characters are copied up to the first NUL, and the
+// blanks after the copy are skipped. The block holds bytes (CF_TEXT) or,
+// when utf16, UTF-16 units (CF_UNICODETEXT; an odd last byte is not read).
+// UTF-16 text is copied as ASCII: U+00A0, U+2007, U+2009 and U+202F as a
+// space, and any other unit beyond ASCII refuses it. Another program may hand
+// over a block with no NUL in it, so no byte at or past size is read; the
+// block's end ends the text as a NUL would. False when the text is refused,
+// or when text is left after that: a longer text is refused whole, since
+// cutting it short could turn a refused text into an accepted one.
+bool CopyClipboardText(const void* block, size_t size, bool utf16, char* buffer,
+                       uint32_t bufferSize);
 
 // Pastes clipboard text (NUL-terminated, any length) into target as one
 // validated step: accepted whole and converted, refused whole with a beep, or

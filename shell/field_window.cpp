@@ -63,22 +63,32 @@ class Win32PanelHost final : public PanelHost {
 // after it that do not fit, are skipped, since the paste trims them anyway.
 constexpr uint32_t ClipboardBufferSize = 128;
 
-enum class Clipboard : uint8_t { Empty, Text, TooLong };
+// Refused: too long, or a character beyond ASCII.
+enum class Clipboard : uint8_t { Empty, Text, Refused };
 
 // Copies the clipboard's text into buffer. The clipboard is closed again
 // before the caller does anything that could be modal (the overflow warning).
 // The walk is bounded by the memory block's size, not by a NUL inside it:
 // another program may have put text there without one.
+// The UTF-16 text is read first. Most programs put only that, and the CF_TEXT
+// the system makes from it maps characters to look-alikes ("best fit"): the
+// full-width "１０１" and the subscripts "₁₀" arrive as digits, "αδ" as "ad".
+// Where the system makes no UTF-16 text, the bytes of an older program are read.
 Clipboard ReadClipboardText(HWND owner, char* buffer, uint32_t size) {
   if (!OpenClipboard(owner)) {
     return Clipboard::Empty;
   }
   Clipboard found = Clipboard::Empty;
-  if (HANDLE data = GetClipboardData(CF_TEXT)) {
-    if (const char* text = static_cast<const char*>(GlobalLock(data))) {
-      found = ConverterPanel::CopyClipboardText(text, GlobalSize(data), buffer, size)
+  HANDLE data = GetClipboardData(CF_UNICODETEXT);
+  const bool utf16 = data != nullptr;
+  if (!utf16) {
+    data = GetClipboardData(CF_TEXT);
+  }
+  if (data) {
+    if (const void* text = GlobalLock(data)) {
+      found = ConverterPanel::CopyClipboardText(text, GlobalSize(data), utf16, buffer, size)
                   ? Clipboard::Text
-                  : Clipboard::TooLong;
+                  : Clipboard::Refused;
       GlobalUnlock(data);
     }
   }
@@ -135,7 +145,7 @@ LRESULT OnFieldPaste(HWND window) {
     case Clipboard::Text:
       ConverterPanel::OnFieldPaste(host, App.Panel, target, text);
       break;
-    case Clipboard::TooLong:
+    case Clipboard::Refused:
       host.Beep();
       break;
     case Clipboard::Empty:

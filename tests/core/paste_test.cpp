@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "panel_fixture.h"
 
@@ -128,35 +129,58 @@ TEST(PasteTable, AcceptedConvertedRefusedOrWarned) {
   }
 }
 
+// The bytes of a CF_UNICODETEXT block holding text, less cut bytes at its end.
+std::string Utf16(const std::u16string& text, size_t cut = 0) {
+  return std::string(reinterpret_cast<const char*>(text.data()), 2 * text.size() - cut);
+}
+
 // Clipboard blocks from another program need not hold a NUL. Each block here
 // is copied into a heap allocation of exactly its size, so under
 // AddressSanitizer (scripts/test.sh) a read of one byte past it fails the
 // test; on Windows such a read crashes when the block ends at a page end.
-TEST(PasteClipboardBlock, ReadsNothingPastTheBlockAndRefusesLongTextWhole) {
+// Most blocks are UTF-16, as nearly every program puts text; the system's
+// CF_TEXT made from one turns look-alikes into digits ("１０１" into "101").
+TEST(PasteClipboardBlock, CopiesAsciiReadsNothingPastTheBlockAndRefusesWhole) {
   const std::string digits127(127, '7');
-  const std::string blanks(300, ' ');
+  const std::u16string wideDigits127(127, u'7');
+  // Blanks, the typeset spaces among them; they do not count against the size.
+  const std::u16string blanks = std::u16string(60, u' ') + u"\u00A0\u2007\u2009\u202F\t\r\n";
   const struct {
     std::string block;
+    bool utf16;
     bool fits;
     std::string copied;
   } cases[] = {
-      {" \t\r\n \v\f", true, ""},  // blanks only, no NUL
-      {"12345", true, "12345"},
-      {" \t\n101", true, "101"},
-      {blanks + digits127, true, digits127},  // leading blanks do not count
-      {digits127 + blanks, true, digits127},  // the buffer is full, then blanks
-      {std::string(128, '7'), false, ""},
-      {digits127 + " 7", false, ""},
-      {std::string("12\0 34", 6), true, "12"},  // a NUL still ends the text
-      {"", true, ""},
+      {Utf16(u" \t\r\n \v\f"), true, true, ""},  // blanks only, no NUL
+      {Utf16(u"\u00A04\u202F294\u2009967\u2007295\u202F"), true, true, "4 294 967 295 "},
+      {Utf16(blanks + wideDigits127), true, true, digits127},
+      {Utf16(wideDigits127 + blanks), true, true, digits127},  // the buffer is full, then blanks
+      {Utf16(std::u16string(128, u'7')), true, false, ""},
+      {Utf16(wideDigits127 + u" 7"), true, false, ""},
+      {Utf16(std::u16string(u"12\0\uFF11", 4)), true, true, "12"},  // a NUL still ends the text
+      {Utf16(u"123", 1), true, true, "12"},      // an odd last byte is not read
+      {Utf16(u""), true, true, ""},
+      // Beyond ASCII: at the start, inside and at the end, whatever the low byte.
+      {Utf16(u"\u0131\u0130"), true, false, ""},  // ı İ: low bytes "10"
+      {Utf16(u"\uFF11\uFF10\uFF11"), true, false, ""},  // full-width 101
+      {Utf16(u" 1\u20810"), true, false, ""},           // subscript 1
+      {Utf16(u"ad\u03B1"), true, false, ""},            // α
+      {Utf16(u"1\u0080"), true, false, ""},
+      {Utf16(u"101 \u00B9"), true, false, ""},  // after the blanks that follow the text
+      // CF_TEXT from an older program: its bytes as they are.
+      {" \t\n1\xB9", false, true, "1\xB9"},
+      {"12\0\xB9", false, true, "12"},
+      {std::string(128, '7'), false, false, ""},
+      {digits127 + " 7", false, false, ""},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.block.size() << "-byte block \"" << c.block.substr(0, 12)
-                                    << "\"");
+    SCOPED_TRACE(testing::Message() << "case " << &c - cases << ": " << c.block.size() << "-byte "
+                                    << (c.utf16 ? "UTF-16" : "byte") << " block");
     const auto block = std::make_unique<char[]>(c.block.size());
     std::memcpy(block.get(), c.block.data(), c.block.size());
     const auto buffer = std::make_unique<char[]>(128);
-    EXPECT_EQ(ConverterPanel::CopyClipboardText(block.get(), c.block.size(), buffer.get(), 128),
+    EXPECT_EQ(ConverterPanel::CopyClipboardText(block.get(), c.block.size(), c.utf16,
+                                                buffer.get(), 128),
               c.fits);
     if (c.fits) {
       EXPECT_EQ(std::string(buffer.get()), c.copied);

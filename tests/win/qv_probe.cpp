@@ -17,7 +17,8 @@
 //                              screen's metrics
 //   menu                       the open popup menu, if any
 //   close                      PostMessage WM_CLOSE to the main window
-//   clip HEX                   put these bytes on the clipboard as CF_TEXT
+//   clip HEX [utf16]           put these bytes on the clipboard as CF_TEXT, or as
+//                              UTF-16LE text alone (CF_UNICODETEXT)
 //   settext ID HEX             WM_SETTEXT to field ID (empty when HEX is -)
 //   show CMD                   ShowWindow(main, CMD) (6 minimise, 9 restore)
 //   other                      create (once) and show the probe's own window
@@ -523,17 +524,19 @@ void CmdState() {
   Put("}");
 }
 
-void SetClipboardBytes(const char* bytes, size_t n) {
-  HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, n + 1);
+// The bytes of CF_TEXT, or of CF_UNICODETEXT (UTF-16LE) as the only format,
+// as nearly every program puts text; a NUL unit ends either.
+void SetClipboardBytes(const char* bytes, size_t n, UINT format) {
+  HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, n + 2);
   char* p = static_cast<char*>(GlobalLock(mem));
   memcpy(p, bytes, n);
-  p[n] = '\0';
+  p[n] = p[n + 1] = '\0';
   GlobalUnlock(mem);
   bool ok = false;
   for (int attempt = 0; attempt < 50 && !ok; ++attempt) {
     if (OpenClipboard(nullptr)) {
       EmptyClipboard();
-      ok = SetClipboardData(CF_TEXT, mem) != nullptr;
+      ok = SetClipboardData(format, mem) != nullptr;
       CloseClipboard();
     } else {
       Sleep(10);
@@ -761,7 +764,7 @@ void Command(char* line) {
     Putf("{\"ok\":%s}", main && PostMessageA(main, WM_CLOSE, 0, 0) ? "true" : "false");
   } else if (!strcmp(cmd, "clip") && a1) {
     size_t n = FromHex(a1, bytes, sizeof(bytes));
-    SetClipboardBytes(bytes, n);
+    SetClipboardBytes(bytes, n, a2 && !strcmp(a2, "utf16") ? CF_UNICODETEXT : CF_TEXT);
   } else if (!strcmp(cmd, "settext") && a1 && a2) {
     FromHex(a2, bytes, sizeof(bytes));
     HWND field = main ? GetDlgItem(main, atoi(a1)) : nullptr;
