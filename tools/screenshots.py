@@ -12,8 +12,7 @@ Writes, each cropped to what it shows and stored as an indexed PNG:
   quorvane-contrast.png        a Chinese desktop in Windows' High Contrast Black
                                theme, high contrast on
 
-Needs the end-to-end harness's environment (QV_EXE, QV_PROBE, QV_PREFIX,
-QV_ARTIFACTS, QV_REPO); scripts/screenshots.sh sets it.
+Needs the end-to-end harness's environment; scripts/screenshots.sh sets it.
 """
 
 import os
@@ -21,8 +20,9 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-import harness  # noqa: E402
 import scenarios  # noqa: E402
+from harness import Session  # noqa: E402
+from product import NEUTRAL_SPOT  # noqa: E402
 
 
 def save(session, rect, path):
@@ -51,13 +51,13 @@ def typed(session, name, field, keys, **shown):
 
 def main(out):
     os.makedirs(out, exist_ok=True)
-    with harness.Session.from_env(codepage=936) as session:
+    with Session(codepage=936) as session:
         app, st = typed(session, "cp936", "decimal", "3735928559", hexadecimal="DEADBEEF")
-        app.click(*app.NEUTRAL_SPOT)  # the caret stays in its field
+        app.click(*NEUTRAL_SPOT)  # the caret stays in its field
         save(session, st["rect"], os.path.join(out, "quorvane.png"))
         app.close()
 
-    with harness.Session.from_env(codepage=1252) as session:
+    with Session(codepage=1252) as session:
         app, st = typed(session, "cp1252", "decimal", "429496729", hexadecimal="19999999")
         save(session, st["rect"], os.path.join(out, "quorvane-cp1252.png"))
         app.type("6")
@@ -67,27 +67,27 @@ def main(out):
         app.expect("warning dismissed", box=None)
         app.close()
 
-    with harness.Session.from_env(codepage=1252, font_mapping=False) as session:
+    with Session(codepage=1252, font_mapping=False) as session:
         app, st = typed(session, "cp1252_nofont", "hexadecimal", "c0ffee", decimal="12648430")
-        app.click(*app.NEUTRAL_SPOT)
+        app.click(*NEUTRAL_SPOT)
         save(session, st["rect"], os.path.join(out, "quorvane-cp1252-nofont.png"))
         app.close()
 
-    with harness.Session.from_env(codepage=936, dpi=144) as session:
+    with Session(codepage=936, dpi=144) as session:
         app, st = typed(session, "cp936_150", "decimal", "3735928559", hexadecimal="DEADBEEF")
-        app.click(*app.NEUTRAL_SPOT)
+        app.click(*NEUTRAL_SPOT)
         save(session, st["rect"], os.path.join(out, "quorvane-150.png"))
         app.close()
 
     # Wine never turns high contrast on: the probe makes the program see it.
-    with harness.Session.from_env(codepage=936, theme="hcblack") as session:
+    with Session(codepage=936, theme="hcblack") as session:
         app, st = typed(session, "cp936_contrast", "decimal", "3735928559", hexadecimal="DEADBEEF")
-        app.click(*app.NEUTRAL_SPOT)
+        app.click(*NEUTRAL_SPOT)
         scenarios.switch_contrast(app, "on", "both")
         colours = app.probe("colours")["colours"]
         picture = scenarios.background_picture(session.repo)
-        scenarios.until_none(app, "high contrast on", "the theme's colours",
-                             lambda: scenarios.contrast_problems(app, colours, picture))
+        app.until_none("high contrast on", "the theme's colours",
+                       lambda: scenarios.contrast_problems(app, colours, picture))
         save(session, st["rect"], os.path.join(out, "quorvane-contrast.png"))
         app.close()
 

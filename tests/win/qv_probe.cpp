@@ -7,8 +7,9 @@
 // printable ASCII is written as \u00XX, so a reader that maps code points
 // 0-255 back to bytes gets the exact bytes. Byte arguments are given in hex.
 //
-//   title HEX                  the main window's title: sent first, since
-//                              nothing is found before it is known
+//   title HEX ID,ID,ID,ID      the main window's title and its fields' ids,
+//                              top to bottom (tests/e2e/product.py): sent
+//                              first, since nothing is found before them
 //   find                       main window handle (0 when absent)
 //   state                      everything a check needs, in one answer: the
 //                              window, the fields (texts, selections, each
@@ -56,7 +57,7 @@ namespace {
 
 char Title[128];
 const char OtherTitle[] = "qv-probe-other";
-const int FieldIds[4] = {1001, 1002, 1003, 1004};
+int FieldIds[4];
 const char* const FieldNames[4] = {"binary", "octal", "decimal", "hexadecimal"};
 const UINT WM_COMMAND_LINE = WM_APP + 1;
 const UINT SendTimeoutMs = 3000;
@@ -779,8 +780,9 @@ void Command(char* line) {
     if (field) ClientToScreen(field, &p);
     Putf("{\"ok\":%s,\"raw\":%ld,\"x\":%ld,\"y\":%ld}", field && r != -1 ? "true" : "false", static_cast<long>(r),
          p.x, p.y);
-  } else if (!strcmp(cmd, "title") && a1) {
+  } else if (!strcmp(cmd, "title") && a1 && a2) {
     FromHex(a1, Title, sizeof(Title));
+    sscanf(a2, "%d,%d,%d,%d", &FieldIds[0], &FieldIds[1], &FieldIds[2], &FieldIds[3]);
     Put("{\"ok\":true}");
   } else if (!strcmp(cmd, "dpichanged") && a1 && a2 && main) {
     RECT r;
