@@ -23,8 +23,10 @@ while (($#)); do
     *) echo "usage: soak.sh [--arch i686|x86_64] [--keys N] [--seed S]" >&2; exit 2 ;;
   esac
 done
-# shellcheck source=wine-env.sh
-source scripts/wine-env.sh
-qv_harness_env "$arch" soak-artifacts || exit 2
+case "$arch" in
+  x86_64) set -- --x64 ;;
+  i686) set -- ;;
+  *) echo "soak.sh: the build is i686 or x86_64, not '$arch'" >&2; exit 2 ;;
+esac
 export QV_SOAK_KEYS="$keys" QV_SOAK_SEED="$seed"
-exec python3 tests/e2e/scenarios.py soak
+exec bash scripts/e2e.sh "$@" soak
