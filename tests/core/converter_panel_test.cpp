@@ -1,5 +1,3 @@
-#include <cstring>
-
 #include "panel_fixture.h"
 #include "wide_texts.h"
 
@@ -22,40 +20,6 @@ bool Allowed(int field, int code) {
                    (code >= 'A' && code <= 'F');
   }
   return false;
-}
-
-TEST(ConverterPanelTable, FieldsAndTexts) {
-  struct Row {
-    uint16_t id;
-    int16_t top;
-    uint8_t limit;
-    const char* label;
-    const char* initial;
-    OverflowRule rule;
-  };
-  const Row rows[] = {
-      {1001, 30, 32, "\xB6\xFE \xBD\xF8 \xD6\xC6 :", "0", OverflowRule::None},
-      {1002, 60, 11, "\xB0\xCB \xBD\xF8 \xD6\xC6 :", "", OverflowRule::Octal},
-      {1003, 90, 10, "\xCA\xAE \xBD\xF8 \xD6\xC6 :", "", OverflowRule::Decimal},
-      {1004, 120, 8, "\xCA\xAE\xC1\xF9\xBD\xF8\xD6\xC6 :", "", OverflowRule::None},
-  };
-  for (uint32_t i = 0; i < FieldCount; ++i) {
-    const FieldRow& field = FieldTable[i];
-    EXPECT_EQ(static_cast<uint32_t>(field.kind), i);
-    EXPECT_EQ(field.controlId, rows[i].id);
-    EXPECT_EQ(field.rowTop, rows[i].top);
-    EXPECT_EQ(field.textLimit, rows[i].limit);
-    EXPECT_EQ(std::string(field.label, sizeof field.label), std::string(rows[i].label, 11));
-    EXPECT_STREQ(field.initialText, rows[i].initial);
-    EXPECT_EQ(field.overflow, rows[i].rule);
-  }
-  // GBK bytes of the warning, as iconv -t gbk writes them.
-  EXPECT_EQ(std::strlen(OverflowWarningText), 52u);
-  EXPECT_EQ(std::string(OverflowWarningText, 52),
-            "\xC4\xE3\xCA\xE4\xC8\xEB\xB5\xC4\xCA\xFD\xD6\xB5\xD2\xD1\xB4\xF3\xD3\xDA" "32"
-            "\xCE\xBB\xD7\xEE\xB4\xF3\xD6\xB5" "0xffffffffH,"
-            "\xC7\xEB\xD6\xD8\xD0\xC2\xCA\xE4\xC8\xEB\xA3\xA1");
-  EXPECT_STREQ(OverflowWarningCaption, "\xCF\xB5\xCD\xB3\xB5\xA3\xCA\xBE");
 }
 
 // Every byte in every field and with the focus elsewhere: the result, the

@@ -15,8 +15,8 @@ Every wait polls (poll) until the expected state or a timeout; a failed
 expectation raises Failure naming the step, what was expected and what was
 read, and keeps a screenshot.
 
-Environment: QV_EXE, QV_PROBE, QV_PREFIX, QV_ARTIFACTS, QV_REPO and QV_ARCH
-(x86_64 or i686, the product), which scripts/e2e.sh sets (through
+Environment: QV_EXE, QV_PROBE, QV_PREFIX, QV_ARTIFACTS and QV_ARCH (x86_64
+or i686, the product), which scripts/e2e.sh sets (through
 qv_harness_env of scripts/wine-env.sh, which also says which runtime runs
 the build: qv_runtime).
 
@@ -51,7 +51,7 @@ THEMES = {
 }
 
 ARCH = os.environ.get("QV_ARCH", "x86_64")
-REPO = os.environ.get("QV_REPO") or os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
 
 @functools.lru_cache(maxsize=None)
@@ -172,9 +172,6 @@ class Probe:
             raise RuntimeError("qv_probe ended (command %r)" % line.strip())
         return json.loads(answer)
 
-    def state(self):
-        return self("state")
-
     def set_clipboard(self, data):
         data = data.encode("gbk") if isinstance(data, str) else data
         answer = self("clip", data.hex() or "-")
@@ -196,40 +193,18 @@ class Probe:
                 self.proc.wait()
 
 
-def _read_ppm(data):
-    """(width, height, rgb bytes) of a binary PPM (P6, maxval 255)."""
-    fields = []
-    pos = 0
-    while len(fields) < 4:
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        if data[pos:pos + 1] == b"#":
-            pos = data.index(b"\n", pos) + 1
-            continue
-        end = pos
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(data[pos:end])
-        pos = end
-    pos += 1
-    if fields[0] != b"P6" or fields[3] != b"255":
-        raise RuntimeError("unexpected screenshot format")
-    return int(fields[1]), int(fields[2]), data[pos:]
-
-
 class Screenshot:
     """The whole X screen; pixel() answers 0xRRGGBB."""
 
-    def __init__(self, env):
-        raw = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"], env=env,
-                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                             check=True).stdout
-        self.width, self.height, self.rgb = _read_ppm(raw)
+    def __init__(self, session):
+        self.width = int(session.screen.split("x")[0])
+        self.rgb = subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"],
+                                  env=session.env, stdout=subprocess.PIPE,
+                                  stderr=subprocess.DEVNULL, check=True).stdout
 
     def pixel(self, x, y):
         i = (y * self.width + x) * 3
-        r, g, b = self.rgb[i], self.rgb[i + 1], self.rgb[i + 2]
-        return (r << 16) | (g << 8) | b
+        return int.from_bytes(self.rgb[i:i + 3], "big")
 
 
 def _variant(copy, suffix, *args):
@@ -257,8 +232,10 @@ class Session:
         session's own copy of the prefix (a group's name). The programs,
         the prefix and the place for screenshots come from the environment
         (QV_EXE, QV_PROBE, QV_PREFIX, QV_ARTIFACTS)."""
-        self.name, self.screen, self.codepage, self.font_mapping = name, screen, codepage, font_mapping
-        self.dpi, self.dpi_unaware, self.system_font, self.theme = dpi, dpi_unaware, system_font, theme
+        self.name, self.screen, self.codepage, self.font_mapping = name, screen, codepage, \
+            font_mapping
+        self.dpi, self.dpi_unaware, self.system_font, self.theme = dpi, dpi_unaware, \
+            system_font, theme
         e = os.environ
         self.exe, self.probe_exe, self.prefix = e["QV_EXE"], e["QV_PROBE"], e["QV_PREFIX"]
         self.artifacts, self.repo, self.arch = e["QV_ARTIFACTS"], REPO, ARCH
@@ -269,18 +246,12 @@ class Session:
         self.scenario = "?"
 
     def __enter__(self):
-        self.start()
-        return self
-
-    def __exit__(self, *exc):
-        self.stop()
-
-    def start(self):
         try:
             self._start()
         except BaseException:
-            self.stop()
+            self.__exit__()
             raise
+        return self
 
     def _start(self):
         os.makedirs(self.artifacts, exist_ok=True)
@@ -340,8 +311,7 @@ class Session:
                 self.probe.proc.kill()
                 self.probe.proc.wait()
                 self.probe = None
-                subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
-                subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
+                self._end_wine()
 
     def scale(self, length):
         """A 96-DPI length at the session's display scale."""
@@ -360,13 +330,16 @@ class Session:
         self.env["DISPLAY"] = started[0].decode()
         self.xvfb_pid = int(started[1])
 
-    def stop(self):
+    def _end_wine(self):
+        for how in ("-k", "-w"):
+            subprocess.run(["wineserver", how], env=self.env, stderr=subprocess.DEVNULL)
+
+    def __exit__(self, *exc):
         if self.probe:
             self.probe.close()
             self.probe = None
         if self.env:
-            subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
-            subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
+            self._end_wine()
         if self.xvfb:
             if self.xvfb_pid:
                 try:
@@ -387,7 +360,7 @@ class Session:
                        stdout=subprocess.DEVNULL)
 
     def screenshot(self):
-        return Screenshot(self.env)
+        return Screenshot(self)
 
     def save_screenshot(self, name):
         safe = re.sub(r"[^A-Za-z0-9_.-]+", "_", name)
@@ -430,7 +403,7 @@ class App:
     # --- reading ---------------------------------------------------------
 
     def state(self):
-        st = self.probe.state()
+        st = self.probe("state")
         if st.get("hwnd") and st["hwnd"] == getattr(self, "hwnd", st["hwnd"]):
             st.update(zip(FIELDS, st["texts"]))
             st["selections"] = dict(zip(FIELDS, (tuple(s) for s in st["sel"])))
@@ -643,12 +616,14 @@ class App:
 
     # --- ending --------------------------------------------------------------
 
-    def exit_code(self, timeout=None):
-        timeout = timeout or slow(5)
+    def exits(self, step="exit code"):
+        """Waits for the process to end, with exit code 0."""
         try:
-            return self.proc.wait(timeout=timeout)
+            code = self.proc.wait(timeout=slow(5))
         except subprocess.TimeoutExpired:
-            self.fail(self.step, "the process to end within %.0f s" % timeout, {"running": True})
+            self.fail(step, "the process to end within %.0f s" % slow(5), {"running": True})
+        if code != 0:
+            self.fail(step, "exit code 0", {"exit": code})
 
     def close(self):
         """Ends the program if it still runs (WM_CLOSE, then kill)."""

@@ -38,8 +38,8 @@ import time
 from collections import Counter
 
 from harness import App, Failure, Registry, canonical, conversion_problem, poll, scale, slow, wine10
-from product import CLOSE, FIELD_IDS, FIELD_RECTS, FIELDS, LABEL_RECTS, LABELS, MINIMISE, \
-    NEUTRAL_SPOT, ROWS, TITLE_TEXT, WINDOW_SIZE, centre
+from product import CLOSE, FIELD_IDS, FIELD_RECTS, FIELDS, LABEL_RECTS, LABELS, LIMITS, MINIMISE, \
+    NEUTRAL_SPOT, ROWS, TITLE_STRIP, TITLE_TEXT, WINDOW_SIZE, centre
 
 # Groups run again in sessions of other options: name -> (Session options,
 # the groups it re-runs whole and the GROUP.SCENARIOs it re-runs alone).
@@ -170,14 +170,19 @@ def paste(app, field, path):
 
 # --- start -------------------------------------------------------------------
 
+def placement(app):
+    """Where the window must be, scaled to the session's display: centred in
+    the maximised area, but at 0 on a side where the screen is the smaller
+    (centring would put it near 2^31 or at a negative place)."""
+    m = app.state()["metrics"]
+    width, height = (app.s.scale(n) for n in WINDOW_SIZE)
+    left, top = max(0, (m["cxmaximized"] - width) // 2), max(0, (m["cymaximized"] - height) // 2)
+    return {"rect": [left, top, left + width, top + height], "client": [width - 2, height - 2]}
+
+
 @scenario("start")
 def centred_window_binary_focused(app):
-    st = app.state()
-    m = st["metrics"]
-    left = (m["cxmaximized"] - WINDOW_SIZE[0]) // 2
-    top = (m["cymaximized"] - WINDOW_SIZE[1]) // 2
-    app.expect("window placed", rect=[left, top, left + WINDOW_SIZE[0], top + WINDOW_SIZE[1]],
-               client=[WINDOW_SIZE[0] - 2, WINDOW_SIZE[1] - 2], iconic=False)
+    app.expect("window placed", iconic=False, **placement(app))
     # A captionless popup with a one-pixel border; borderless edit fields with
     # the field limits that scroll rather than refuse text wider than they are.
     WS_POPUP, WS_BORDER, WS_VISIBLE, WS_CHILD = 0x80000000, 0x800000, 0x10000000, 0x40000000
@@ -186,7 +191,7 @@ def centred_window_binary_focused(app):
     ES_AUTOHSCROLL = 0x80
     wanted, unwanted = WS_POPUP | WS_BORDER | WS_VISIBLE, \
         WS_DLGFRAME | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX
-    app.expect("window and field styles", limits=[32, 11, 10, 8], exstyle=0,
+    app.expect("window and field styles", limits=[LIMITS[f] for f in FIELDS], exstyle=0,
                style=lambda v: v & wanted == wanted and not v & unwanted,
                field_styles=lambda vs: all(v & (WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL)
                                            == WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL
@@ -708,14 +713,11 @@ def click_on_top_strip(app, at, effect):
         app.expect("dragged by (40, 25)", rect=[r[0] + 40, r[1] + 25, r[2] + 40, r[3] + 25],
                    iconic=False)
         app.click(*centre(CLOSE))  # the buttons moved with the window
-        if app.exit_code() != 0:
-            app.fail("exit code", "0", {"exit": app.proc.returncode})
+        app.exits()
         return
     app.click(*at, button=3 if effect == "right" else 1, repeat=2 if effect == "double" else 1)
     if effect == "close":
-        code = app.exit_code()
-        if code != 0:
-            app.fail("exit code", "0", {"exit": code})
+        app.exits()
     elif effect == "minimise":
         app.expect("minimised", iconic=True)
     else:
@@ -854,7 +856,7 @@ def skin_problems(app):
     white = lambda c: min(red(c), green(c), blue(c)) >= 0xD8
     if count(*TITLE_TEXT, white) < 200:
         problems.append("title: %d white pixels" % count(*TITLE_TEXT, white))
-    if count(0, TITLE_TEXT[3], FIELD_RECTS[0][0] - 1, 148, white):
+    if count(0, TITLE_STRIP[3], FIELD_RECTS[0][0] - 1, 148, white):
         problems.append("white below the title")
     dark = lambda c: max(red(c), green(c), blue(c)) < 0x90
     for i, rect in enumerate(LABEL_RECTS):
@@ -893,18 +895,13 @@ def window_kept_on_a_small_screen(app):
     width, height = m["cxmaximized"], m["cymaximized"]
     if width >= WINDOW_SIZE[0] and height >= WINDOW_SIZE[1]:
         app.fail("display size", "a maximised size below 395 x 150 in one direction", m)
-    # Not centred where the screen is the smaller (that would put it near
-    # 2^31 or at a negative place): that side starts at 0. Wine 10 keeps the
-    # maximised height of so small a screen at 152, and centres there.
-    left = (width - WINDOW_SIZE[0]) // 2 if width > WINDOW_SIZE[0] else 0
-    top = (height - WINDOW_SIZE[1]) // 2 if height > WINDOW_SIZE[1] else 0
-    app.expect("top-left corner on the screen",
-               rect=[left, top, left + WINDOW_SIZE[0], top + WINDOW_SIZE[1]], focus="binary")
+    # Wine 10 keeps the maximised height of so small a screen at 152, and
+    # centres there.
+    app.expect("top-left corner on the screen", focus="binary", **placement(app))
     app.type("11")
     shows(app, "usable", "binary", "11", focus="binary")
     app.key("alt+F4")  # the drawn close button is beyond the screen's edge
-    if app.exit_code() != 0:
-        app.fail("exit code", "0", {"exit": app.proc.returncode})
+    app.exits()
 
 
 # --- quitting ---------------------------------------------------------------------------
@@ -914,22 +911,19 @@ def close_button_exit_code_zero(app):
     app.type("1")
     shows(app, "in use", "binary", "1")
     app.click(*centre(CLOSE))
-    if app.exit_code() != 0:
-        app.fail("exit code", "0", {"exit": app.proc.returncode})
+    app.exits()
 
 
 @scenario("quit")
 def wm_close_exit_code_zero(app):
     app.probe("close")
-    if app.exit_code() != 0:
-        app.fail("exit code", "0", {"exit": app.proc.returncode})
+    app.exits()
 
 
 @scenario("quit")
 def alt_f4_exit_code_zero(app):
     app.key("alt+F4")
-    if app.exit_code() != 0:
-        app.fail("exit code", "0", {"exit": app.proc.returncode})
+    app.exits()
 
 
 # --- desktops whose code page is not 936 ----------------------------------------------
@@ -1021,8 +1015,7 @@ def random_keys(app):
                         i + 1, warnings, time.monotonic() - started,
                         " ".join("%s=%s" % (f[:3], st[f] or '""') for f in FIELDS)), flush=True)
         app.probe("close")
-        if app.exit_code() != 0:
-            app.fail("close", "exit code 0", {"exit": app.proc.returncode})
+        app.exits("close")
     except Failure as e:
         raise Failure("seed %d: %s" % (seed, e)) from None
     settle.sort()
@@ -1049,23 +1042,18 @@ def aware_with_physical_rectangles(app):
             or got["window_dpi"] != app.s.dpi:
         app.fail("awareness", "program %r, window at %d DPI, read by a per-monitor aware probe"
                  % (per_monitor, app.s.dpi), got)
-    width, height = app.s.scale(WINDOW_SIZE[0]), app.s.scale(WINDOW_SIZE[1])
-    m = app.state()["metrics"]
-    left, top = (m["cxmaximized"] - width) // 2, (m["cymaximized"] - height) // 2
-    S = app.s.scale
-    app.expect("scaled window and fields", rect=[left, top, left + width, top + height],
-               client=[width - 2, height - 2],
-               field_rects=[[S(v) for v in rect] for rect in FIELD_RECTS])
+    app.expect("scaled window and fields", **placement(app),
+               field_rects=[[app.s.scale(v) for v in rect] for rect in FIELD_RECTS])
 
 
 def label_ink_rows(app, dpi):
     """Rows of the first label that hold dark ink, as (first, last)."""
     ox, oy = app.client_origin()
     shot = app.s.screenshot()
+    left, right = scale(LABEL_RECTS[0][0], dpi), scale(LABEL_RECTS[0][2], dpi)
     rows = [y for y in range(scale(ROWS[0][1], dpi), scale(ROWS[0][3], dpi))
             if any(max(red(c), green(c), blue(c)) < 0x90
-                   for c in (shot.pixel(ox + x, oy + y)
-                             for x in range(scale(LABEL_RECTS[0][0], dpi), scale(LABEL_RECTS[0][2], dpi))))]
+                   for c in (shot.pixel(ox + x, oy + y) for x in range(left, right)))]
     return (rows[0], rows[-1]) if rows else None
 
 
