@@ -550,20 +550,12 @@ class App:
             time.sleep(0.02)
         self.s.xdotool("mouseup", 1)
 
-    def field_rect(self, field):
-        """A field's rectangle in the main window's client coordinates."""
-        return self.state()["field_rects"][FIELDS.index(field)]
-
-    def field_point(self, field, x, y):
-        """Screen position of a point inside a field: x and y from its
-        top-left corner at 96 DPI, scaled as the field is."""
-        left, top = self.field_rect(field)[:2]
-        ox, oy = self.client_origin()
-        return ox + left + self.s.scale(x), oy + top + self.s.scale(y)
-
     def click_field(self, field, x=20, button=1, repeat=1):
-        """Clicks inside a field (x from its left edge, on its text line)."""
-        self.click_screen(*self.field_point(field, x, 8), button=button, repeat=repeat)
+        """Clicks inside a field on its text line, x from its left edge at
+        96 DPI, scaled as the field is, where the field is now."""
+        left, top = self.state()["field_rects"][FIELDS.index(field)][:2]
+        ox, oy = self.client_origin()
+        self.click_screen(ox + left + self.s.scale(x), oy + top + self.s.scale(8), button, repeat)
 
     def char_position(self, field, index):
         """Screen position of a character's top-left corner in a field."""

@@ -85,13 +85,12 @@ def back_to_start(app):
         app.probe("show", 9)  # as a taskbar would
         app.focus_x()
         st = app.expect("reset: restored", iconic=False)
-    # Binary's text line, on the screen; offsets scaled as the field is.
-    app.click_screen(*app.field_point("binary", 20, 8))
+    app.click_field("binary")
     for f in FIELDS:
         if not st[f]:
             app.probe.set_text(f, "x")  # setting an empty field's text keeps its undo
         app.probe.set_text(f, "0" if f == "binary" else "")
-    app.click_screen(*app.field_point("binary", 3, 8), repeat=2)  # selects the word: the 0
+    app.click_field("binary", x=3, repeat=2)  # selects the word: the 0
     app.steady("reset: the start's fields", duration=0.1, binary="0", octal="", decimal="",
                hexadecimal="", focus="binary", sel_binary=(0, 1), box=None, foreground="main",
                active="main")

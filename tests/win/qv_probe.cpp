@@ -432,6 +432,17 @@ void CmdColours() {
   Put("]}");
 }
 
+// ,"KEY":[...] with put's answer for each field, top to bottom.
+template <typename PutOne>
+void PutFields(HWND main, const char* key, PutOne put) {
+  Putf(",\"%s\":[", key);
+  for (int i = 0; i < 4; ++i) {
+    if (i) Put(",");
+    put(GetDlgItem(main, FieldIds[i]));
+  }
+  Put("]");
+}
+
 void CmdState() {
   HWND main = MainWindow();
   Put("{\"ok\":true,\"hwnd\":");
@@ -451,15 +462,12 @@ void CmdState() {
        IsWindowVisible(main) ? "true" : "false");
   Putf(",\"style\":%lu,\"exstyle\":%lu", static_cast<unsigned long>(GetWindowLongA(main, GWL_STYLE)),
        static_cast<unsigned long>(GetWindowLongA(main, GWL_EXSTYLE)));
-  Put(",\"field_styles\":[");
-  for (int i = 0; i < 4; ++i) {
-    Putf("%s%lu", i ? "," : "", static_cast<unsigned long>(GetWindowLongA(GetDlgItem(main, FieldIds[i]), GWL_STYLE)));
-  }
-  Put("],\"limits\":[");
-  for (int i = 0; i < 4; ++i) {
-    Putf("%s%ld", i ? "," : "", static_cast<long>(Send(GetDlgItem(main, FieldIds[i]), EM_GETLIMITTEXT, 0, 0)));
-  }
-  Put("]");
+  PutFields(main, "field_styles", [](HWND field) {
+    Putf("%lu", static_cast<unsigned long>(GetWindowLongA(field, GWL_STYLE)));
+  });
+  PutFields(main, "limits", [](HWND field) {
+    Putf("%ld", static_cast<long>(Send(field, EM_GETLIMITTEXT, 0, 0)));
+  });
 
   HWND fg = GetForegroundWindow();
   Putf(",\"foreground\":\"%s\"", FieldName(main, fg));
@@ -474,39 +482,30 @@ void CmdState() {
     Put(",\"focus\":null,\"active\":null");
   }
 
-  char buf[256];
-  Put(",\"texts\":[");
-  for (int i = 0; i < 4; ++i) {
-    if (i) Put(",");
-    PutBytes(buf, ReadText(GetDlgItem(main, FieldIds[i]), buf, sizeof(buf)));
-  }
-  Put("],\"lengths\":[");
-  for (int i = 0; i < 4; ++i) {
-    Putf("%s%ld", i ? "," : "", static_cast<long>(Send(GetDlgItem(main, FieldIds[i]), WM_GETTEXTLENGTH, 0, 0)));
-  }
-  Put("],\"sel\":[");
-  for (int i = 0; i < 4; ++i) {
-    DWORD sel = static_cast<DWORD>(Send(GetDlgItem(main, FieldIds[i]), EM_GETSEL, 0, 0));
-    Putf("%s[%u,%u]", i ? "," : "", LOWORD(sel), HIWORD(sel));
-  }
+  PutFields(main, "texts", [](HWND field) {
+    char buf[256];
+    PutBytes(buf, ReadText(field, buf, sizeof(buf)));
+  });
+  PutFields(main, "lengths", [](HWND field) {
+    Putf("%ld", static_cast<long>(Send(field, WM_GETTEXTLENGTH, 0, 0)));
+  });
+  PutFields(main, "sel", [](HWND field) {
+    DWORD sel = static_cast<DWORD>(Send(field, EM_GETSEL, 0, 0));
+    Putf("[%u,%u]", LOWORD(sel), HIWORD(sel));
+  });
   // Each field's rectangle in the main window's client coordinates, and the
   // window just before it in z-order: the one a screen reader names it after.
-  Put("],\"field_rects\":[");
-  for (int i = 0; i < 4; ++i) {
-    HWND field = GetDlgItem(main, FieldIds[i]);
+  PutFields(main, "field_rects", [main](HWND field) {
     RECT fr = {0, 0, 0, 0};
     GetWindowRect(field, &fr);
     MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&fr), 2);
-    if (i) Put(",");
     PutRect(fr);
-  }
-  Put("],\"before\":[");
-  for (int i = 0; i < 4; ++i) {
-    HWND prev = GetWindow(GetDlgItem(main, FieldIds[i]), GW_HWNDPREV);
-    if (i) Put(",");
+  });
+  PutFields(main, "before", [](HWND field) {
+    HWND prev = GetWindow(field, GW_HWNDPREV);
     if (!prev) {
       Put("null");
-      continue;
+      return;
     }
     char cls[64];
     GetClassNameA(prev, cls, sizeof(cls));
@@ -516,8 +515,8 @@ void CmdState() {
     Putf(",\"visible\":%s,\"text_w\":", IsWindowVisible(prev) ? "true" : "false");
     PutWide(wide, ReadTextW(prev, wide, 64));
     Put("}");
-  }
-  Put("],\"box\":");
+  });
+  Put(",\"box\":");
   PutBox(main);
   Put(",");
   PutMetrics();
