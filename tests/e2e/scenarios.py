@@ -22,7 +22,7 @@ Groups, by section:
     painting      the painted skin; moving to another display scale
     small_screen  a display smaller than the window
     quit          exit codes
-    soak          random real keys (scripts/soak.sh)
+    soak          random real keys (QV_SOAK_KEYS, QV_SOAK_SEED)
     wide_system_font  a System font wider than the fields
     contrast      high contrast on and off
 and the variants, each a group of its own (VARIANTS).
@@ -931,9 +931,9 @@ def alt_f4_exit_code_zero(app):
 
 
 # --- soak -------------------------------------------------------------------------------
-# Random real key presses into one running program (scripts/soak.sh sets the
-# number of keys and the seed, QV_SOAK_KEYS and QV_SOAK_SEED; not a CTest
-# group). After every key the program must run and answer, and once settled
+# Random real key presses into one running program: QV_SOAK_KEYS of them (200
+# by default), from the seed QV_SOAK_SEED (else a random one, printed). After
+# every key the program must run and answer, and once settled
 # the three other fields show the focused field's value; an overflow warning
 # must carry its text and caption, and is dismissed with Enter.
 
