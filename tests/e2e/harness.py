@@ -25,6 +25,7 @@ variant its options ask for) made afresh under QV_PREFIX.sessions/NAME, and
 on a display of its own, so sessions with different names run side by side.
 """
 
+import contextlib
 import functools
 import json
 import os
@@ -337,23 +338,17 @@ class Session:
     def __exit__(self, *exc):
         if self.probe:
             self.probe.close()
-            self.probe = None
         if self.env:
             self._end_wine()
         if self.xvfb:
-            if self.xvfb_pid:
-                try:
-                    os.kill(self.xvfb_pid, signal.SIGTERM)
-                except ProcessLookupError:
-                    pass
+            with contextlib.suppress(ProcessLookupError, TypeError):  # gone, or never reported
+                os.kill(self.xvfb_pid, signal.SIGTERM)
             try:
                 self.xvfb.wait(timeout=5)
             except subprocess.TimeoutExpired:
                 self.xvfb.kill()
                 self.xvfb.wait()
             self.xvfb.stdout.close()
-            self.xvfb = None
-            self.xvfb_pid = None
 
     def xdotool(self, *args):
         subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env, check=True,
