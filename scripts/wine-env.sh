@@ -341,8 +341,8 @@ qv_prefix_name() {
 }
 
 # The environment the end-to-end harness reads (tests/e2e/harness.py), for
-# scripts that drive the program outside CTest. Builds first if the program
-# or the probe is missing.
+# scripts/e2e.sh and the README's pictures. Builds first if the program or
+# the probe is missing.
 #   qv_harness_env ARCH ARTIFACTS_NAME      (run from the checkout's top)
 qv_harness_env() {
   local arch="$1" prefix dir abs
@@ -357,7 +357,6 @@ qv_harness_env() {
   export QV_PROBE="$abs/win-$arch/tests/win/qv_probe.exe"
   export QV_PREFIX="$abs/$prefix"
   export QV_ARTIFACTS="$abs/$2"
-  export QV_REPO="$PWD"
 }
 
 # The project's one Xvfb launcher; the end-to-end harness starts its displays

@@ -12,8 +12,7 @@ Writes, each cropped to what it shows and stored as an indexed PNG:
   quorvane-contrast.png        a Chinese desktop in Windows' High Contrast Black
                                theme, high contrast on
 
-Needs the end-to-end harness's environment (QV_EXE, QV_PROBE, QV_PREFIX,
-QV_ARTIFACTS, QV_REPO); scripts/screenshots.sh sets it.
+Needs the end-to-end harness's environment; scripts/screenshots.sh sets it.
 """
 
 import os
@@ -21,8 +20,9 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-import harness  # noqa: E402
 import scenarios  # noqa: E402
+from harness import Session  # noqa: E402
+from product import NEUTRAL_SPOT  # noqa: E402
 
 
 def save(session, rect, path):
@@ -40,56 +40,48 @@ def union(a, b):
     return [min(a[0], b[0]), min(a[1], b[1]), max(a[2], b[2]), max(a[3], b[3])]
 
 
-def typed(session, name, field, keys, **shown):
-    """A fresh window with keys typed into field, once it shows what it should."""
-    session.scenario = "screenshots." + name
-    app = session.launch()
-    app.focus_field(field)
-    app.type(keys)
-    return app, app.expect("value shown", **shown)
+# Each picture: its session, the field typed into, the keys and what then
+# shows. A click on the window's background leaves the caret in its field.
+PICTURES = [
+    ("quorvane.png", {}, "decimal", "3735928559", {"hexadecimal": "DEADBEEF"}),
+    ("quorvane-cp1252.png", {"codepage": 1252}, "decimal", "429496729",
+     {"hexadecimal": "19999999"}),
+    ("quorvane-cp1252-nofont.png", {"codepage": 1252, "font_mapping": False}, "hexadecimal",
+     "c0ffee", {"decimal": "12648430"}),
+    ("quorvane-150.png", {"dpi": 144}, "decimal", "3735928559", {"hexadecimal": "DEADBEEF"}),
+    ("quorvane-contrast.png", {"theme": "hcblack"}, "decimal", "3735928559",
+     {"hexadecimal": "DEADBEEF"}),
+]
 
 
 def main(out):
     os.makedirs(out, exist_ok=True)
-    with harness.Session.from_env(codepage=936) as session:
-        app, st = typed(session, "cp936", "decimal", "3735928559", hexadecimal="DEADBEEF")
-        app.click(*app.NEUTRAL_SPOT)  # the caret stays in its field
-        save(session, st["rect"], os.path.join(out, "quorvane.png"))
-        app.close()
-
-    with harness.Session.from_env(codepage=1252) as session:
-        app, st = typed(session, "cp1252", "decimal", "429496729", hexadecimal="19999999")
-        save(session, st["rect"], os.path.join(out, "quorvane-cp1252.png"))
-        app.type("6")
-        box = app.expect_warning("overflow warning")
-        save(session, union(st["rect"], box["rect"]), os.path.join(out, "quorvane-cp1252-warning.png"))
-        app.key("Return")
-        app.expect("warning dismissed", box=None)
-        app.close()
-
-    with harness.Session.from_env(codepage=1252, font_mapping=False) as session:
-        app, st = typed(session, "cp1252_nofont", "hexadecimal", "c0ffee", decimal="12648430")
-        app.click(*app.NEUTRAL_SPOT)
-        save(session, st["rect"], os.path.join(out, "quorvane-cp1252-nofont.png"))
-        app.close()
-
-    with harness.Session.from_env(codepage=936, dpi=144) as session:
-        app, st = typed(session, "cp936_150", "decimal", "3735928559", hexadecimal="DEADBEEF")
-        app.click(*app.NEUTRAL_SPOT)
-        save(session, st["rect"], os.path.join(out, "quorvane-150.png"))
-        app.close()
-
-    # Wine never turns high contrast on: the probe makes the program see it.
-    with harness.Session.from_env(codepage=936, theme="hcblack") as session:
-        app, st = typed(session, "cp936_contrast", "decimal", "3735928559", hexadecimal="DEADBEEF")
-        app.click(*app.NEUTRAL_SPOT)
-        scenarios.switch_contrast(app, "on", "both")
-        colours = app.probe("colours")["colours"]
-        picture = scenarios.background_picture(session.repo)
-        scenarios.until_none(app, "high contrast on", "the theme's colours",
-                             lambda: scenarios.contrast_problems(app, colours, picture))
-        save(session, st["rect"], os.path.join(out, "quorvane-contrast.png"))
-        app.close()
+    for name, options, field, keys, shown in PICTURES:
+        with Session(**options) as session:
+            session.scenario = "screenshots." + name
+            app = session.launch()
+            app.focus_field(field)
+            app.type(keys)
+            st = app.expect("value shown", **shown)
+            warning = name == "quorvane-cp1252.png"
+            if not warning:
+                app.click(*NEUTRAL_SPOT)
+            if options.get("theme"):
+                # Wine never turns high contrast on: the probe makes the program see it.
+                scenarios.switch_contrast(app, "on", "both")
+                colours = app.probe("colours")["colours"]
+                picture = scenarios.background_picture(session.repo)
+                app.until_none("high contrast on", "the theme's colours",
+                               lambda: scenarios.contrast_problems(app, colours, picture))
+            save(session, st["rect"], os.path.join(out, name))
+            if warning:
+                app.type("6")
+                box = app.expect_warning("overflow warning")
+                save(session, union(st["rect"], box["rect"]),
+                     os.path.join(out, "quorvane-cp1252-warning.png"))
+                app.key("Return")
+                app.expect("warning dismissed", box=None)
+            app.close()
 
 
 if __name__ == "__main__":

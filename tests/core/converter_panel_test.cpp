@@ -1,5 +1,3 @@
-#include <cstring>
-
 #include "panel_fixture.h"
 #include "wide_texts.h"
 
@@ -22,31 +20,6 @@ bool Allowed(int field, int code) {
                    (code >= 'A' && code <= 'F');
   }
   return false;
-}
-
-TEST(ConverterPanelTable, FieldsAndTexts) {
-  struct Row {
-    uint16_t id;
-    int16_t top;
-    uint8_t limit;
-    const char* initial;
-    OverflowRule rule;
-  };
-  const Row rows[] = {
-      {1001, 30, 32, "0", OverflowRule::None},
-      {1002, 60, 11, "", OverflowRule::Octal},
-      {1003, 90, 10, "", OverflowRule::Decimal},
-      {1004, 120, 8, "", OverflowRule::None},
-  };
-  for (uint32_t i = 0; i < FieldCount; ++i) {
-    const FieldRow& field = FieldTable[i];
-    EXPECT_EQ(static_cast<uint32_t>(field.kind), i);
-    EXPECT_EQ(field.controlId, rows[i].id);
-    EXPECT_EQ(field.rowTop, rows[i].top);
-    EXPECT_EQ(field.textLimit, rows[i].limit);
-    EXPECT_STREQ(field.initialText, rows[i].initial);
-    EXPECT_EQ(field.overflow, rows[i].rule);
-  }
 }
 
 // Every byte in every field and with the focus elsewhere: the result, the

@@ -5,29 +5,28 @@ state comes back through qv_probe.exe, a Win32 program in the same wine
 prefix that reads the window across processes and answers one JSON line per
 command.
 
-    with Session.from_env() as session:        # Xvfb, wine prefix, probe
+    with Session() as session:                 # Xvfb, wine prefix, probe
         app = session.launch()                 # a fresh quorvane.exe
         app.type("123")
         app.expect("typed", binary="1111011", focus="decimal")
         app.close()
 
-Every wait polls the probe until the expected state or a timeout; a failed
+Every wait polls (poll) until the expected state or a timeout; a failed
 expectation raises Failure naming the step, what was expected and what was
 read, and keeps a screenshot.
 
-Environment (set by the CTest registration; see tests/e2e/CMakeLists.txt):
-QV_EXE, QV_PROBE, QV_PREFIX, QV_ARTIFACTS, QV_REPO, and QV_ARCH, the build
-(x86_64, the default, or i686, the product); scripts/wine-env.sh says which
-runtime runs it (qv_runtime: by default the product under Debian 12's i386
-wine 8 emulated by qemu-user and the x86_64 twin under Debian 13's wine 10 in
-a private root; by hand also the host's wine 8, or wine 10 for the product
-where the kernel runs 32-bit code).
+Environment: QV_EXE, QV_PROBE, QV_PREFIX, QV_ARTIFACTS and QV_ARCH (x86_64
+or i686, the product), which scripts/e2e.sh sets (through
+qv_harness_env of scripts/wine-env.sh, which also says which runtime runs
+the build: qv_runtime).
 
 Each session runs in a prefix of its own, a copy of QV_PREFIX (or of the
 variant its options ask for) made afresh under QV_PREFIX.sessions/NAME, and
 on a display of its own, so sessions with different names run side by side.
 """
 
+import contextlib
+import functools
 import json
 import os
 import re
@@ -36,21 +35,8 @@ import signal
 import subprocess
 import time
 
-TITLE = " Quorvane V1.01 By Daskelt QQ:0000000000"
-FIELDS = ("binary", "octal", "decimal", "hexadecimal")
-FIELD_IDS = {"binary": 1001, "octal": 1002, "decimal": 1003, "hexadecimal": 1004}
-WINDOW_SIZE = (395, 150)
-RADIX = {"binary": 2, "octal": 8, "decimal": 10, "hexadecimal": 16}
-LIMITS = {"binary": 32, "octal": 11, "decimal": 10, "hexadecimal": 8}
-ALPHABETS = {"binary": b"01", "octal": b"01234567", "decimal": b"0123456789",
-             "hexadecimal": b"0123456789abcdefABCDEF"}
-
-# The overflow warning, as read back in UTF-16 on any system, and as code page
-# 936 bytes through the ANSI calls on a Chinese one.
-WARNING_CAPTION_W = "系统担示"
-WARNING_TEXT_W = "你输入的数值已大于32位最大值0xffffffffH,请重新输入！"
-WARNING_CAPTION = WARNING_CAPTION_W.encode("gbk")
-WARNING_TEXT = WARNING_TEXT_W.encode("gbk")
+from product import ALPHABETS, FIELD_IDS, FIELDS, LIMITS, NEUTRAL_SPOT, RADIX, TITLE, \
+    WARNING_CAPTION, WARNING_TEXT
 
 # The desktops a session can stand for: the Unix locale gives wine its ANSI
 # code page.
@@ -66,26 +52,46 @@ THEMES = {
 }
 
 ARCH = os.environ.get("QV_ARCH", "x86_64")
-REPO = os.environ.get("QV_REPO") or os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
 
-def _runtime(arch):
+@functools.lru_cache(maxsize=None)
+def runtime():
     """wine10, wine8 or qemu: what scripts/wine-env.sh runs the build under."""
     return subprocess.run(["bash", "-c", 'source "$1/scripts/wine-env.sh" && qv_runtime "$2"', "qv",
-                           REPO, arch], stdout=subprocess.PIPE, check=True).stdout.decode().strip()
+                           REPO, ARCH], stdout=subprocess.PIPE, check=True).stdout.decode().strip()
 
 
-RUNTIME = _runtime(ARCH)
-# Wine 10 has what today's Windows has and wine 8 lacks: per-monitor v2
-# awareness, stretching of unaware windows, UI Automation. By default the
-# x86_64 twin runs under it (the product, only where the kernel runs 32-bit
-# code and it is asked for).
-WINE10 = RUNTIME == "wine10"
-# Sessions run side by side on two cores, and under qemu-user every wine
-# process starts and answers a few times slower: the waits stretch by this
-# factor (a wait ends as soon as its state shows); the checks stay the same.
-SLOWDOWN = 4.0 if RUNTIME == "qemu" else 2.0
-DEFAULT_TIMEOUT = 5.0 * SLOWDOWN
+def wine10():
+    """Wine 10 has what today's Windows has and wine 8 lacks: per-monitor v2
+    awareness, stretching of unaware windows, UI Automation."""
+    return runtime() == "wine10"
+
+
+def slow(seconds):
+    """A time limit stretched for the runtime: sessions run side by side on
+    two cores, and under qemu-user every wine process starts and answers a
+    few times slower. A wait ends as soon as its state shows; the checks stay
+    the same."""
+    return seconds * (4.0 if runtime() == "qemu" else 2.0)
+
+
+def poll(read, done=bool, timeout=None):
+    """Reads until done(reading) holds: (True, reading), or (False, the last
+    reading) once timeout seconds (default slow(5)) have passed. Every wait
+    of the suite is this loop. Most states show within a few readings; a
+    longer wait reads less often, since every reading costs the groups
+    running beside it."""
+    deadline = time.monotonic() + (timeout or slow(5))
+    pause = 0.01
+    while True:
+        value = read()
+        if done(value):
+            return True, value
+        if time.monotonic() > deadline:
+            return False, value
+        time.sleep(pause)
+        pause = min(pause * 1.5, 0.1)
 
 
 def scale(length, dpi):
@@ -167,9 +173,6 @@ class Probe:
             raise RuntimeError("qv_probe ended (command %r)" % line.strip())
         return json.loads(answer)
 
-    def state(self):
-        return self("state")
-
     def set_clipboard(self, data):
         data = data.encode("gbk") if isinstance(data, str) else data
         answer = self("clip", data.hex() or "-")
@@ -185,46 +188,24 @@ class Probe:
             try:
                 self.proc.stdin.write(b"quit\n")
                 self.proc.stdin.close()
-                self.proc.wait(timeout=5 * SLOWDOWN)
+                self.proc.wait(timeout=slow(5))
             except (OSError, subprocess.TimeoutExpired):
                 self.proc.kill()
                 self.proc.wait()
 
 
-def _read_ppm(data):
-    """(width, height, rgb bytes) of a binary PPM (P6, maxval 255)."""
-    fields = []
-    pos = 0
-    while len(fields) < 4:
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        if data[pos:pos + 1] == b"#":
-            pos = data.index(b"\n", pos) + 1
-            continue
-        end = pos
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(data[pos:end])
-        pos = end
-    pos += 1
-    if fields[0] != b"P6" or fields[3] != b"255":
-        raise RuntimeError("unexpected screenshot format")
-    return int(fields[1]), int(fields[2]), data[pos:]
-
-
 class Screenshot:
     """The whole X screen; pixel() answers 0xRRGGBB."""
 
-    def __init__(self, env):
-        raw = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"], env=env,
-                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                             check=True).stdout
-        self.width, self.height, self.rgb = _read_ppm(raw)
+    def __init__(self, session):
+        self.width = int(session.screen.split("x")[0])
+        self.rgb = subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"],
+                                  env=session.env, stdout=subprocess.PIPE,
+                                  stderr=subprocess.DEVNULL, check=True).stdout
 
     def pixel(self, x, y):
         i = (y * self.width + x) * 3
-        r, g, b = self.rgb[i], self.rgb[i + 1], self.rgb[i + 2]
-        return (r << 16) | (g << 8) | b
+        return int.from_bytes(self.rgb[i:i + 3], "big")
 
 
 def _variant(copy, suffix, *args):
@@ -240,9 +221,8 @@ def _variant(copy, suffix, *args):
 class Session:
     """An X display, the wine prefix and a probe, shared by many app runs."""
 
-    def __init__(self, exe, probe, prefix, artifacts, repo, arch=ARCH, screen="1024x768x24",
-                 codepage=936, font_mapping=True, dpi=96, dpi_unaware=False, system_font=None,
-                 theme=None, name="session"):
+    def __init__(self, name="session", screen="1024x768x24", codepage=936, font_mapping=True,
+                 dpi=96, dpi_unaware=False, system_font=None, theme=None):
         """codepage: the desktop's ANSI code page; font_mapping: whether the
         label face is mapped to an installed CJK font (without it the system
         has only the CJK fonts under their own names); dpi: the display
@@ -250,46 +230,29 @@ class Session:
         scale unless they ask, as on Windows; system_font: a face that stands
         in for the System font, the fields' font (code page 1252); theme: a
         colour theme of THEMES instead of wine's own colours; name: the
-        session's own copy of the prefix (a group's name)."""
-        self.name = name
-        self.codepage = codepage
-        self.dpi = dpi
-        self.dpi_unaware = dpi_unaware
-        self.font_mapping = font_mapping
-        self.system_font = system_font
-        self.theme = theme
-        self.exe = exe
-        self.arch = arch
-        self.probe_exe = probe
-        self.prefix = prefix
-        self.artifacts = artifacts
-        self.repo = repo
-        self.screen = screen
+        session's own copy of the prefix (a group's name). The programs,
+        the prefix and the place for screenshots come from the environment
+        (QV_EXE, QV_PROBE, QV_PREFIX, QV_ARTIFACTS)."""
+        self.name, self.screen, self.codepage, self.font_mapping = name, screen, codepage, \
+            font_mapping
+        self.dpi, self.dpi_unaware, self.system_font, self.theme = dpi, dpi_unaware, \
+            system_font, theme
+        e = os.environ
+        self.exe, self.probe_exe, self.prefix = e["QV_EXE"], e["QV_PROBE"], e["QV_PREFIX"]
+        self.artifacts, self.repo, self.arch = e["QV_ARTIFACTS"], REPO, ARCH
         self.xvfb = None
         self.xvfb_pid = None
         self.probe = None
         self.env = None
         self.scenario = "?"
 
-    @classmethod
-    def from_env(cls, **options):
-        e = os.environ
-        return cls(e["QV_EXE"], e["QV_PROBE"], e["QV_PREFIX"], e["QV_ARTIFACTS"], e["QV_REPO"],
-                   **options)
-
     def __enter__(self):
-        self.start()
-        return self
-
-    def __exit__(self, *exc):
-        self.stop()
-
-    def start(self):
         try:
             self._start()
         except BaseException:
-            self.stop()
+            self.__exit__()
             raise
+        return self
 
     def _start(self):
         os.makedirs(self.artifacts, exist_ok=True)
@@ -339,7 +302,8 @@ class Session:
         for attempt in (1, 2):
             self.probe = Probe(self.probe_exe, self.env)
             try:
-                self.probe("title", TITLE.encode("gbk").hex(), timeout=20 * SLOWDOWN)
+                self.probe("title", TITLE.encode("gbk").hex(),
+                           ",".join(str(FIELD_IDS[f]) for f in FIELDS), timeout=slow(20))
                 break
             except TimeoutError as e:
                 if attempt == 2:
@@ -348,8 +312,7 @@ class Session:
                 self.probe.proc.kill()
                 self.probe.proc.wait()
                 self.probe = None
-                subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
-                subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
+                self._end_wine()
 
     def scale(self, length):
         """A 96-DPI length at the session's display scale."""
@@ -368,34 +331,31 @@ class Session:
         self.env["DISPLAY"] = started[0].decode()
         self.xvfb_pid = int(started[1])
 
-    def stop(self):
+    def _end_wine(self):
+        for how in ("-k", "-w"):
+            subprocess.run(["wineserver", how], env=self.env, stderr=subprocess.DEVNULL)
+
+    def __exit__(self, *exc):
         if self.probe:
             self.probe.close()
-            self.probe = None
         if self.env:
-            subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
-            subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
+            self._end_wine()
         if self.xvfb:
-            if self.xvfb_pid:
-                try:
-                    os.kill(self.xvfb_pid, signal.SIGTERM)
-                except ProcessLookupError:
-                    pass
+            with contextlib.suppress(ProcessLookupError, TypeError):  # gone, or never reported
+                os.kill(self.xvfb_pid, signal.SIGTERM)
             try:
                 self.xvfb.wait(timeout=5)
             except subprocess.TimeoutExpired:
                 self.xvfb.kill()
                 self.xvfb.wait()
             self.xvfb.stdout.close()
-            self.xvfb = None
-            self.xvfb_pid = None
 
     def xdotool(self, *args):
         subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env, check=True,
                        stdout=subprocess.DEVNULL)
 
     def screenshot(self):
-        return Screenshot(self.env)
+        return Screenshot(self)
 
     def save_screenshot(self, name):
         safe = re.sub(r"[^A-Za-z0-9_.-]+", "_", name)
@@ -425,7 +385,7 @@ class App:
         self.last = {}
         try:
             st = self.wait("window shown", lambda st: st["hwnd"] and st["visible"],
-                           timeout=20 * SLOWDOWN)
+                           timeout=slow(20))
             self.hwnd = st["hwnd"]
             self.xid = st["xid"]
             self.focus_x()
@@ -438,7 +398,7 @@ class App:
     # --- reading ---------------------------------------------------------
 
     def state(self):
-        st = self.probe.state()
+        st = self.probe("state")
         if st.get("hwnd") and st["hwnd"] == getattr(self, "hwnd", st["hwnd"]):
             st.update(zip(FIELDS, st["texts"]))
             st["selections"] = dict(zip(FIELDS, (tuple(s) for s in st["sel"])))
@@ -454,21 +414,24 @@ class App:
     def wait(self, step, predicate, timeout=None, expected=None):
         """Polls until predicate(state) holds; Failure on timeout."""
         self.step = step
-        deadline = time.monotonic() + (timeout or DEFAULT_TIMEOUT)
-        # Most states show within a few polls; a longer wait polls less
-        # often, since every reading costs the groups running beside it.
-        pause = 0.01
-        while True:
-            st = self.state()
+
+        def holds(st):
             try:
-                if predicate(st):
-                    return st
+                return predicate(st)
             except (KeyError, TypeError, IndexError):
-                pass
-            if time.monotonic() > deadline:
-                self.fail(step, expected or getattr(predicate, "__doc__", None) or "condition")
-            time.sleep(pause)
-            pause = min(pause * 1.5, 0.1)
+                return False
+        ok, st = poll(self.state, holds, timeout)
+        if not ok:
+            self.fail(step, expected or getattr(predicate, "__doc__", None) or "condition")
+        return st
+
+    def until_none(self, step, expected, problems, timeout=None):
+        """Polls until problems() finds none (the window may not have been
+        painted yet, the caret may blink); Failure naming the last ones."""
+        self.step = step
+        ok, found = poll(problems, lambda found: not found, timeout)
+        if not ok:
+            self.fail(step, expected, {"problems": found})
 
     def expect(self, step, timeout=None, settled=False, **want):
         """Waits until every named part of the state equals (or satisfies) want.
@@ -512,13 +475,10 @@ class App:
         """Like expect, once settled, and the state must then hold for
         duration seconds."""
         st = self.expect(step, settled=True, **want)
-        end = time.monotonic() + duration
-        while time.monotonic() < end:
-            time.sleep(0.05)
-            now = self.state()
-            for key in FIELDS + ("focus",):
-                if now.get(key) != st.get(key):
-                    self.fail(step + " (steady)", "no further change after %r" % _describe(st), now)
+        changed, now = poll(self.state, lambda now: any(now.get(k) != st.get(k)
+                                                        for k in FIELDS + ("focus",)), duration)
+        if changed:
+            self.fail(step + " (steady)", "no further change after %r" % _describe(st), now)
         return st
 
     # --- geometry ----------------------------------------------------------
@@ -543,18 +503,16 @@ class App:
 
         A window that wine has shown may not be mapped on the X side yet, and
         focusing an unmapped window fails: retry until X reports the focus."""
-        xid = xid or self.xid
-        deadline = time.monotonic() + (timeout or DEFAULT_TIMEOUT)
-        while True:
-            subprocess.run(["xdotool", "windowfocus", str(xid)], env=self.s.env,
+        xid = str(xid or self.xid)
+
+        def focus():
+            subprocess.run(["xdotool", "windowfocus", xid], env=self.s.env,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            focus = subprocess.run(["xdotool", "getwindowfocus"], env=self.s.env,
-                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
-            if focus.strip() == str(xid).encode():
-                return
-            if time.monotonic() > deadline:
-                self.fail(self.step, "X focus on window %s" % xid, {"x_focus": focus.decode()})
-            time.sleep(0.02)
+            return subprocess.run(["xdotool", "getwindowfocus"], env=self.s.env,
+                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout.decode()
+        ok, got = poll(focus, lambda got: got.strip() == xid, timeout)
+        if not ok:
+            self.fail(self.step, "X focus on window %s" % xid, {"x_focus": got})
 
     def key(self, *keys):
         self.s.xdotool("key", *keys)
@@ -567,11 +525,6 @@ class App:
 
     def type(self, text):
         self.s.xdotool("type", "--delay", "15", text)
-
-    def move(self, x, y):
-        """Moves the pointer to client coordinates."""
-        sx, sy = self.to_screen(x, y)
-        self.s.xdotool("mousemove", sx, sy)
 
     def click(self, x, y, button=1, repeat=1):
         """Clicks at client coordinates."""
@@ -592,20 +545,12 @@ class App:
             time.sleep(0.02)
         self.s.xdotool("mouseup", 1)
 
-    def field_rect(self, field):
-        """A field's rectangle in the main window's client coordinates."""
-        return self.state()["field_rects"][FIELDS.index(field)]
-
-    def field_point(self, field, x, y):
-        """Screen position of a point inside a field: x and y from its
-        top-left corner at 96 DPI, scaled as the field is."""
-        left, top = self.field_rect(field)[:2]
-        ox, oy = self.client_origin()
-        return ox + left + self.s.scale(x), oy + top + self.s.scale(y)
-
     def click_field(self, field, x=20, button=1, repeat=1):
-        """Clicks inside a field (x from its left edge, on its text line)."""
-        self.click_screen(*self.field_point(field, x, 8), button=button, repeat=repeat)
+        """Clicks inside a field on its text line, x from its left edge at
+        96 DPI, scaled as the field is, where the field is now."""
+        left, top = self.state()["field_rects"][FIELDS.index(field)][:2]
+        ox, oy = self.client_origin()
+        self.click_screen(ox + left + self.s.scale(x), oy + top + self.s.scale(8), button, repeat)
 
     def char_position(self, field, index):
         """Screen position of a character's top-left corner in a field."""
@@ -617,11 +562,9 @@ class App:
     # No window manager runs, so switching windows is done as one would:
     # the X keyboard focus (the window manager's part) and a click on a spot
     # of the window that does nothing else (activation, the user's part).
-    NEUTRAL_SPOT = (200, 53)  # main window client: background between two rows
-
     def activate_main(self):
         self.focus_x()
-        self.click(*self.NEUTRAL_SPOT)
+        self.click(*NEUTRAL_SPOT)
         return self.expect("activate main window", foreground="main", active="main")
 
     def activate_other(self):
@@ -641,13 +584,12 @@ class App:
         st = self.wait(step, lambda st: st["box"] is not None,
                        expected="the overflow warning box")
         box = st["box"]
-        if box["caption_w"] != WARNING_CAPTION_W or box["text_w"] != WARNING_TEXT_W:
-            self.fail(step, "caption %r and text %r (UTF-16)"
-                      % (WARNING_CAPTION_W, WARNING_TEXT_W), box)
-        if self.s.codepage == 936 and (as_bytes(box["caption"]) != WARNING_CAPTION or
-                                       box["text"] is None or as_bytes(box["text"]) != WARNING_TEXT):
-            self.fail(step, "caption %r and text %r (code page 936)"
-                      % (WARNING_CAPTION, WARNING_TEXT), box)
+        if box["caption_w"] != WARNING_CAPTION or box["text_w"] != WARNING_TEXT:
+            self.fail(step, "caption %r and text %r (UTF-16)" % (WARNING_CAPTION, WARNING_TEXT), box)
+        caption, text = WARNING_CAPTION.encode("gbk"), WARNING_TEXT.encode("gbk")
+        if self.s.codepage == 936 and (as_bytes(box["caption"]) != caption or
+                                       box["text"] is None or as_bytes(box["text"]) != text):
+            self.fail(step, "caption %r and text %r (code page 936)" % (caption, text), box)
         return box
 
     def dismiss_warning(self, step, how="enter"):
@@ -661,12 +603,14 @@ class App:
 
     # --- ending --------------------------------------------------------------
 
-    def exit_code(self, timeout=None):
-        timeout = timeout or DEFAULT_TIMEOUT
+    def exits(self, step="exit code"):
+        """Waits for the process to end, with exit code 0."""
         try:
-            return self.proc.wait(timeout=timeout)
+            code = self.proc.wait(timeout=slow(5))
         except subprocess.TimeoutExpired:
-            self.fail(self.step, "the process to end within %.0f s" % timeout, {"running": True})
+            self.fail(step, "the process to end within %.0f s" % slow(5), {"running": True})
+        if code != 0:
+            self.fail(step, "exit code 0", {"exit": code})
 
     def close(self):
         """Ends the program if it still runs (WM_CLOSE, then kill)."""
@@ -675,14 +619,12 @@ class App:
                 self.probe("close")
             try:
                 # A failed scenario may leave a modal box up; no need to wait long.
-                self.proc.wait(timeout=2 * SLOWDOWN)
+                self.proc.wait(timeout=slow(2))
             except subprocess.TimeoutExpired:
                 self.proc.send_signal(signal.SIGKILL)
                 self.proc.wait()
         # Until the window is gone a new run could find it instead of its own.
-        deadline = time.monotonic() + 5 * SLOWDOWN
-        while self.probe("find")["hwnd"] == self.hwnd and time.monotonic() < deadline:
-            time.sleep(0.05)
+        poll(lambda: self.probe("find")["hwnd"], lambda hwnd: hwnd != self.hwnd)
 
 
 def _describe(st):
@@ -704,30 +646,61 @@ def _describe(st):
 # --- running scenarios -------------------------------------------------------
 
 class Registry:
-    """Scenarios by group, each run against a fresh program process.
+    """Scenarios by group, and the variants that run them again elsewhere.
 
-    A scenario function with a table attribute, (key, reset), is a row of a
-    parameter table: consecutive rows with one key share a program, and
-    reset(app) sets it back between them. After a failed row the next one
-    starts a fresh program."""
+    A group runs in one session; each scenario gets a fresh program, except
+    the rows of a parameter table: a scenario function with a table
+    attribute, (key, reset), shares a program with the rows of the same key
+    next to it, reset(app) setting it back between them, and after a failed
+    row the next one starts a fresh program.
 
-    def __init__(self):
-        self.groups = {}
-        self.session_options = {}  # group -> Session keyword arguments
+    A variant is a group whose session has other options (a
+    display scale, a code page, a theme): it runs its own scenarios, then
+    the groups and GROUP.SCENARIOs it re-runs, looked up when it runs. So a
+    scenario added to a group runs in every variant that re-runs the group,
+    wherever it stands, unless it names the variant in not_in. A variant
+    that re-runs several whole groups names their scenarios GROUP.NAME, to
+    keep them apart; otherwise a scenario keeps its own name."""
 
-    def scenario(self, group, name=None):
+    def __init__(self, variants):
+        self.groups = {}           # group -> [(name, fn, not_in, when)]
+        self.variants = variants   # group -> (Session options, what it re-runs)
+
+    def scenario(self, group, name=None, not_in=(), when=None):
+        """Registers fn in group; when: a test of the runtime (wine10)
+        without which it does not run."""
         def register(fn):
-            self.groups.setdefault(group, []).append((name or fn.__name__, fn))
+            self.groups.setdefault(group, []).append((name or fn.__name__, fn, not_in, when))
             return fn
         return register
 
+    def names(self):
+        return list(dict.fromkeys(list(self.groups) + list(self.variants)))
+
+    def scenarios(self, group):
+        """(name, fn) of what a group runs, in order."""
+        reruns = self.variants.get(group, ({}, ()))[1]
+        whole = sum(1 for r in reruns if "." not in r)
+        found = [(n, fn) for n, fn, _, when in self.groups.get(group, []) if not when or when()]
+        for rerun in reruns:
+            source, _, only = rerun.partition(".")
+            if only and all(n != only for n, *_ in self.groups[source]):
+                raise KeyError("%s re-runs %s, which no group has" % (group, rerun))
+            found += [("%s.%s" % (source, n) if whole > 1 else n, fn)
+                      for n, fn, not_in, when in self.groups[source]
+                      if only in ("", n) and group not in not_in and (not when or when())]
+        names = [n for n, _ in found]
+        if len(set(names)) != len(names):
+            raise KeyError("%s holds two scenarios of one name" % group)
+        return found
+
     def run(self, group, only=None):
         """Runs a group in one session; prints one line per scenario."""
-        scenarios = [(n, f) for n, f in self.groups[group] if not only or re.search(only, n)]
+        scenarios = [(n, f) for n, f in self.scenarios(group) if not only or re.search(only, n)]
         failed = []
         started = time.monotonic()
         launches = 0
-        with Session.from_env(name=group, **self.session_options.get(group, {})) as session:
+        with Session(name=group, **self.variants.get(group, ({},))[0]) as session:
             # Screenshots of an earlier run of this group would mislead.
             for old in os.listdir(session.artifacts):
                 if old.startswith(group + "."):
@@ -755,7 +728,6 @@ class Registry:
                     failed.append(name)
                     print("FAIL %s: %s" % (session.scenario, e), flush=True)
                 except Exception as e:  # harness trouble: still name the scenario
-                    status = "ERROR"
                     failed.append(name)
                     step = app.step if app else "start"
                     print("ERROR %s at step %r: %r" % (session.scenario, step, e), flush=True)
@@ -770,3 +742,20 @@ class Registry:
         print("%s: %d scenarios, %d programs, %d failed, %.1f s"
               % (group, len(scenarios), launches, len(failed), time.monotonic() - started))
         return not failed
+
+    def main(self, args):
+        """GROUP [NAME-REGEX]: runs it; --list [GROUP]: the groups and their
+        scenarios; --groups: the groups' names alone."""
+        if args[:1] == ["--groups"]:
+            print("\n".join(self.names()))
+        elif args[:1] == ["--list"]:
+            for group in args[1:] or self.names():
+                print(group)
+                print("".join("    %s\n" % n for n, _ in self.scenarios(group)), end="")
+        elif args and args[0] in self.names():
+            return 0 if self.run(args[0], args[1] if len(args) > 1 else None) else 1
+        else:
+            print("usage: scenarios.py GROUP [NAME-REGEX] | --list [GROUP] | --groups\n"
+                  "groups: %s" % " ".join(self.names()))
+            return 2
+        return 0

@@ -7,8 +7,9 @@
 // printable ASCII is written as \u00XX, so a reader that maps code points
 // 0-255 back to bytes gets the exact bytes. Byte arguments are given in hex.
 //
-//   title HEX                  the main window's title: sent first, since
-//                              nothing is found before it is known
+//   title HEX ID,ID,ID,ID      the main window's title and its fields' ids,
+//                              top to bottom (tests/e2e/product.py): sent
+//                              first, since nothing is found before them
 //   find                       main window handle (0 when absent)
 //   state                      everything a check needs, in one answer: the
 //                              window, the fields (texts, selections, each
@@ -57,7 +58,7 @@ namespace {
 
 char Title[128];
 const char OtherTitle[] = "qv-probe-other";
-const int FieldIds[4] = {1001, 1002, 1003, 1004};
+int FieldIds[4];
 const char* const FieldNames[4] = {"binary", "octal", "decimal", "hexadecimal"};
 const UINT WM_COMMAND_LINE = WM_APP + 1;
 const UINT SendTimeoutMs = 3000;
@@ -432,6 +433,17 @@ void CmdColours() {
   Put("]}");
 }
 
+// ,"KEY":[...] with put's answer for each field, top to bottom.
+template <typename PutOne>
+void PutFields(HWND main, const char* key, PutOne put) {
+  Putf(",\"%s\":[", key);
+  for (int i = 0; i < 4; ++i) {
+    if (i) Put(",");
+    put(GetDlgItem(main, FieldIds[i]));
+  }
+  Put("]");
+}
+
 void CmdState() {
   HWND main = MainWindow();
   Put("{\"ok\":true,\"hwnd\":");
@@ -451,15 +463,12 @@ void CmdState() {
        IsWindowVisible(main) ? "true" : "false");
   Putf(",\"style\":%lu,\"exstyle\":%lu", static_cast<unsigned long>(GetWindowLongA(main, GWL_STYLE)),
        static_cast<unsigned long>(GetWindowLongA(main, GWL_EXSTYLE)));
-  Put(",\"field_styles\":[");
-  for (int i = 0; i < 4; ++i) {
-    Putf("%s%lu", i ? "," : "", static_cast<unsigned long>(GetWindowLongA(GetDlgItem(main, FieldIds[i]), GWL_STYLE)));
-  }
-  Put("],\"limits\":[");
-  for (int i = 0; i < 4; ++i) {
-    Putf("%s%ld", i ? "," : "", static_cast<long>(Send(GetDlgItem(main, FieldIds[i]), EM_GETLIMITTEXT, 0, 0)));
-  }
-  Put("]");
+  PutFields(main, "field_styles", [](HWND field) {
+    Putf("%lu", static_cast<unsigned long>(GetWindowLongA(field, GWL_STYLE)));
+  });
+  PutFields(main, "limits", [](HWND field) {
+    Putf("%ld", static_cast<long>(Send(field, EM_GETLIMITTEXT, 0, 0)));
+  });
 
   HWND fg = GetForegroundWindow();
   Putf(",\"foreground\":\"%s\"", FieldName(main, fg));
@@ -474,39 +483,30 @@ void CmdState() {
     Put(",\"focus\":null,\"active\":null");
   }
 
-  char buf[256];
-  Put(",\"texts\":[");
-  for (int i = 0; i < 4; ++i) {
-    if (i) Put(",");
-    PutBytes(buf, ReadText(GetDlgItem(main, FieldIds[i]), buf, sizeof(buf)));
-  }
-  Put("],\"lengths\":[");
-  for (int i = 0; i < 4; ++i) {
-    Putf("%s%ld", i ? "," : "", static_cast<long>(Send(GetDlgItem(main, FieldIds[i]), WM_GETTEXTLENGTH, 0, 0)));
-  }
-  Put("],\"sel\":[");
-  for (int i = 0; i < 4; ++i) {
-    DWORD sel = static_cast<DWORD>(Send(GetDlgItem(main, FieldIds[i]), EM_GETSEL, 0, 0));
-    Putf("%s[%u,%u]", i ? "," : "", LOWORD(sel), HIWORD(sel));
-  }
+  PutFields(main, "texts", [](HWND field) {
+    char buf[256];
+    PutBytes(buf, ReadText(field, buf, sizeof(buf)));
+  });
+  PutFields(main, "lengths", [](HWND field) {
+    Putf("%ld", static_cast<long>(Send(field, WM_GETTEXTLENGTH, 0, 0)));
+  });
+  PutFields(main, "sel", [](HWND field) {
+    DWORD sel = static_cast<DWORD>(Send(field, EM_GETSEL, 0, 0));
+    Putf("[%u,%u]", LOWORD(sel), HIWORD(sel));
+  });
   // Each field's rectangle in the main window's client coordinates, and the
   // window just before it in z-order: the one a screen reader names it after.
-  Put("],\"field_rects\":[");
-  for (int i = 0; i < 4; ++i) {
-    HWND field = GetDlgItem(main, FieldIds[i]);
+  PutFields(main, "field_rects", [main](HWND field) {
     RECT fr = {0, 0, 0, 0};
     GetWindowRect(field, &fr);
     MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&fr), 2);
-    if (i) Put(",");
     PutRect(fr);
-  }
-  Put("],\"before\":[");
-  for (int i = 0; i < 4; ++i) {
-    HWND prev = GetWindow(GetDlgItem(main, FieldIds[i]), GW_HWNDPREV);
-    if (i) Put(",");
+  });
+  PutFields(main, "before", [](HWND field) {
+    HWND prev = GetWindow(field, GW_HWNDPREV);
     if (!prev) {
       Put("null");
-      continue;
+      return;
     }
     char cls[64];
     GetClassNameA(prev, cls, sizeof(cls));
@@ -516,8 +516,8 @@ void CmdState() {
     Putf(",\"visible\":%s,\"text_w\":", IsWindowVisible(prev) ? "true" : "false");
     PutWide(wide, ReadTextW(prev, wide, 64));
     Put("}");
-  }
-  Put("],\"box\":");
+  });
+  Put(",\"box\":");
   PutBox(main);
   Put(",");
   PutMetrics();
@@ -782,8 +782,9 @@ void Command(char* line) {
     if (field) ClientToScreen(field, &p);
     Putf("{\"ok\":%s,\"raw\":%ld,\"x\":%ld,\"y\":%ld}", field && r != -1 ? "true" : "false", static_cast<long>(r),
          p.x, p.y);
-  } else if (!strcmp(cmd, "title") && a1) {
+  } else if (!strcmp(cmd, "title") && a1 && a2) {
     FromHex(a1, Title, sizeof(Title));
+    sscanf(a2, "%d,%d,%d,%d", &FieldIds[0], &FieldIds[1], &FieldIds[2], &FieldIds[3]);
     Put("{\"ok\":true}");
   } else if (!strcmp(cmd, "dpichanged") && a1 && a2 && main) {
     RECT r;
