@@ -257,9 +257,9 @@ class Session:
     def _start(self):
         os.makedirs(self.artifacts, exist_ok=True)
         # The prefix (code page 936 locale, label font mapped) comes from the
-        # project's own set-up script; it is made once per build tree. For
-        # i686 it also sets up the wine 10 runtime and puts its commands
-        # first on PATH. The variant a session's options ask for is a copy
+        # project's own set-up script; it is made once per build tree. It
+        # also sets up the build's runtime and puts its commands first on
+        # PATH. The variant a session's options ask for is a copy
         # of it, made once, and the session runs in a copy of its own of
         # that, made afresh: nothing one session leaves behind reaches
         # another, and sessions run side by side. The copies are made one at
