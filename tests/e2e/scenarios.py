@@ -1038,6 +1038,7 @@ scenario("dpi144", "aware_with_physical_rectangles")(aware_with_physical_rectang
 scenario("dpi144_unaware", "aware_with_physical_rectangles")(aware_with_physical_rectangles)
 
 
+
 def label_ink_rows(app, dpi):
     """Rows of the first label that hold dark ink, as (first, last)."""
     ox, oy = app.client_origin()
@@ -1114,12 +1115,38 @@ LABELS = ("二 进 制 :", "八 进 制 :", "十 进 制 :", "十六进制 :")
 ROLE_SYSTEM_TEXT = 42
 
 
+# The drawn - and X as the push buttons over them: named as Chinese Windows
+# names a caption's buttons, at their places at 96 DPI scaled as the program
+# scales them; besides the fields, exactly these. Windows' oleacc gives a
+# "Button" window its push-button role; wine's gives every window but an edit
+# the client role (10), and its UI Automation calls those panes (50033).
+BUTTONS = (("最小化", (357, 0, 375, 18)), ("关闭", (377, 0, 395, 18)))
+BUTTON_ROLES = {43, 10}  # ROLE_SYSTEM_PUSHBUTTON; ROLE_SYSTEM_CLIENT under wine
+BUTTON_TYPES = {50000, 50033}  # UIA Button; Pane under wine
+
+
+def button_problem(app, found, kinds):
+    """What keeps found (what the probe found besides the fields: name, role
+    or control type, screen rectangle) from being the two buttons."""
+    ox, oy = app.client_origin()
+    S = app.s.scale
+    want = sorted([name, [ox + S(l), oy + S(t), ox + S(r), oy + S(b)]]
+                  for name, (l, t, r, b) in BUTTONS)
+    got = sorted([b["name"], b["rect"]] for b in found)
+    wrong = [b for b in found if (b.get("role") or b.get("type")) not in kinds
+             or b.get("class", "Button") != "Button"]
+    return (got != want or wrong) and {"want": want, "got": found}
+
+
 def accessible_names(app):
     """Each field is named after its label when a screen reader asks (MSAA),
-    because the window just before it is a hidden static holding the label."""
+    because the window just before it is a hidden static holding the label;
+    the drawn buttons are push buttons with names."""
     got = app.probe("accessible")
-    if got["names"] != list(LABELS) or got["roles"] != [ROLE_SYSTEM_TEXT] * 4:
-        app.fail("accessible names", "names %r, role text (42)" % (LABELS,), got)
+    buttons = button_problem(app, got["buttons"], BUTTON_ROLES)
+    if got["names"] != list(LABELS) or got["roles"] != [ROLE_SYSTEM_TEXT] * 4 or buttons:
+        app.fail("accessible names", "names %r, role text (42); buttons %r" % (LABELS, BUTTONS),
+                 dict(got, buttons=buttons))
     app.expect("hidden static before each field",
                before=[{"class": "Static", "visible": False, "text_w": label} for label in LABELS])
 
@@ -1128,19 +1155,62 @@ scenario("start", "accessible_names")(accessible_names)
 scenario("cp1252", "accessible_names")(accessible_names)
 
 UIA_EDIT_CONTROL = 50004
+UIA_BUTTON_CONTROL = 50000
 
 
 def ui_automation_names(app):
     """The same through UI Automation, which Narrator and current NVDA use:
     wine 10 has it, wine 8 does not."""
     got = app.probe("uia")
-    if not got["ok"] or got["names"] != list(LABELS) or got["types"] != [UIA_EDIT_CONTROL] * 4:
-        app.fail("UI Automation", "names %r, control type Edit (%d)" % (LABELS, UIA_EDIT_CONTROL), got)
+    if not got["ok"] or got["names"] != list(LABELS) or got["types"] != [UIA_EDIT_CONTROL] * 4 or \
+            button_problem(app, got["buttons"], BUTTON_TYPES):
+        app.fail("UI Automation", "names %r, control type Edit (%d); buttons %r"
+                 % (LABELS, UIA_EDIT_CONTROL, BUTTONS), got)
 
 
+E_NOTIMPL = "0x80004001"
+
+
+def buttons_pressed_as_assistive_technology_does(app):
+    """A button given the focus hands it back to the field that had it. Its
+    default action (accDoDefaultAction; Invoke where UI Automation exists)
+    does what a press on the drawn one does: minimise, after which Binary
+    has the focus, and close, exit code 0. Wine implements neither default
+    action (E_NOTIMPL): there the click that a push button's default action
+    is, BM_CLICK, stands in."""
+    app.focus_field("decimal")
+    for i in range(len(BUTTONS)):
+        if not app.probe("press", i, "focus")["ok"]:
+            app.fail("focus given to button %d" % i, "SetFocus done", {})
+        app.expect("the focus back in decimal", focus="decimal")
+    listed = {how: [b["name"] for b in app.probe(lister)["buttons"]]
+              for how, lister in (("msaa", "accessible"), ("uia", "uia")) if how == "msaa" or WINE10}
+    index = lambda how, name: listed[how].index(name) if name in listed[how] else -1
+    for name, _ in BUTTONS:
+        for how in listed:
+            got = app.probe("press", index(how, name), how)
+            if got["ok"] or got["hr"] != E_NOTIMPL:
+                break
+        else:
+            got = app.probe("press", index("msaa", name), "click")
+        if not got["ok"]:
+            app.fail("default action of %s" % name, "done", got)
+        if name == BUTTONS[0][0]:
+            app.expect("minimised", iconic=True)
+            app.probe("show", 9)
+            app.focus_x()
+            app.expect("restored, focus in binary", iconic=False, focus="binary")
+    if app.exit_code() != 0:
+        app.fail("exit code", "0", {"exit": app.proc.returncode})
+
+
+for _group in ("start", "dpi144"):
+    scenario(_group, "buttons_pressed_as_assistive_technology_does")(
+        buttons_pressed_as_assistive_technology_does)
+scenario("dpi144", "accessible_names")(accessible_names)
 if WINE10:
-    scenario("start", "ui_automation_names")(ui_automation_names)
-    scenario("cp1252", "ui_automation_names")(ui_automation_names)
+    for _group in ("start", "cp1252", "dpi144"):
+        scenario(_group, "ui_automation_names")(ui_automation_names)
 
 
 # --- characters beyond ASCII -------------------------------------------------------------
