@@ -12,6 +12,7 @@ import os
 import random
 import statistics
 import struct
+import subprocess
 import sys
 import time
 from collections import Counter
@@ -1037,6 +1038,32 @@ def aware_with_physical_rectangles(app):
 scenario("dpi144", "aware_with_physical_rectangles")(aware_with_physical_rectangles)
 scenario("dpi144_unaware", "aware_with_physical_rectangles")(aware_with_physical_rectangles)
 
+
+def icons_at_the_scale(app):
+    """The window's icon and small icon come at the display's scale (64 and
+    32 pixels at 200 %), as a taskbar gets them: wine puts the class's two
+    icons on the X window (_NET_WM_ICON, each image its width, its height and
+    its pixels). Asked for before the program is aware of the scale, they
+    would be made for 100 %. Wine 8 makes every program aware from the start,
+    so only wine 10 tells."""
+    xid = str(app.state()["xid"])
+
+    def problems():
+        out = subprocess.run(["xprop", "-id", xid, "-notype", "32c", "_NET_WM_ICON"],
+                             env=app.s.env, stdout=subprocess.PIPE, text=True).stdout
+        words = [int(w) for w in out.partition("=")[2].replace(",", " ").split()]
+        sizes, i = [], 0
+        while i + 1 < len(words):
+            sizes.append([words[i], words[i + 1]])
+            i += 2 + words[i] * words[i + 1]
+        return sorted(sizes) != [[S(16), S(16)], [S(32), S(32)]] and ["_NET_WM_ICON %r" % sizes]
+
+    S = app.s.scale
+    until_none(app, "icon sizes", "%d and %d pixels square" % (S(32), S(16)), problems)
+
+
+if WINE10:
+    scenario("dpi192", "icons_at_the_scale")(icons_at_the_scale)
 
 
 def label_ink_rows(app, dpi):
