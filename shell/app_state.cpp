@@ -19,6 +19,8 @@ constinit AppState App = {
     .Left = 0,
     .Top = 0,
     .StockEditProc = nullptr,
+    .Buttons = {},
+    .StockButtonProc = nullptr,
 };
 
 // The contact number closes the title; the whole is 40 bytes.

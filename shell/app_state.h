@@ -28,6 +28,8 @@ struct AppState {
   int Left;       // of the main window
   int Top;
   WNDPROC StockEditProc;  // the edit class's own procedure, for every field
+  HWND Buttons[2];        // over the drawn - and X, in CaptionButton order
+  WNDPROC StockButtonProc;
 };
 
 extern AppState App;

@@ -67,6 +67,8 @@ if(headers MATCHES "Magic[ \t]+020b")
   if(headers MATCHES "Entry 3 0+ [0-9a-f]+ Exception Directory")
     message(FATAL_ERROR "${EXE} has no exception directory (unwind tables)")
   endif()
-elseif(bytes GREATER 13824)
-  message(FATAL_ERROR "${EXE} is ${bytes} bytes; the 32-bit product must fit in 13.5 KiB")
+elseif(bytes GREATER 14336)
+  # 13.5 KiB until the drawn buttons became buttons for assistive technology;
+  # they took the code past a 512-byte block.
+  message(FATAL_ERROR "${EXE} is ${bytes} bytes; the 32-bit product must fit in 14 KiB")
 endif()

@@ -47,7 +47,11 @@ void CentreWindow() {
   App.Top = CentredOrigin(App.MaxHeight, App.Layout.windowHeight);
 }
 
+// Aware of the scale before the class is registered: the system makes the
+// class's small icon from its icon at the small-icon size it reports, and
+// until the process asks, it reports that size at 100 % (16 x 16 at 200 %).
 HWND CreateMainWindow(HINSTANCE instance, HMODULE user32) {
+  AskForDpiAwareness(user32);
   const WNDCLASSEXA windowClass = {
       sizeof(WNDCLASSEXA),
       CS_BYTEALIGNWINDOW | CS_HREDRAW | CS_VREDRAW,
@@ -64,7 +68,6 @@ HWND CreateMainWindow(HINSTANCE instance, HMODULE user32) {
   };
   RegisterClassExA(&windowClass);
 
-  AskForDpiAwareness(user32);
   App.SystemDpi = SystemDpi(user32);
   LayoutForDpi(App.SystemDpi, App.Layout);
   App.MaxWidth = GetSystemMetrics(SM_CXMAXIMIZED);

@@ -61,20 +61,39 @@ HFONT CreateFieldFont() {
                      DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
 }
 
-// Makes the fonts for dpi and puts the fields where App.Layout has them; the
-// old fonts are deleted once nothing uses them. The stock fonts serve only
-// where both the window's and the system's scale are 100 %, as the program
-// always looked there.
+// The drawn - and X, in the order of their rectangles in the layout and of
+// App.Buttons.
+enum CaptionButton : uint8_t { MinimiseButton, CloseButton, CaptionButtons };
+static_assert(offsetof(WindowLayout, close) ==
+              offsetof(WindowLayout, minimize) + sizeof(LayoutRect));
+LayoutRect& ButtonPlace(uint32_t button) { return (&App.Layout.minimize)[button]; }
+
+// Their control identifiers, each the first plus its CaptionButton.
+constexpr uint16_t IDC_MINIMISE = 1005;
+
+// The names Chinese Windows gives the buttons of a caption: 最小化 and 关闭.
+constexpr wchar_t ButtonNames[CaptionButtons][4] = {L"\u6700\u5C0F\u5316", L"\u5173\u95ED"};
+
+void Place(HWND window, const LayoutRect& place) {
+  MoveWindow(window, place.left, place.top, place.right - place.left, place.bottom - place.top,
+             TRUE);
+}
+
+// Makes the fonts for dpi and puts the fields and buttons where App.Layout
+// has them; the old fonts are deleted once nothing uses them. The stock fonts
+// serve only where both the window's and the system's scale are 100 %, as the
+// program always looked there.
 void FitToLayout(UINT dpi) {
   HFONT oldLabelFont = App.LabelFont;
   HFONT oldFieldFont = App.FieldFont;
   App.LabelFont = CreateLabelFont();
   App.FieldFont = dpi == DesignDpi && App.SystemDpi == DesignDpi ? nullptr : CreateFieldFont();
   for (uint32_t i = 0; i < FieldCount; ++i) {
-    const LayoutRect& place = App.Layout.fields[i];
-    MoveWindow(App.Fields[i], place.left, place.top, place.right - place.left,
-               place.bottom - place.top, TRUE);
+    Place(App.Fields[i], App.Layout.fields[i]);
     SendMessageA(App.Fields[i], WM_SETFONT, reinterpret_cast<WPARAM>(App.FieldFont), TRUE);
+  }
+  for (uint32_t i = 0; i < CaptionButtons; ++i) {
+    Place(App.Buttons[i], ButtonPlace(i));
   }
   DeleteObject(oldLabelFont);
   DeleteObject(oldFieldFont);
@@ -120,6 +139,25 @@ HWND CreateField(HWND parent, const FieldRow& row, AssociateContext associate) {
   return field;
 }
 
+LRESULT CALLBACK ButtonWndProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The drawn - and X are what a screen reader, voice control or switch access
+// can find only as windows: each lies under a push button of its own, named
+// as Windows names a caption's buttons. The buttons draw nothing: owner-drawn,
+// every paint of theirs is a WM_DRAWITEM the main window leaves undone, and
+// they erase nothing (ButtonWndProc), so the skin shows through. Not tab
+// stops, and the focus given to one goes back to a field. Made after the
+// fields, behind them, so that each field keeps its label just before it.
+void CreateButtons(HWND parent) {
+  for (uint32_t i = 0; i < CaptionButtons; ++i) {
+    App.Buttons[i] = CreateWindowExW(
+        0, L"Button", ButtonNames[i], WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, 0, 0, 0, 0, parent,
+        reinterpret_cast<HMENU>(static_cast<UINT_PTR>(IDC_MINIMISE + i)), App.Instance, nullptr);
+    App.StockButtonProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        App.Buttons[i], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ButtonWndProc)));
+  }
+}
+
 WNDPROC SubclassField(FieldKind kind) {
   return reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(FieldWindow(kind), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FieldWndProc)));
@@ -130,6 +168,7 @@ void OnCreate(HWND window) {
   for (uint32_t i = 0; i < FieldCount; ++i) {
     App.Fields[i] = CreateField(window, FieldTable[i], associate);
   }
+  CreateButtons(window);
   FitToLayout(App.SystemDpi);  // the layout the window was made at
   HWND binary = FieldWindow(FieldKind::Binary);
   SetFocus(binary);
@@ -214,13 +253,26 @@ void OnPaint(HWND window) {
   EndPaint(window, &paint);
 }
 
-void OnLButtonDown(HWND window, LPARAM position) {
-  if (HitTestRect(position, *AsRect(App.Layout.close))) {
+// What the drawn - and X do, pressed with the mouse or through their buttons.
+void Press(HWND window, uint32_t button) {
+  if (button == CloseButton) {
     PostQuitMessage(0);
-  } else if (HitTestRect(position, *AsRect(App.Layout.minimize))) {
+  } else if (button == MinimiseButton) {
     App.MinimizedOnce = 1;
     SendMessageA(window, WMU_MINIMIZE, 0, 0);
-  } else if (HIWORD(position) <= App.Layout.dragStripBottom) {
+  }
+}
+
+// The drawn buttons act on the press, as they always have; the buttons over
+// them let every mouse message through to this window.
+void OnLButtonDown(HWND window, LPARAM position) {
+  for (uint32_t i = 0; i < CaptionButtons; ++i) {
+    if (HitTestRect(position, *AsRect(ButtonPlace(i)))) {
+      Press(window, i);
+      return;
+    }
+  }
+  if (HIWORD(position) <= App.Layout.dragStripBottom) {
     // The top strip acts as the caption the window does not have.
     SendMessageA(window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
   }
@@ -291,9 +343,45 @@ void OnSystemLookChanged(HWND window) { InvalidateRect(window, nullptr, FALSE); 
 
 void OnClose() { PostQuitMessage(0); }
 
-// Ctrl+S (IDM_CTRL_S) and the fields' notifications need nothing; the answer
-// is the message's wParam.
-LRESULT OnCommand(WPARAM command) { return static_cast<LRESULT>(command); }
+// A button's click, as its default action (accDoDefaultAction, UI Automation's
+// Invoke) makes it. Ctrl+S (IDM_CTRL_S) and the fields' notifications need
+// nothing; the answer is the message's wParam.
+LRESULT OnCommand(HWND window, WPARAM command) {
+  if (HIWORD(command) == BN_CLICKED) {
+    Press(window, static_cast<uint32_t>(LOWORD(command) - IDC_MINIMISE));
+  }
+  return static_cast<LRESULT>(command);
+}
+
+// A click asked of a button (BM_CLICK, what its default action does) is told
+// to the main window as the stock button tells it, without the stock
+// button's press: that takes the focus first, the focus goes straight back to
+// a field, and a button that loses the focus while pressed drops the click
+// (wine then sends no BN_CLICKED).
+LRESULT OnButtonClick(HWND button) {
+  const WPARAM command = IDC_MINIMISE + (button == App.Buttons[CloseButton] ? 1u : 0u);
+  return SendMessageA(GetParent(button), WM_COMMAND, command, reinterpret_cast<LPARAM>(button));
+}
+
+// The buttons sit over the drawn ones for those who find the window's parts
+// as windows; for the mouse they are not there (HTTRANSPARENT: the main
+// window gets every press, as before), nor do they erase their place. The
+// focus goes back where the main window would send it.
+LRESULT CALLBACK ButtonWndProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_NCHITTEST:
+      return HTTRANSPARENT;
+    case WM_ERASEBKGND:
+      return 1;
+    case BM_CLICK:
+      return OnButtonClick(button);
+    case WM_SETFOCUS:
+      OnSetFocus(reinterpret_cast<HWND>(wParam));
+      return 0;
+    default:
+      return CallWindowProcW(App.StockButtonProc, button, message, wParam, lParam);
+  }
+}
 
 }  // namespace
 
@@ -326,7 +414,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       OnClose();
       return 0;
     case WM_COMMAND:
-      return OnCommand(wParam);
+      return OnCommand(window, wParam);
     case WM_LBUTTONDOWN:
       OnLButtonDown(window, lParam);
       return 0;

@@ -33,6 +33,7 @@ import os
 import random
 import statistics
 import struct
+import subprocess
 import sys
 import time
 from collections import Counter
@@ -57,7 +58,9 @@ VARIANTS = {
     # every click scaled; at 125 % and 200 % the painted skin; and at 150 %
     # where programs stay unaware of the scale unless they ask, that the
     # program asks.
-    "dpi144": ({"dpi": 144}, ["typing", "keys", "overflow", "mouse", "painting"]),
+    "dpi144": ({"dpi": 144}, ["typing", "keys", "overflow", "mouse", "painting",
+                              "start.accessible_names", "start.ui_automation_names",
+                              "start.buttons_pressed_as_assistive_technology_does"]),
     "dpi120": ({"dpi": 120}, ["painting.skin_pixels"]),
     "dpi192": ({"dpi": 192}, ["painting.skin_pixels"]),
     "dpi144_unaware": ({"dpi": 144, "dpi_unaware": True},
@@ -1075,6 +1078,32 @@ def aware_with_physical_rectangles(app):
                field_rects=[[app.s.scale(v) for v in rect] for rect in FIELD_RECTS])
 
 
+def icons_at_the_scale(app):
+    """The window's icon and small icon come at the display's scale (64 and
+    32 pixels at 200 %), as a taskbar gets them: wine puts the class's two
+    icons on the X window (_NET_WM_ICON, each image its width, its height and
+    its pixels). Asked for before the program is aware of the scale, they
+    would be made for 100 %. Wine 8 makes every program aware from the start,
+    so only wine 10 tells."""
+    xid = str(app.state()["xid"])
+
+    def problems():
+        out = subprocess.run(["xprop", "-id", xid, "-notype", "32c", "_NET_WM_ICON"],
+                             env=app.s.env, stdout=subprocess.PIPE, text=True).stdout
+        words = [int(w) for w in out.partition("=")[2].replace(",", " ").split()]
+        sizes, i = [], 0
+        while i + 1 < len(words):
+            sizes.append([words[i], words[i + 1]])
+            i += 2 + words[i] * words[i + 1]
+        return sorted(sizes) != [[S(16), S(16)], [S(32), S(32)]] and ["_NET_WM_ICON %r" % sizes]
+
+    S = app.s.scale
+    app.until_none("icon sizes", "%d and %d pixels square" % (S(32), S(16)), problems)
+
+
+scenario("dpi192", "icons_at_the_scale", when=wine10)(icons_at_the_scale)
+
+
 def label_ink_rows(app, dpi):
     """Rows of the first label that hold dark ink, as (first, last)."""
     ox, oy = app.client_origin()
@@ -1147,12 +1176,38 @@ def size_asked_before_a_scale_change(app):
 ROLE_SYSTEM_TEXT = 42
 
 
+# The drawn - and X as the push buttons over them: named as Chinese Windows
+# names a caption's buttons, at their places at 96 DPI scaled as the program
+# scales them; besides the fields, exactly these. Windows' oleacc gives a
+# "Button" window its push-button role; wine's gives every window but an edit
+# the client role (10), and its UI Automation calls those panes (50033).
+BUTTONS = (("最小化", (357, 0, 375, 18)), ("关闭", (377, 0, 395, 18)))
+BUTTON_ROLES = {43, 10}  # ROLE_SYSTEM_PUSHBUTTON; ROLE_SYSTEM_CLIENT under wine
+BUTTON_TYPES = {50000, 50033}  # UIA Button; Pane under wine
+
+
+def button_problem(app, found, kinds):
+    """What keeps found (what the probe found besides the fields: name, role
+    or control type, screen rectangle) from being the two buttons."""
+    ox, oy = app.client_origin()
+    S = app.s.scale
+    want = sorted([name, [ox + S(l), oy + S(t), ox + S(r), oy + S(b)]]
+                  for name, (l, t, r, b) in BUTTONS)
+    got = sorted([b["name"], b["rect"]] for b in found)
+    wrong = [b for b in found if (b.get("role") or b.get("type")) not in kinds
+             or b.get("class", "Button") != "Button"]
+    return (got != want or wrong) and {"want": want, "got": found}
+
+
 def accessible_names(app):
     """Each field is named after its label when a screen reader asks (MSAA),
-    because the window just before it is a hidden static holding the label."""
+    because the window just before it is a hidden static holding the label;
+    the drawn buttons are push buttons with names."""
     got = app.probe("accessible")
-    if got["names"] != list(LABELS) or got["roles"] != [ROLE_SYSTEM_TEXT] * 4:
-        app.fail("accessible names", "names %r, role text (42)" % (LABELS,), got)
+    buttons = button_problem(app, got["buttons"], BUTTON_ROLES)
+    if got["names"] != list(LABELS) or got["roles"] != [ROLE_SYSTEM_TEXT] * 4 or buttons:
+        app.fail("accessible names", "names %r, role text (42); buttons %r" % (LABELS, BUTTONS),
+                 dict(got, buttons=buttons))
     app.expect("hidden static before each field",
                before=[{"class": "Static", "visible": False, "text_w": label} for label in LABELS])
 
@@ -1160,17 +1215,56 @@ def accessible_names(app):
 scenario("start", "accessible_names")(accessible_names)
 
 UIA_EDIT_CONTROL = 50004
+UIA_BUTTON_CONTROL = 50000
 
 
 def ui_automation_names(app):
     """The same through UI Automation, which Narrator and current NVDA use:
     wine 10 has it, wine 8 does not."""
     got = app.probe("uia")
-    if not got["ok"] or got["names"] != list(LABELS) or got["types"] != [UIA_EDIT_CONTROL] * 4:
-        app.fail("UI Automation", "names %r, control type Edit (%d)" % (LABELS, UIA_EDIT_CONTROL), got)
+    if not got["ok"] or got["names"] != list(LABELS) or got["types"] != [UIA_EDIT_CONTROL] * 4 or \
+            button_problem(app, got["buttons"], BUTTON_TYPES):
+        app.fail("UI Automation", "names %r, control type Edit (%d); buttons %r"
+                 % (LABELS, UIA_EDIT_CONTROL, BUTTONS), got)
+
+
+E_NOTIMPL = "0x80004001"
+
+
+def buttons_pressed_as_assistive_technology_does(app):
+    """A button given the focus hands it back to the field that had it. Its
+    default action (accDoDefaultAction; Invoke where UI Automation exists)
+    does what a press on the drawn one does: minimise, after which Binary
+    has the focus, and close, exit code 0. Wine implements neither default
+    action (E_NOTIMPL): there the click that a push button's default action
+    is, BM_CLICK, stands in."""
+    app.focus_field("decimal")
+    for i in range(len(BUTTONS)):
+        if not app.probe("press", i, "focus")["ok"]:
+            app.fail("focus given to button %d" % i, "SetFocus done", {})
+        app.expect("the focus back in decimal", focus="decimal")
+    listed = {how: [b["name"] for b in app.probe(lister)["buttons"]]
+              for how, lister in (("msaa", "accessible"), ("uia", "uia")) if how == "msaa" or wine10()}
+    index = lambda how, name: listed[how].index(name) if name in listed[how] else -1
+    for name, _ in BUTTONS:
+        for how in listed:
+            got = app.probe("press", index(how, name), how)
+            if got["ok"] or got["hr"] != E_NOTIMPL:
+                break
+        else:
+            got = app.probe("press", index("msaa", name), "click")
+        if not got["ok"]:
+            app.fail("default action of %s" % name, "done", got)
+        if name == BUTTONS[0][0]:
+            app.expect("minimised", iconic=True)
+            app.probe("show", 9)
+            app.focus_x()
+            app.expect("restored, focus in binary", iconic=False, focus="binary")
+    app.exits()
 
 
 scenario("start", "ui_automation_names", when=wine10)(ui_automation_names)
+scenario("start")(buttons_pressed_as_assistive_technology_does)
 
 
 # --- characters beyond ASCII -------------------------------------------------------------

@@ -28,7 +28,15 @@
 //   scaledsize DPI CX,CY       WM_GETDPISCALEDSIZE with that size; answers the
 //                              program's result and the size it wrote back
 //   accessible                 each field's accessible name and role, as a
-//                              screen reader asks for them (MSAA)
+//                              screen reader asks for them (MSAA), and every
+//                              other visible object in the main window's
+//                              client (buttons: name, role, screen rectangle)
+//   press INDEX HOW            the INDEXth of those buttons pressed: HOW is
+//                              msaa (accDoDefaultAction), uia (UI Automation's
+//                              Invoke, INDEX as "uia" lists them), click
+//                              (BM_CLICK, the click a push button's default
+//                              action makes) or focus (SetFocus, as a client
+//                              moves the focus to a control)
 //   message ID HOW MSG WPARAM  a message to field ID, HOW one of posta, senda,
 //                              postw, sendw (PostMessageA ... SendMessageW);
 //                              MSG and WPARAM in C notation (0x0102)
@@ -39,8 +47,11 @@
 //                              or both
 //   colours                    GetSysColor of indices 0-30, as 0xRRGGBB
 //   uia                        each field's name and control type as a UI
-//                              Automation client (Narrator, NVDA) reads them;
-//                              ok false where the system has no UI Automation
+//                              Automation client (Narrator, NVDA) reads them,
+//                              and the main window's other visible children
+//                              (buttons: name, control type, screen
+//                              rectangle); ok false where the system has no
+//                              UI Automation
 //   awareness                  the program's display-scale awareness, the
 //                              main window's DPI, and the probe's awareness
 //   quit
@@ -582,6 +593,26 @@ void CmdOther() {
   Put("}");
 }
 
+// An accessible name as a JSON string (null for none), freed.
+void PutName(BSTR name) {
+  if (name) {
+    PutWide(name, static_cast<int>(SysStringLen(name)));
+    SysFreeString(name);
+  } else {
+    Put("null");
+  }
+}
+
+VARIANT Self() {
+  VARIANT self;
+  VariantInit(&self);
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  return self;
+}
+
+int AccessibleButtons(HWND main, IAccessible** found, int size);
+
 // What MSAA gives a screen reader for each field: the name and the role of
 // the field's client object.
 void CmdAccessible(HWND main) {
@@ -601,18 +632,82 @@ void CmdAccessible(HWND main) {
     self.vt = VT_I4;
     self.lVal = CHILDID_SELF;
     BSTR name = nullptr;
-    if (SUCCEEDED(object->get_accName(self, &name)) && name) {
-      PutWide(name, static_cast<int>(SysStringLen(name)));
-      SysFreeString(name);
-    } else {
-      Put("null");
-    }
+    object->get_accName(self, &name);
+    PutName(name);
     VARIANT role;
     VariantInit(&role);
     if (SUCCEEDED(object->get_accRole(self, &role)) && role.vt == VT_I4) roles[i] = role.lVal;
     object->Release();
   }
-  Putf("],\"roles\":[%ld,%ld,%ld,%ld]}", roles[0], roles[1], roles[2], roles[3]);
+  Putf("],\"roles\":[%ld,%ld,%ld,%ld],\"buttons\":[", roles[0], roles[1], roles[2], roles[3]);
+  IAccessible* found[8];
+  const int n = AccessibleButtons(main, found, 8);
+  for (int i = 0; i < n; ++i) {
+    BSTR name = nullptr;
+    VARIANT role;
+    VariantInit(&role);
+    LONG x = 0, y = 0, w = 0, h = 0;
+    found[i]->get_accName(Self(), &name);
+    found[i]->get_accRole(Self(), &role);
+    found[i]->accLocation(&x, &y, &w, &h, Self());
+    HWND window = nullptr;
+    char cls[64] = "";
+    WindowFromAccessibleObject(found[i], &window);
+    GetClassNameA(window, cls, sizeof(cls));
+    Put(i ? ",{\"name\":" : "{\"name\":");
+    PutName(name);
+    Putf(",\"role\":%ld,\"rect\":[%ld,%ld,%ld,%ld],\"class\":", role.vt == VT_I4 ? role.lVal : -1L, x, y,
+         x + w, y + h);
+    PutBytes(cls, static_cast<int>(strlen(cls)));
+    Put("}");
+    found[i]->Release();
+  }
+  Put("]}");
+}
+
+// The objects a screen reader finds in the main window's client besides the
+// fields and their hidden labels: the client's children, each one's window
+// asked for its own client object (wine's window objects answer no role),
+// the visible ones that are not edits. Up to size; the caller releases them.
+int AccessibleButtons(HWND main, IAccessible** found, int size) {
+  IAccessible* client = nullptr;
+  int n = 0;
+  if (!main || FAILED(AccessibleObjectFromWindow(main, OBJID_CLIENT, IID_IAccessible,
+                                                 reinterpret_cast<void**>(&client)))) {
+    return 0;
+  }
+  VARIANT children[32];
+  LONG got = 0;
+  AccessibleChildren(client, 0, 32, children, &got);
+  for (LONG i = 0; i < got; ++i) {
+    HWND window = nullptr;
+    IAccessible* object = nullptr;
+    if (children[i].vt == VT_DISPATCH && children[i].pdispVal) {
+      IAccessible* child = nullptr;
+      if (SUCCEEDED(children[i].pdispVal->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(&child)))) {
+        WindowFromAccessibleObject(child, &window);
+        child->Release();
+      }
+    }
+    VariantClear(&children[i]);
+    if (!window || FAILED(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible,
+                                                     reinterpret_cast<void**>(&object)))) {
+      continue;
+    }
+    VARIANT role, state;
+    VariantInit(&role);
+    VariantInit(&state);
+    object->get_accRole(Self(), &role);
+    object->get_accState(Self(), &state);
+    const bool visible = state.vt == VT_I4 && !(state.lVal & STATE_SYSTEM_INVISIBLE);
+    if (visible && !(role.vt == VT_I4 && role.lVal == ROLE_SYSTEM_TEXT) && n < size) {
+      found[n++] = object;
+    } else {
+      object->Release();
+    }
+  }
+  client->Release();
+  return n;
 }
 
 // Sends a message whose lParam points at data. Wine does not carry such data
@@ -648,7 +743,18 @@ Method Slot(IUnknown* object, int slot) {
   return reinterpret_cast<Method>((*reinterpret_cast<void***>(object))[slot]);
 }
 
-void CmdUia(HWND main) {
+const int SlotCurrentPattern = 16;       // IUIAutomationElement
+const int SlotBoundingRectangle = 43;    // IUIAutomationElement
+const int SlotInvoke = 3;                // IUIAutomationInvokePattern
+const int UiaInvokePattern = 10000;
+
+using FromHandle = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, HWND, IUnknown**);
+using ControlType = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, int*);
+using Name = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, BSTR*);
+
+// The UI Automation client object; null (with the error written) where the
+// system has none.
+IUnknown* Automation() {
   static bool initialised;
   if (!initialised) initialised = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
   IUnknown* automation = nullptr;
@@ -656,11 +762,32 @@ void CmdUia(HWND main) {
                                 reinterpret_cast<void**>(&automation));
   if (FAILED(hr) || !automation) {
     Putf("{\"ok\":false,\"error\":\"CoCreateInstance(CUIAutomation) 0x%08lx\"}", static_cast<unsigned long>(hr));
-    return;
+    return nullptr;
   }
-  using FromHandle = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, HWND, IUnknown**);
-  using ControlType = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, int*);
-  using Name = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, BSTR*);
+  return automation;
+}
+
+// The main window's visible children that are not edits, each as UI
+// Automation's element for its window, up to size; the caller releases them.
+// Wine 10's tree walkers answer E_NOTIMPL, so the windows are found by Win32.
+int AutomationButtons(IUnknown* automation, HWND main, IUnknown** found, int size) {
+  int n = 0;
+  for (HWND child = main ? GetWindow(main, GW_CHILD) : nullptr; child && n < size;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    IUnknown* element = nullptr;
+    char cls[64];
+    GetClassNameA(child, cls, sizeof(cls));
+    if (IsWindowVisible(child) && _stricmp(cls, "edit") &&
+        SUCCEEDED(Slot<FromHandle>(automation, SlotElementFromHandle)(automation, child, &element)) && element) {
+      found[n++] = element;
+    }
+  }
+  return n;
+}
+
+void CmdUia(HWND main) {
+  IUnknown* automation = Automation();
+  if (!automation) return;
   int types[4] = {-1, -1, -1, -1};
   Put("{\"ok\":true,\"names\":[");
   for (int i = 0; i < 4; ++i) {
@@ -673,17 +800,74 @@ void CmdUia(HWND main) {
       continue;
     }
     BSTR name = nullptr;
-    if (SUCCEEDED(Slot<Name>(element, SlotCurrentName)(element, &name)) && name) {
-      PutWide(name, static_cast<int>(SysStringLen(name)));
-      SysFreeString(name);
-    } else {
-      Put("null");
-    }
+    Slot<Name>(element, SlotCurrentName)(element, &name);
+    PutName(name);
     Slot<ControlType>(element, SlotCurrentControlType)(element, &types[i]);
     element->Release();
   }
-  Putf("],\"types\":[%d,%d,%d,%d]}", types[0], types[1], types[2], types[3]);
+  Putf("],\"types\":[%d,%d,%d,%d],\"buttons\":[", types[0], types[1], types[2], types[3]);
+  IUnknown* found[16];
+  const int n = AutomationButtons(automation, main, found, 16);
+  for (int i = 0; i < n; ++i) {
+    BSTR name = nullptr;
+    int type = -1;
+    RECT r = {0, 0, 0, 0};
+    Slot<Name>(found[i], SlotCurrentName)(found[i], &name);
+    Slot<ControlType>(found[i], SlotCurrentControlType)(found[i], &type);
+    Slot<HRESULT(STDMETHODCALLTYPE*)(IUnknown*, RECT*)>(found[i], SlotBoundingRectangle)(found[i], &r);
+    Put(i ? ",{\"name\":" : "{\"name\":");
+    PutName(name);
+    Putf(",\"type\":%d,\"rect\":", type);
+    PutRect(r);
+    Put("}");
+    found[i]->Release();
+  }
+  Put("]}");
   automation->Release();
+}
+
+// The default action of the index-th button that "accessible" (msaa) or "uia"
+// lists, as a screen reader or voice control performs it.
+void CmdPress(HWND main, int index, const char* how) {
+  HRESULT hr = E_INVALIDARG;
+  if (!strcmp(how, "msaa") || !strcmp(how, "click") || !strcmp(how, "focus")) {
+    IAccessible* found[8];
+    const int n = AccessibleButtons(main, found, 8);
+    HWND button = nullptr;
+    if (index >= 0 && index < n && !strcmp(how, "msaa")) {
+      hr = found[index]->accDoDefaultAction(Self());
+    } else if (index >= 0 && index < n && SUCCEEDED(hr = WindowFromAccessibleObject(found[index], &button))) {
+      if (!strcmp(how, "click")) {
+        Send(button, BM_CLICK, 0, 0);
+      } else {
+        // As a client gives a control of another program the focus: joined
+        // to the program's input for the call.
+        const DWORD thread = GetWindowThreadProcessId(button, nullptr);
+        AttachThreadInput(GetCurrentThreadId(), thread, TRUE);
+        hr = SetFocus(button) ? S_OK : HRESULT_FROM_WIN32(GetLastError());
+        AttachThreadInput(GetCurrentThreadId(), thread, FALSE);
+      }
+    }
+    for (int i = 0; i < n; ++i) found[i]->Release();
+  } else if (!strcmp(how, "uia")) {
+    IUnknown* automation = Automation();
+    if (!automation) return;
+    IUnknown* found[16];
+    const int n = AutomationButtons(automation, main, found, 16);
+    IUnknown* invoke = nullptr;
+    if (index >= 0 && index < n) {
+      hr = Slot<HRESULT(STDMETHODCALLTYPE*)(IUnknown*, int, IUnknown**)>(found[index], SlotCurrentPattern)(
+          found[index], UiaInvokePattern, &invoke);
+    }
+    if (SUCCEEDED(hr) && !invoke) hr = E_NOINTERFACE;
+    if (invoke) {
+      hr = Slot<HRESULT(STDMETHODCALLTYPE*)(IUnknown*)>(invoke, SlotInvoke)(invoke);
+      invoke->Release();
+    }
+    for (int i = 0; i < n; ++i) found[i]->Release();
+    automation->Release();
+  }
+  Putf("{\"ok\":%s,\"hr\":\"0x%08lx\"}", SUCCEEDED(hr) ? "true" : "false", static_cast<unsigned long>(hr));
 }
 
 // Display-scale awareness, looked up by name: the calls exist from Windows
@@ -817,6 +1001,8 @@ void Command(char* line) {
     CmdContrast(main, !strcmp(a1, "on"), a2);
   } else if (!strcmp(cmd, "colours")) {
     CmdColours();
+  } else if (!strcmp(cmd, "press") && a1 && a2) {
+    CmdPress(main, atoi(a1), a2);
   } else if (!strcmp(cmd, "uia")) {
     CmdUia(main);
   } else if (!strcmp(cmd, "awareness")) {
