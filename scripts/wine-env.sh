@@ -55,14 +55,19 @@ qv_kernel_runs_32bit() {
   [ "$QV_KERNEL_32BIT" = yes ]
 }
 
+# The runtime chosen by hand for a build (QV_RUNTIME_i686, QV_RUNTIME_x86_64),
+# empty for none; fails for an unknown build.
+qv_runtime_by_hand() {
+  case "$1" in
+    i686 | x86_64) local var="QV_RUNTIME_$1"; echo "${!var:-}" ;;
+    *) echo "wine-env: unknown build '$1' (i686 or x86_64)" >&2; return 2 ;;
+  esac
+}
+
 # The runtime that runs a build here: wine10, wine8 (the host's) or qemu.
 qv_runtime() {
   local chosen
-  case "$1" in
-    i686) chosen="${QV_RUNTIME_i686:-}" ;;
-    x86_64) chosen="${QV_RUNTIME_x86_64:-}" ;;
-    *) echo "wine-env: unknown build '$1' (i686 or x86_64)" >&2; return 2 ;;
-  esac
+  chosen="$(qv_runtime_by_hand "$1")" || return 2
   if [ -z "$chosen" ]; then
     if qv_kernel_runs_32bit; then
       case "$1" in i686) chosen=wine10 ;; x86_64) chosen=wine8 ;; esac
@@ -80,10 +85,7 @@ qv_runtime() {
 # Why a build runs under the runtime qv_runtime gives it, in words.
 qv_runtime_why() {
   local by_hand
-  case "$1" in
-    i686) by_hand="${QV_RUNTIME_i686:-}" ;;
-    x86_64) by_hand="${QV_RUNTIME_x86_64:-}" ;;
-  esac
+  by_hand="$(qv_runtime_by_hand "$1")" || return 2
   if [ -n "$by_hand" ]; then
     echo "chosen by hand, QV_RUNTIME_$1=$by_hand"
   elif qv_kernel_runs_32bit; then
