@@ -240,10 +240,7 @@ class Session:
         e = os.environ
         self.exe, self.probe_exe, self.prefix = e["QV_EXE"], e["QV_PROBE"], e["QV_PREFIX"]
         self.artifacts, self.repo, self.arch = e["QV_ARTIFACTS"], REPO, ARCH
-        self.xvfb = None
-        self.xvfb_pid = None
-        self.probe = None
-        self.env = None
+        self.xvfb = self.xvfb_pid = self.probe = self.env = None
         self.scenario = "?"
 
     def __enter__(self):

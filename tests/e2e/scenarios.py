@@ -1167,46 +1167,41 @@ BUTTON_ROLES = {43, 10}  # ROLE_SYSTEM_PUSHBUTTON; ROLE_SYSTEM_CLIENT under wine
 BUTTON_TYPES = {50000, 50033}  # UIA Button; Pane under wine
 
 
-def button_problem(app, found, kinds):
-    """What keeps found (what the probe found besides the fields: name, role
-    or control type, screen rectangle) from being the two buttons."""
+UIA_EDIT_CONTROL = 50004
+
+
+def named_like_labels(app, how, kind, field_kind, button_kinds):
+    """What the probe's how (accessible, uia) reads: each field named after
+    its label, of field_kind (a role or control type, kind), and besides the
+    fields exactly the two buttons, "Button" windows of button_kinds."""
+    got = app.probe(how)
     ox, oy = app.client_origin()
     S = app.s.scale
     want = sorted([name, [ox + S(l), oy + S(t), ox + S(r), oy + S(b)]]
                   for name, (l, t, r, b) in BUTTONS)
-    got = sorted([b["name"], b["rect"]] for b in found)
-    wrong = [b for b in found if (b.get("role") or b.get("type")) not in kinds
-             or b.get("class", "Button") != "Button"]
-    return (got != want or wrong) and {"want": want, "got": found}
+    if not got["ok"] or got["names"] != list(LABELS) or got[kind + "s"] != [field_kind] * 4 \
+            or sorted([b["name"], b["rect"]] for b in got["buttons"]) != want \
+            or any(b[kind] not in button_kinds or b["class"] != "Button" for b in got["buttons"]):
+        app.fail(how, "names %r, %s %d; buttons %r at %r, %s in %r"
+                 % (LABELS, kind, field_kind, BUTTONS, want, kind, button_kinds), got)
 
 
 def accessible_names(app):
     """Each field is named after its label when a screen reader asks (MSAA),
     because the window just before it is a hidden static holding the label;
     the drawn buttons are push buttons with names."""
-    got = app.probe("accessible")
-    buttons = button_problem(app, got["buttons"], BUTTON_ROLES)
-    if got["names"] != list(LABELS) or got["roles"] != [ROLE_SYSTEM_TEXT] * 4 or buttons:
-        app.fail("accessible names", "names %r, role text (42); buttons %r" % (LABELS, BUTTONS),
-                 dict(got, buttons=buttons))
+    named_like_labels(app, "accessible", "role", ROLE_SYSTEM_TEXT, BUTTON_ROLES)
     app.expect("hidden static before each field",
                before=[{"class": "Static", "visible": False, "text_w": label} for label in LABELS])
-
-
-scenario("start", "accessible_names")(accessible_names)
-
-UIA_EDIT_CONTROL = 50004
-UIA_BUTTON_CONTROL = 50000
 
 
 def ui_automation_names(app):
     """The same through UI Automation, which Narrator and current NVDA use:
     wine 10 has it, wine 8 does not."""
-    got = app.probe("uia")
-    if not got["ok"] or got["names"] != list(LABELS) or got["types"] != [UIA_EDIT_CONTROL] * 4 or \
-            button_problem(app, got["buttons"], BUTTON_TYPES):
-        app.fail("UI Automation", "names %r, control type Edit (%d); buttons %r"
-                 % (LABELS, UIA_EDIT_CONTROL, BUTTONS), got)
+    named_like_labels(app, "uia", "type", UIA_EDIT_CONTROL, BUTTON_TYPES)
+
+
+scenario("start", "accessible_names")(accessible_names)
 
 
 E_NOTIMPL = "0x80004001"

@@ -147,59 +147,51 @@ LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 // WM_GETTEXT, not GetWindowTextA: for another process's control the latter
-// returns only the creation caption.
-int ReadText(HWND window, char* buf, int size) {
-  buf[0] = '\0';
-  int n = static_cast<int>(Send(window, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(buf)));
-  if (n < 0 || n >= size) n = static_cast<int>(strlen(buf));
-  return n;
-}
-
-// The W form of WM_GETTEXT: the text as the window holds it, whatever the
-// system's ANSI code page.
-int ReadTextW(HWND window, wchar_t* buf, int size) {
-  buf[0] = L'\0';
+// returns only the creation caption. The W form gives the text as the window
+// holds it, whatever the system's ANSI code page.
+template <typename Char>
+int ReadText(HWND window, Char* buf, int size) {
+  buf[0] = 0;
   DWORD_PTR result = 0;
-  SendMessageTimeoutW(window, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(buf),
-                      SMTO_ABORTIFHUNG, SendTimeoutMs, &result);
+  (sizeof(Char) == 1 ? SendMessageTimeoutA : SendMessageTimeoutW)(
+      window, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG,
+      SendTimeoutMs, &result);
   int n = static_cast<int>(result);
-  if (n < 0 || n >= size) n = static_cast<int>(wcslen(buf));
+  if (n < 0 || n >= size) {
+    n = 0;
+    while (buf[n]) ++n;
+  }
   return n;
 }
 
 HWND MainWindow() { return Title[0] ? FindWindowA(Title, Title) : nullptr; }
 
-struct BoxSearch {
-  HWND owner;
+struct Search {
+  const char* cls;
+  HWND owner;  // null: any
   HWND found;
 };
 
-BOOL CALLBACK FindBox(HWND window, LPARAM param) {
-  BoxSearch* search = reinterpret_cast<BoxSearch*>(param);
+BOOL CALLBACK FindVisible(HWND window, LPARAM param) {
+  Search* search = reinterpret_cast<Search*>(param);
   char cls[64];
   GetClassNameA(window, cls, sizeof(cls));
-  if (strcmp(cls, "#32770") == 0 && GetWindow(window, GW_OWNER) == search->owner && IsWindowVisible(window)) {
+  if (!strcmp(cls, search->cls) && (!search->owner || GetWindow(window, GW_OWNER) == search->owner) &&
+      IsWindowVisible(window)) {
     search->found = window;
     return FALSE;
   }
   return TRUE;
 }
 
-HWND WarningBox(HWND main) {
-  BoxSearch search = {main, nullptr};
-  if (main) EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+// The first visible top-level window of a class (and owner).
+HWND FindVisible(const char* cls, HWND owner) {
+  Search search = {cls, owner, nullptr};
+  EnumWindows(FindVisible, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
-BOOL CALLBACK FindMenu(HWND window, LPARAM param) {
-  char cls[64];
-  GetClassNameA(window, cls, sizeof(cls));
-  if (strcmp(cls, "#32768") == 0 && IsWindowVisible(window)) {
-    *reinterpret_cast<HWND*>(param) = window;
-    return FALSE;
-  }
-  return TRUE;
-}
+HWND WarningBox(HWND main) { return main ? FindVisible("#32770", main) : nullptr; }
 
 const char* FieldName(HWND main, HWND window) {
   if (!window) return "none";
@@ -248,7 +240,7 @@ void PutTexts(const char* key, HWND window) {
   Putf(",\"%s\":", key);
   window ? PutText(buf, ReadText(window, buf, sizeof(buf))) : Put("null");
   Putf(",\"%s_w\":", key);
-  window ? PutText(wide, ReadTextW(window, wide, 256)) : Put("null");
+  window ? PutText(wide, ReadText(window, wide, 256)) : Put("null");
 }
 
 void PutBox(HWND main) {
@@ -270,12 +262,6 @@ void PutBox(HWND main) {
   Put(",\"owner\":");
   PutHandle(GetWindow(box, GW_OWNER));
   Put("}");
-}
-
-void PutMetrics() {
-  Putf("\"metrics\":{\"cxmaximized\":%d,\"cymaximized\":%d,\"cxscreen\":%d,\"cyscreen\":%d}",
-       GetSystemMetrics(SM_CXMAXIMIZED), GetSystemMetrics(SM_CYMAXIMIZED), GetSystemMetrics(SM_CXSCREEN),
-       GetSystemMetrics(SM_CYSCREEN));
 }
 
 // The process that owns a window, opened for access; null where it cannot be.
@@ -509,14 +495,13 @@ void CmdState() {
     Put("{\"class\":");
     PutText(cls);
     Putf(",\"visible\":%s,\"text_w\":", Bool(IsWindowVisible(prev)));
-    PutText(wide, ReadTextW(prev, wide, 64));
+    PutText(wide, ReadText(prev, wide, 64));
     Put("}");
   });
   Put(",\"box\":");
   PutBox(main);
-  Put(",");
-  PutMetrics();
-  Put("}");
+  Putf(",\"metrics\":{\"cxmaximized\":%d,\"cymaximized\":%d}}", GetSystemMetrics(SM_CXMAXIMIZED),
+       GetSystemMetrics(SM_CYMAXIMIZED));
 }
 
 // The bytes of CF_TEXT, or of CF_UNICODETEXT (UTF-16LE) as the only format,
@@ -902,10 +887,8 @@ void Command(char* line) {
   } else if (!strcmp(cmd, "state")) {
     CmdState();
   } else if (!strcmp(cmd, "menu")) {
-    HWND menu = nullptr;
-    EnumWindows(FindMenu, reinterpret_cast<LPARAM>(&menu));
     Put("{\"ok\":true,\"menu\":");
-    PutWindowRect(menu);
+    PutWindowRect(FindVisible("#32768", nullptr));
     Put("}");
   } else if (!strcmp(cmd, "close")) {
     PutOk(main && PostMessageA(main, WM_CLOSE, 0, 0));
