@@ -50,29 +50,33 @@ const Texts& TextsOf(int radix) {
   return t;
 }
 
-template <uint32_t (*Parse)(const char*), int Radix>
+// The standard parser is given each text's length for free, as its callers
+// normally have it; the codec finds the NUL itself.
+template <uint32_t (*Parse)(const char*)>
+uint32_t Codec(const char* text, uint32_t) {
+  return Parse(text);
+}
+
+template <int Radix>
+uint32_t FromChars(const char* text, uint32_t length) {
+  uint32_t v = 0;
+  std::from_chars(text, text + length, v, Radix);
+  return v;
+}
+
+// to_chars writes no NUL and lower-case hexadecimal; the codec writes the NUL
+// and upper case. The NUL is added here so both produce a usable C string.
+template <int Radix>
+void ToChars(char* buffer, uint32_t value) {
+  *std::to_chars(buffer, buffer + 35, value, Radix).ptr = '\0';
+}
+
+template <uint32_t (*Parse)(const char*, uint32_t), int Radix>
 void BM_Parse(benchmark::State& state) {
   const Texts& t = TextsOf(Radix);
   for (auto _ : state) {
     uint32_t sum = 0;
-    for (size_t i = 0; i < kCount; ++i) sum += Parse(t.at(i));
-    benchmark::DoNotOptimize(sum);
-  }
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kCount));
-}
-
-// The standard parser is given each text's length for free, as its callers
-// normally have it; the codec finds the NUL itself.
-template <int Radix>
-void BM_FromChars(benchmark::State& state) {
-  const Texts& t = TextsOf(Radix);
-  for (auto _ : state) {
-    uint32_t sum = 0;
-    for (size_t i = 0; i < kCount; ++i) {
-      uint32_t v = 0;
-      std::from_chars(t.at(i), t.at(i) + t.lengths[i], v, Radix);
-      sum += v;
-    }
+    for (size_t i = 0; i < kCount; ++i) sum += Parse(t.at(i), t.lengths[i]);
     benchmark::DoNotOptimize(sum);
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kCount));
@@ -92,39 +96,18 @@ void BM_Format(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kCount));
 }
 
-// to_chars writes no NUL and lower-case hexadecimal; the codec writes the NUL
-// and upper case. The NUL is added here so both produce a usable C string.
-template <int Radix>
-void BM_ToChars(benchmark::State& state) {
-  const std::vector<uint32_t>& values = Values();
-  char buffer[36];
-  for (auto _ : state) {
-    for (size_t i = 0; i < kCount; ++i) {
-      *std::to_chars(buffer, buffer + 35, values[i], Radix).ptr = '\0';
-      benchmark::DoNotOptimize(buffer);
-      benchmark::ClobberMemory();
-    }
-  }
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kCount));
-}
-
 using namespace RadixCodec;
-BENCHMARK(BM_Parse<ParseBinary, 2>)->Name("parse/2/codec");
-BENCHMARK(BM_FromChars<2>)->Name("parse/2/std");
-BENCHMARK(BM_Parse<ParseOctal, 8>)->Name("parse/8/codec");
-BENCHMARK(BM_FromChars<8>)->Name("parse/8/std");
-BENCHMARK(BM_Parse<ParseDecimal, 10>)->Name("parse/10/codec");
-BENCHMARK(BM_FromChars<10>)->Name("parse/10/std");
-BENCHMARK(BM_Parse<ParseHex, 16>)->Name("parse/16/codec");
-BENCHMARK(BM_FromChars<16>)->Name("parse/16/std");
-BENCHMARK(BM_Format<FormatBinary>)->Name("format/2/codec");
-BENCHMARK(BM_ToChars<2>)->Name("format/2/std");
-BENCHMARK(BM_Format<FormatOctal>)->Name("format/8/codec");
-BENCHMARK(BM_ToChars<8>)->Name("format/8/std");
-BENCHMARK(BM_Format<FormatDecimal>)->Name("format/10/codec");
-BENCHMARK(BM_ToChars<10>)->Name("format/10/std");
-BENCHMARK(BM_Format<FormatHex>)->Name("format/16/codec");
-BENCHMARK(BM_ToChars<16>)->Name("format/16/std");
+// For each base: the codec's parser and formatter, each beside the standard
+// library's.
+#define QV_BENCH_BASE(Radix, Parse, Format)                                  \
+  BENCHMARK(BM_Parse<Codec<Parse>, Radix>)->Name("parse/" #Radix "/codec");  \
+  BENCHMARK(BM_Parse<FromChars<Radix>, Radix>)->Name("parse/" #Radix "/std"); \
+  BENCHMARK(BM_Format<Format>)->Name("format/" #Radix "/codec");             \
+  BENCHMARK(BM_Format<ToChars<Radix>>)->Name("format/" #Radix "/std")
+QV_BENCH_BASE(2, ParseBinary, FormatBinary);
+QV_BENCH_BASE(8, ParseOctal, FormatOctal);
+QV_BENCH_BASE(10, ParseDecimal, FormatDecimal);
+QV_BENCH_BASE(16, ParseHex, FormatHex);
 
 }  // namespace
 

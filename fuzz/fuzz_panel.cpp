@@ -25,6 +25,7 @@ namespace {
 constexpr FieldKind kKinds[FieldCount] = {FieldKind::Binary, FieldKind::Octal,
                                           FieldKind::Decimal, FieldKind::Hexadecimal};
 const char* const kNames[FieldCount] = {"binary", "octal", "decimal", "hex"};
+constexpr uint32_t kRadix[FieldCount] = {2, 8, 10, 16};
 
 // What keys produce: digits of every base, letters inside and outside the hex
 // alphabet, Backspace, Tab, Esc, blanks and the Ctrl+letter control codes.
@@ -80,7 +81,6 @@ bool InAlphabet(FieldKind kind, const std::string& text) {
 // The value a field's text stands for, computed here rather than by the
 // codec: digits of the field's base, most significant first, modulo 2^32.
 uint32_t ValueOf(FieldKind kind, const std::string& text) {
-  static constexpr uint32_t kRadix[FieldCount] = {2, 8, 10, 16};
   uint64_t v = 0;
   for (char c : text) {
     const uint32_t d = c <= '9' ? static_cast<uint32_t>(c - '0')
@@ -91,7 +91,6 @@ uint32_t ValueOf(FieldKind kind, const std::string& text) {
 }
 
 std::string Canonical(FieldKind kind, uint32_t value) {
-  static constexpr uint32_t kRadix[FieldCount] = {2, 8, 10, 16};
   const uint32_t radix = kRadix[static_cast<uint8_t>(kind)];
   std::string s;
   do {

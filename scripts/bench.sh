@@ -87,10 +87,9 @@ for line in open(f"{raw}/sizes.txt"):
 
 runs = {who: {"ms": [], "ws": [], "private": []} for who in "ABC"}
 for line in open(f"{raw}/startup.txt"):
-    who, ms, ws, private = line.split()
-    runs[who]["ms"].append(float(ms))
-    runs[who]["ws"].append(int(ws))
-    runs[who]["private"].append(int(private))
+    who, *values = line.split()
+    for key, value in zip(("ms", "ws", "private"), values):
+        runs[who][key].append(float(value))
 names = {"A": "bare window", "B": "fields window (bare + 4 edit controls + label font)",
          "C": "quorvane"}
 med = {who: {k: statistics.median(v) for k, v in r.items()} for who, r in runs.items()}

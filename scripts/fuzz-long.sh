@@ -38,8 +38,10 @@ cmake --build "$dir" -j"$(nproc)" --target $targets >/dev/null
 if [ -n "$ci_seconds" ]; then
   work="$(mktemp -d)"
   trap 'rm -rf "$work"' EXIT
+  limit=(-max_total_time="$ci_seconds")
 else
   work="fuzz/corpus-long"
+  limit=(-runs="$runs")
 fi
 
 rm -rf "$dir/seeds"
@@ -51,11 +53,6 @@ for target in $targets; do
   corpus="$work/${target#fuzz_}"
   findings="$work/$target-findings"
   mkdir -p "$corpus" "$findings"
-  if [ -n "$ci_seconds" ]; then
-    limit=(-max_total_time="$ci_seconds")
-  else
-    limit=(-runs="$runs")
-  fi
   log="$dir/$target.log"
   start=$(date +%s)
   if "$dir/fuzz/$target" "${limit[@]}" -max_len=1024 -print_final_stats=1 \

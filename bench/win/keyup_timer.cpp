@@ -97,16 +97,8 @@ int main(int argc, char** argv) {
   const int keys = std::atoi(argv[2]);
   const bool post = argc > 3 && std::strcmp(argv[3], "post") == 0;
 
-  char commandLine[MAX_PATH + 2];
-  std::snprintf(commandLine, sizeof commandLine, "\"%s\"", argv[1]);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(argv[1], commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
-    std::fprintf(stderr, "cannot start %s\n", argv[1]);
-    return 1;
-  }
+  PROCESS_INFORMATION process;
+  if (!Start(argv[1], process)) return 1;
   WaitForInputIdle(process.hProcess, 10000);
   Target target;
   target.processId = process.dwProcessId;

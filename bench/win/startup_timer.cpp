@@ -28,17 +28,9 @@ struct Run {
 };
 
 bool RunOnce(const char* exe, Run& run) {
-  char commandLine[MAX_PATH + 2];
-  std::snprintf(commandLine, sizeof commandLine, "\"%s\"", exe);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
+  PROCESS_INFORMATION process;
   const double start = Now();
-  if (!CreateProcessA(exe, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process)) {
-    std::fprintf(stderr, "cannot start %s: error %lu\n", exe, GetLastError());
-    return false;
-  }
+  if (!Start(exe, process)) return false;
   const DWORD idle = WaitForInputIdle(process.hProcess, 10000);
   run.ms = Now() - start;
   PROCESS_MEMORY_COUNTERS memory = {};

@@ -101,10 +101,7 @@ TEST_F(ConverterPanelTyping, ConvertsOnEveryKeyRelease) {
     h.FocusField(c.field);
     h.Select(c.field, UINT32_MAX, UINT32_MAX);
     h.Type(c.keys);
-    EXPECT_EQ(h.Text(kBin), c.want[0]);
-    EXPECT_EQ(h.Text(kOct), c.want[1]);
-    EXPECT_EQ(h.Text(kDec), c.want[2]);
-    EXPECT_EQ(h.Text(kHex), c.want[3]);
+    EXPECT_EQ(TextsOf(h), c.want);
     EXPECT_TRUE(h.warnings.empty());
   }
 }
@@ -231,12 +228,7 @@ TEST_F(ConverterPanelOverflow, TypedFromEmptyUndoesWholeEntry) {
     EXPECT_TRUE(h.warnings.empty());  // a 4 as first octal digit is fine until the 11th
     h.Type(keys.substr(keys.size() - 1));
     EXPECT_EQ(h.warnings.size(), 1u);
-    EXPECT_EQ(h.Text(c.field), "");
-    for (FieldKind f : {kBin, kOct, kDec, kHex}) {
-      if (f != c.field) {
-        EXPECT_EQ(h.Text(f), "0");
-      }
-    }
+    EXPECT_EQ(TextsOf(h), EmptiedOthersZero(c.field));
     EXPECT_TRUE(h.HasFocus(c.field));
   }
 }
@@ -289,12 +281,7 @@ TEST_F(ConverterPanelOverflow, RestoredTextStillOverflowingWarnsOnce) {
         // Binary had the focus for the resent release: its 1 fits everywhere.
         EXPECT_EQ(h.Text(c.field), "1");
       } else {
-        EXPECT_EQ(h.Text(c.field), "");
-        for (FieldKind f : {kBin, kOct, kDec, kHex}) {
-          if (f != c.field) {
-            EXPECT_EQ(h.Text(f), "0");
-          }
-        }
+        EXPECT_EQ(TextsOf(h), EmptiedOthersZero(c.field));
       }
     }
   }
@@ -310,7 +297,7 @@ TEST_F(ConverterPanelOverflow, RestoredTextConvertedEvenWhenBinaryIsNot) {
   host.Select(kDec, 0, 1);
   host.Type("6");
   EXPECT_EQ(host.warnings.size(), 1u);
-  EXPECT_EQ(All(), (Texts{"0", "0", "", "0"}));
+  EXPECT_EQ(All(), EmptiedOthersZero(kDec));
   EXPECT_TRUE(host.HasFocus(kDec));
 
   ClickEnd(kDec);
@@ -318,7 +305,7 @@ TEST_F(ConverterPanelOverflow, RestoredTextConvertedEvenWhenBinaryIsNot) {
   host.SetText(kBin, "x");
   host.Type("6");  // the undo empties Decimal: typed in one go
   EXPECT_EQ(host.warnings.size(), 2u);
-  EXPECT_EQ(All(), (Texts{"0", "0", "", "0"}));
+  EXPECT_EQ(All(), EmptiedOthersZero(kDec));
 }
 
 TEST_F(ConverterPanelOverflow, ForeignTextIsNeverConverted) {
@@ -340,13 +327,13 @@ TEST_F(ConverterPanelOverflow, ForeignTextIsNeverConverted) {
     FakeHost h(fresh);
     h.FocusField(kDec);
     h.Type("77");
-    Texts want = {h.Text(kBin), h.Text(kOct), h.Text(kDec), h.Text(kHex)};
+    Texts want = TextsOf(h);
     h.SetText(c.field, c.text);
     want[static_cast<int>(c.field)] = c.text;
     h.FocusField(c.field);
     EXPECT_EQ(h.KeyUp(), Result::HandOn);
     h.Type("\x10");  // a swallowed key: its release is another look
-    EXPECT_EQ((Texts{h.Text(kBin), h.Text(kOct), h.Text(kDec), h.Text(kHex)}), want);
+    EXPECT_EQ(TextsOf(h), want);
     EXPECT_TRUE(h.warnings.empty());
     EXPECT_EQ(fresh.CurrentValue, 77u);
   }

@@ -109,7 +109,7 @@ TEST(PasteTable, AcceptedConvertedRefusedOrWarned) {
     host.SetText(c.field, c.before);
     host.FocusField(c.field);
     host.Select(c.field, c.start, c.end);
-    Texts want = {host.Text(kBin), host.Text(kOct), host.Text(kDec), host.Text(kHex)};
+    Texts want = TextsOf(host);
 
     EXPECT_EQ(host.Paste(c.field, c.clip), Result::Done);
 
@@ -119,7 +119,7 @@ TEST(PasteTable, AcceptedConvertedRefusedOrWarned) {
       const uint64_t value = std::stoull(c.after, nullptr, kRadix[index]);
       for (int f = 0; f < 4; ++f) want[f] = f == index ? c.after : Format(value, kRadix[f]);
     }
-    EXPECT_EQ((Texts{host.Text(kBin), host.Text(kOct), host.Text(kDec), host.Text(kHex)}), want);
+    EXPECT_EQ(TextsOf(host), want);
     EXPECT_EQ(host.beeps, c.outcome == Outcome::Refuse ? 1u : 0u);
     ASSERT_EQ(host.warnings.size(), c.outcome == Outcome::Overflow ? 1u : 0u);
     if (c.outcome == Outcome::Overflow) {

@@ -33,6 +33,22 @@ std::string Formatted(Formatter format, uint32_t value) {
   return buffer;
 }
 
+// Each row: what fn answers for text.
+template <typename Result>
+struct Row {
+  Result (*fn)(const char*);
+  const char* text;
+  Result want;
+};
+
+template <typename Result>
+void ExpectRows(std::initializer_list<Row<Result>> rows) {
+  for (const Row<Result>& row : rows) {
+    SCOPED_TRACE(row.text);
+    EXPECT_EQ(row.fn(row.text), row.want);
+  }
+}
+
 // Digit text as the standard library writes it, hex in upper case.
 std::string Reference(uint32_t value, int radix) {
   char buffer[40];
@@ -72,12 +88,7 @@ TEST(RadixCodecFormat, EdgeValuesInEveryBase) {
 }
 
 TEST(RadixCodecParse, DigitTexts) {
-  struct Case {
-    Parser parse;
-    const char* text;
-    uint32_t value;
-  };
-  const Case cases[] = {
+  ExpectRows<uint32_t>({
       {ParseBinary, "", 0},
       {ParseOctal, "", 0},
       {ParseDecimal, "", 0},
@@ -101,23 +112,14 @@ TEST(RadixCodecParse, DigitTexts) {
       {ParseDecimal, "5000000000", 705032704},
       {ParseOctal, "40000000001", 1},
       {ParseHex, "123456789", 0x23456789u},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    EXPECT_EQ(c.parse(c.text), c.value);
-  }
+  });
 }
 
 // Bytes outside the alphabets are folded without a check: as a signed byte
 // minus 48 kept to 16 bits (hex letters: (byte AND 0x5F) - 55), decimal adds
 // the difference modulo 256.
 TEST(RadixCodecParse, ForeignBytesKeepTheirArithmetic) {
-  struct Case {
-    Parser parse;
-    const char* text;
-    uint32_t value;
-  };
-  const Case cases[] = {
+  ExpectRows<uint32_t>({
       {ParseBinary, "2", 2},
       {ParseBinary, "1\x80", (1u << 1) | 0xFF50u},
       {ParseBinary, " ", 0xFFF0u},
@@ -131,20 +133,11 @@ TEST(RadixCodecParse, ForeignBytesKeepTheirArithmetic) {
       {ParseDecimal, "/", 255},
       {ParseDecimal, "1\x80", 10 + 80},
       {ParseDecimal, "a", 49},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    EXPECT_EQ(c.parse(c.text), c.value);
-  }
+  });
 }
 
 TEST(RadixCodecOverflow, OctalAndDecimalRules) {
-  struct Case {
-    bool (*rule)(const char*);
-    const char* text;
-    bool overflows;
-  };
-  const Case cases[] = {
+  ExpectRows<bool>({
       {OctalOverflows, "37777777777", false},
       {OctalOverflows, "00000000000", false},
       {OctalOverflows, "40000000000", true},
@@ -160,11 +153,7 @@ TEST(RadixCodecOverflow, OctalAndDecimalRules) {
       {DecimalOverflows, "9999999999", true},
       {DecimalOverflows, "999999999", false},
       {DecimalOverflows, "", false},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    EXPECT_EQ(c.rule(c.text), c.overflows);
-  }
+  });
 }
 
 TEST(RadixCodecCompare, SignedBytesAndNoStopAtNul) {

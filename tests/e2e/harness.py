@@ -173,10 +173,10 @@ class Probe:
             raise RuntimeError("qv_probe ended (command %r)" % line.strip())
         return json.loads(answer)
 
-    def set_clipboard(self, data):
-        data = data.encode("gbk") if isinstance(data, str) else data
-        answer = self("clip", data.hex() or "-")
-        if not answer["ok"]:
+    def set_clipboard(self, data, utf16=False):
+        """CF_TEXT alone (a str in code page 936), or UTF-16 text alone."""
+        data = data.encode("utf-16-le" if utf16 else "gbk") if isinstance(data, str) else data
+        if not self("clip", data.hex() or "-", *["utf16"] * utf16)["ok"]:
             raise RuntimeError("could not set the clipboard")
 
     def set_text(self, field, data):
@@ -240,10 +240,7 @@ class Session:
         e = os.environ
         self.exe, self.probe_exe, self.prefix = e["QV_EXE"], e["QV_PROBE"], e["QV_PREFIX"]
         self.artifacts, self.repo, self.arch = e["QV_ARTIFACTS"], REPO, ARCH
-        self.xvfb = None
-        self.xvfb_pid = None
-        self.probe = None
-        self.env = None
+        self.xvfb = self.xvfb_pid = self.probe = self.env = None
         self.scenario = "?"
 
     def __enter__(self):

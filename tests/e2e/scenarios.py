@@ -85,9 +85,7 @@ def back_to_start(app):
     undo. Mouse only: a key release would convert."""
     st = app.state()
     if st["iconic"]:
-        app.probe("show", 9)  # as a taskbar would
-        app.focus_x()
-        st = app.expect("reset: restored", iconic=False)
+        st = restore(app, "reset: restored")
     app.click_field("binary")
     for f in FIELDS:
         if not st[f]:
@@ -114,8 +112,42 @@ def parametrize(group, cases, name, fresh=None):
     return register
 
 
-def open_context_menu(app, field):
-    app.click_field(field, x=150, button=3)
+def type_in(app, field, keys, check=False):
+    """Types keys into field: Binary has the focus from the start, another
+    field is clicked first. With check, waits until the field shows them and
+    the others their value."""
+    if field != "binary":
+        app.focus_field(field)
+    if keys:
+        app.type(keys)
+        if check:
+            shows(app, "typed", field, keys)
+
+
+def restore(app, step, activate=False, **want):
+    """Restores the minimised window as a taskbar would, and gives it the X
+    focus (with activate, a click into it as well)."""
+    app.probe("show", 9)
+    app.activate_main() if activate else app.focus_x()
+    return app.expect(step, iconic=False, **want)
+
+
+def drawn_minimise_and_restore(app, field, activate=False):
+    """Minimised by the drawn button from field, restored: from then on
+    activation puts the focus in Binary."""
+    app.focus_field(field)
+    app.click(*centre(MINIMISE))
+    app.expect("minimised by the drawn button", iconic=True)
+    restore(app, "restored, focus in binary", activate, focus="binary")
+
+
+def open_context_menu(app, field=None):
+    """The edit control's context menu, by a right click in field or by the
+    Menu key: its screen rectangle."""
+    if field:
+        app.click_field(field, x=150, button=3)
+    else:
+        app.key("Menu")
     app.wait("context menu open", lambda st: app.probe("menu")["menu"] is not None,
              expected="the edit control's context menu")
     return app.probe("menu")["menu"]
@@ -236,26 +268,20 @@ TYPING = [
 
 @parametrize("typing", TYPING, lambda c: "%s_%s" % (c[0], c[1][:12]))
 def typing_converts(app, field, keys, kept, value):
-    if field != "binary":
-        app.focus_field(field)
-    app.type(keys)
+    type_in(app, field, keys)
     shows(app, "typed %r" % keys, field, kept, value, focus=field)
 
 
 @scenario("typing")
 def backspace_edits_and_converts(app):
-    app.focus_field("decimal")
-    app.type("123")
-    shows(app, "typed", "decimal", "123")
+    type_in(app, "decimal", "123", check=True)
     app.key("BackSpace")
     shows(app, "backspace", "decimal", "12", focus="decimal")
 
 
 @scenario("typing")
 def shift_and_arrow_release_convert_focused_field(app):
-    app.focus_field("decimal")
-    app.type("12")
-    shows(app, "typed", "decimal", "12")
+    type_in(app, "decimal", "12", check=True)
     app.probe.set_text("binary", "111")
     app.probe.set_text("hexadecimal", "0")
     app.expect("set from outside", binary="111", hexadecimal="0")
@@ -271,9 +297,7 @@ def shift_and_arrow_release_convert_focused_field(app):
 def release_converts_from_field_with_focus(app):
     # The release of a key pressed in Decimal arrives after a click moved the
     # focus to Octal: it converts Octal, so Decimal's new digit is overwritten.
-    app.focus_field("octal")
-    app.type("17")
-    shows(app, "typed octal", "octal", "17")
+    type_in(app, "octal", "17", check=True)
     app.focus_field("decimal")
     app.key("End")
     app.keydown("5")
@@ -285,9 +309,7 @@ def release_converts_from_field_with_focus(app):
 
 @scenario("typing")
 def foreign_text_is_not_converted(app):
-    app.focus_field("decimal")
-    app.type("12")
-    shows(app, "typed", "decimal", "12")
+    type_in(app, "decimal", "12", check=True)
     app.probe.set_text("decimal", "1x2")
     app.key("shift")
     app.key("End")
@@ -308,18 +330,14 @@ FILTERING = [
 
 @parametrize("filtering", FILTERING, lambda c: "alphabet_" + c[0])
 def characters_outside_alphabet_swallowed(app, field, keys, kept):
-    if field != "binary":
-        app.focus_field(field)
-    app.type(keys)
+    type_in(app, field, keys)
     shows(app, "typed %r" % keys, field, kept, focus=field)
 
 
 @scenario("filtering")
 def control_characters_do_nothing(app):
     app.probe.set_clipboard("5")
-    app.focus_field("decimal")
-    app.type("12")
-    shows(app, "typed", "decimal", "12")
+    type_in(app, "decimal", "12", check=True)
     app.key("shift+Home")
     app.expect("selected", sel_decimal=(0, 2))
     for combo in ("ctrl+x", "ctrl+c", "ctrl+v", "ctrl+z", "ctrl+a", "ctrl+b", "Return"):
@@ -335,9 +353,7 @@ def control_characters_do_nothing(app):
 
 @scenario("filtering")
 def ctrl_s_consumed_and_s_release_converts(app):
-    app.focus_field("decimal")
-    app.type("12")
-    shows(app, "typed", "decimal", "12")
+    type_in(app, "decimal", "12", check=True)
     app.probe.set_text("binary", "0")
     app.keydown("ctrl")
     app.key("s")
@@ -350,8 +366,7 @@ def ctrl_s_consumed_and_s_release_converts(app):
 # --- Tab and Esc -------------------------------------------------------------------
 
 def tab_cycles_and_selects_all(app, tab="Tab"):
-    app.type("101")
-    shows(app, "typed", "binary", "101")
+    type_in(app, "binary", "101", check=True)
     for field, length in (("octal", 1), ("decimal", 1), ("hexadecimal", 1), ("binary", 3)):
         app.key(tab)
         app.expect("%s to %s" % (tab, field), focus=field, **{"sel_" + field: (0, length)})
@@ -378,9 +393,7 @@ def hex_lower_case_kept_until_tab(app):
 
 @scenario("keys")
 def decimal_leading_zeros_dropped_by_tab(app):
-    app.focus_field("decimal")
-    app.type("007")
-    shows(app, "typed", "decimal", "007")
+    type_in(app, "decimal", "007", check=True)
     app.key("Tab")
     shows(app, "Tab's release converts from hexadecimal", "hexadecimal", "7",
           focus="hexadecimal")
@@ -403,11 +416,7 @@ ESCAPES = [("binary", None), ("octal", "17"), ("decimal", "99"), ("hexadecimal",
 
 @parametrize("keys", ESCAPES, lambda c: "esc_empties_" + c[0])
 def escape_empties_field(app, field, keys):
-    if field != "binary":
-        app.focus_field(field)
-    if keys:
-        app.type(keys)
-        shows(app, "typed", field, keys)
+    type_in(app, field, keys, check=True)
     app.key("Escape")
     shows(app, "Esc released", field, "", 0, focus=field)
 
@@ -416,8 +425,7 @@ def escape_empties_field(app, field, keys):
 
 def type_decimal_written_by_conversion(app, text):
     """Decimal holds text written by a conversion; caret at its end."""
-    app.focus_field("decimal")
-    app.type(text)
+    type_in(app, "decimal", text)
     for _ in range(4):
         app.key("Tab")
     app.expect("back in decimal", focus="decimal")
@@ -436,10 +444,7 @@ def decimal_tenth_digit_warns_and_undoes(app):
 @scenario("overflow")
 def corrected_digit_after_warning_lands_at_end(app):
     # What a user does next: type the right last digit.
-    type_decimal_written_by_conversion(app, "429496729")
-    app.type("6")
-    app.dismiss_warning("warning for 4294967296", how="enter")
-    shows(app, "undone", "decimal", "429496729", focus="decimal")
+    decimal_tenth_digit_warns_and_undoes(app)
     app.type("5")
     app.steady("no second warning", box=None, decimal="4294967295")
     shows(app, "largest value", "decimal", "4294967295", focus="decimal")
@@ -587,12 +592,7 @@ def foreign_overflowing_text_brings_one_warning(app):
 
 @scenario("overflow")
 def after_drawn_minimise_undo_converts_from_binary(app):
-    app.focus_field("decimal")
-    app.click(*centre(MINIMISE))
-    app.expect("minimised", iconic=True)
-    app.probe("show", 9)
-    app.activate_main()
-    app.expect("restored into binary", iconic=False, focus="binary")
+    drawn_minimise_and_restore(app, "decimal", activate=True)
     type_decimal_written_by_conversion(app, "429496729")
     app.probe.set_text("binary", "1")
     app.type("6")
@@ -649,11 +649,7 @@ PATHS = ("menu_click", "menu_key", "shiftins")
              + [(p,) + c for p in ("menu_click", "shiftins") for c in FORMAT_PASTES],
              lambda c: "%s_%s" % (c[0], c[1]))
 def paste_is_validated(app, path, name, field, first, clip, outcome, after):
-    if isinstance(clip, Utf16):
-        if not app.probe("clip", clip.encode("utf-16-le").hex(), "utf16")["ok"]:
-            raise RuntimeError("could not set the clipboard")
-    else:
-        app.probe.set_clipboard(clip)
+    app.probe.set_clipboard(clip, utf16=isinstance(clip, Utf16))
     if field != "binary":
         app.focus_field(field)
     else:
@@ -694,8 +690,7 @@ def context_menu_from_keyboard(app):
     app.probe.set_clipboard("77")
     app.focus_field("decimal")
     app.type("1")
-    app.key("Menu")
-    app.wait("context menu open", lambda st: app.probe("menu")["menu"] is not None)
+    open_context_menu(app)
     app.key("p")
     shows(app, "pasted at the caret", "decimal", "177", focus="decimal")
 
@@ -703,9 +698,7 @@ def context_menu_from_keyboard(app):
 @scenario("paste")
 def paste_replaces_selection_as_one_undoable_edit(app):
     app.probe.set_clipboard("45")
-    app.focus_field("decimal")
-    app.type("123")
-    shows(app, "typed", "decimal", "123")
+    type_in(app, "decimal", "123", check=True)
     app.key("shift+Home")
     app.key("shift+Insert")
     shows(app, "pasted over the selection", "decimal", "45", focus="decimal")
@@ -767,12 +760,7 @@ def clicks_and_drags_on_the_surface_keep_the_field(app):
 
 @scenario("mouse")
 def restore_after_drawn_minimise_focuses_binary(app):
-    app.focus_field("decimal")
-    app.click(*centre(MINIMISE))
-    app.expect("minimised", iconic=True)
-    app.probe("show", 9)  # as a taskbar would
-    app.focus_x()
-    app.expect("focus in binary", iconic=False, focus="binary")
+    drawn_minimise_and_restore(app, "decimal")
     app.type("1")
     shows(app, "typing goes to binary", "binary", "1", focus="binary")
 
@@ -786,9 +774,7 @@ def restore_after_other_minimise_keeps_field(app):
     app.focus_field("hexadecimal")
     app.probe("show", 6)  # as a taskbar would
     app.expect("minimised", iconic=True)
-    app.probe("show", 9)
-    app.focus_x()
-    app.expect("focus back in hexadecimal", iconic=False, focus="hexadecimal")
+    restore(app, "focus back in hexadecimal", focus="hexadecimal")
     app.type("b")
     shows(app, "typing goes on there", "hexadecimal", "b", focus="hexadecimal")
     app.activate_main()
@@ -797,12 +783,7 @@ def restore_after_other_minimise_keeps_field(app):
 
 @scenario("mouse")
 def after_drawn_minimise_binary_wins_every_activation(app):
-    app.focus_field("octal")
-    app.click(*centre(MINIMISE))
-    app.expect("minimised by the drawn button", iconic=True)
-    app.probe("show", 9)
-    app.activate_main()
-    app.expect("focus in binary", iconic=False, focus="binary")
+    drawn_minimise_and_restore(app, "octal", activate=True)
     app.activate_other()
     app.focus_field("octal")
     app.activate_other()
@@ -1186,46 +1167,41 @@ BUTTON_ROLES = {43, 10}  # ROLE_SYSTEM_PUSHBUTTON; ROLE_SYSTEM_CLIENT under wine
 BUTTON_TYPES = {50000, 50033}  # UIA Button; Pane under wine
 
 
-def button_problem(app, found, kinds):
-    """What keeps found (what the probe found besides the fields: name, role
-    or control type, screen rectangle) from being the two buttons."""
+UIA_EDIT_CONTROL = 50004
+
+
+def named_like_labels(app, how, kind, field_kind, button_kinds):
+    """What the probe's how (accessible, uia) reads: each field named after
+    its label, of field_kind (a role or control type, kind), and besides the
+    fields exactly the two buttons, "Button" windows of button_kinds."""
+    got = app.probe(how)
     ox, oy = app.client_origin()
     S = app.s.scale
     want = sorted([name, [ox + S(l), oy + S(t), ox + S(r), oy + S(b)]]
                   for name, (l, t, r, b) in BUTTONS)
-    got = sorted([b["name"], b["rect"]] for b in found)
-    wrong = [b for b in found if (b.get("role") or b.get("type")) not in kinds
-             or b.get("class", "Button") != "Button"]
-    return (got != want or wrong) and {"want": want, "got": found}
+    if not got["ok"] or got["names"] != list(LABELS) or got[kind + "s"] != [field_kind] * 4 \
+            or sorted([b["name"], b["rect"]] for b in got["buttons"]) != want \
+            or any(b[kind] not in button_kinds or b["class"] != "Button" for b in got["buttons"]):
+        app.fail(how, "names %r, %s %d; buttons %r at %r, %s in %r"
+                 % (LABELS, kind, field_kind, BUTTONS, want, kind, button_kinds), got)
 
 
 def accessible_names(app):
     """Each field is named after its label when a screen reader asks (MSAA),
     because the window just before it is a hidden static holding the label;
     the drawn buttons are push buttons with names."""
-    got = app.probe("accessible")
-    buttons = button_problem(app, got["buttons"], BUTTON_ROLES)
-    if got["names"] != list(LABELS) or got["roles"] != [ROLE_SYSTEM_TEXT] * 4 or buttons:
-        app.fail("accessible names", "names %r, role text (42); buttons %r" % (LABELS, BUTTONS),
-                 dict(got, buttons=buttons))
+    named_like_labels(app, "accessible", "role", ROLE_SYSTEM_TEXT, BUTTON_ROLES)
     app.expect("hidden static before each field",
                before=[{"class": "Static", "visible": False, "text_w": label} for label in LABELS])
-
-
-scenario("start", "accessible_names")(accessible_names)
-
-UIA_EDIT_CONTROL = 50004
-UIA_BUTTON_CONTROL = 50000
 
 
 def ui_automation_names(app):
     """The same through UI Automation, which Narrator and current NVDA use:
     wine 10 has it, wine 8 does not."""
-    got = app.probe("uia")
-    if not got["ok"] or got["names"] != list(LABELS) or got["types"] != [UIA_EDIT_CONTROL] * 4 or \
-            button_problem(app, got["buttons"], BUTTON_TYPES):
-        app.fail("UI Automation", "names %r, control type Edit (%d); buttons %r"
-                 % (LABELS, UIA_EDIT_CONTROL, BUTTONS), got)
+    named_like_labels(app, "uia", "type", UIA_EDIT_CONTROL, BUTTON_TYPES)
+
+
+scenario("start", "accessible_names")(accessible_names)
 
 
 E_NOTIMPL = "0x80004001"
@@ -1257,9 +1233,7 @@ def buttons_pressed_as_assistive_technology_does(app):
             app.fail("default action of %s" % name, "done", got)
         if name == BUTTONS[0][0]:
             app.expect("minimised", iconic=True)
-            app.probe("show", 9)
-            app.focus_x()
-            app.expect("restored, focus in binary", iconic=False, focus="binary")
+            restore(app, "restored, focus in binary", focus="binary")
     app.exits()
 
 

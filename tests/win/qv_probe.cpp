@@ -27,10 +27,14 @@
 //   dpichanged DPI L,T,R,B     WM_DPICHANGED with that suggested rectangle
 //   scaledsize DPI CX,CY       WM_GETDPISCALEDSIZE with that size; answers the
 //                              program's result and the size it wrote back
-//   accessible                 each field's accessible name and role, as a
+//   accessible                 the fields' accessible names and roles, as a
 //                              screen reader asks for them (MSAA), and every
 //                              other visible object in the main window's
-//                              client (buttons: name, role, screen rectangle)
+//                              client (buttons: name, role, screen
+//                              rectangle, class)
+//   uia                        the same as a UI Automation client (Narrator,
+//                              NVDA) reads it, control types for roles; ok
+//                              false where the system has no UI Automation
 //   press INDEX HOW            the INDEXth of those buttons pressed: HOW is
 //                              msaa (accDoDefaultAction), uia (UI Automation's
 //                              Invoke, INDEX as "uia" lists them), click
@@ -46,12 +50,6 @@
 //                              (WM_SYSCOLORCHANGE), setting (WM_SETTINGCHANGE)
 //                              or both
 //   colours                    GetSysColor of indices 0-30, as 0xRRGGBB
-//   uia                        each field's name and control type as a UI
-//                              Automation client (Narrator, NVDA) reads them,
-//                              and the main window's other visible children
-//                              (buttons: name, control type, screen
-//                              rectangle); ok false where the system has no
-//                              UI Automation
 //   awareness                  the program's display-scale awareness, the
 //                              main window's DPI, and the probe's awareness
 //   quit
@@ -99,43 +97,47 @@ void Putf(const char* format, ...) {
   Put(buf);
 }
 
-void PutBytes(const char* bytes, int n) {
+// Bytes or UTF-16 text as a JSON string.
+template <typename Char>
+void PutText(const Char* text, int n) {
   Put("\"");
   for (int i = 0; i < n; ++i) {
-    unsigned char c = static_cast<unsigned char>(bytes[i]);
-    if (c == '"' || c == '\\') {
-      Putf("\\%c", c);
-    } else if (c < 0x20 || c >= 0x7F) {
-      Putf("\\u%04x", c);
-    } else {
-      Putf("%c", c);
-    }
+    const unsigned c = sizeof(Char) == 1 ? static_cast<unsigned char>(text[i]) : static_cast<unsigned>(text[i]);
+    Putf(c >= 0x20 && c < 0x7F && c != '"' && c != '\\' ? "%c" : "\\u%04x", c);
   }
   Put("\"");
 }
 
-// UTF-16 text as a JSON string.
-void PutWide(const wchar_t* text, int n) {
-  Put("\"");
-  for (int i = 0; i < n; ++i) {
-    unsigned c = text[i];
-    if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') {
-      Putf("%c", c);
-    } else {
-      Putf("\\u%04x", c);
-    }
-  }
-  Put("\"");
-}
+void PutText(const char* text) { PutText(text, static_cast<int>(strlen(text))); }
+
+const char* Bool(bool b) { return b ? "true" : "false"; }
+
+void PutOk(bool ok) { Putf("{\"ok\":%s}", Bool(ok)); }
 
 void PutRect(const RECT& r) { Putf("[%ld,%ld,%ld,%ld]", r.left, r.top, r.right, r.bottom); }
 
 void PutHandle(HWND h) { Putf("%llu", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(h))); }
 
-// The X window wine made for a top-level window, so that X input can be
-// aimed at exactly this window and not at one found by its name.
-void PutXid(HWND h) {
-  Putf(",\"xid\":%llu", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(GetPropA(h, "__wine_x11_whole_window"))));
+// "hwnd": a top-level window, and "xid": the X window wine made for it, so
+// that X input can be aimed at exactly this window and not at one found by
+// its name.
+void PutWindow(HWND h) {
+  Put("\"hwnd\":");
+  PutHandle(h);
+  if (h) {
+    Putf(",\"xid\":%llu",
+         static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(GetPropA(h, "__wine_x11_whole_window"))));
+  }
+}
+
+// A window's screen rectangle; null for no window.
+void PutWindowRect(HWND window) {
+  RECT r;
+  if (window && GetWindowRect(window, &r)) {
+    PutRect(r);
+  } else {
+    Put("null");
+  }
 }
 
 LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -145,59 +147,51 @@ LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 // WM_GETTEXT, not GetWindowTextA: for another process's control the latter
-// returns only the creation caption.
-int ReadText(HWND window, char* buf, int size) {
-  buf[0] = '\0';
-  int n = static_cast<int>(Send(window, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(buf)));
-  if (n < 0 || n >= size) n = static_cast<int>(strlen(buf));
-  return n;
-}
-
-// The W form of WM_GETTEXT: the text as the window holds it, whatever the
-// system's ANSI code page.
-int ReadTextW(HWND window, wchar_t* buf, int size) {
-  buf[0] = L'\0';
+// returns only the creation caption. The W form gives the text as the window
+// holds it, whatever the system's ANSI code page.
+template <typename Char>
+int ReadText(HWND window, Char* buf, int size) {
+  buf[0] = 0;
   DWORD_PTR result = 0;
-  SendMessageTimeoutW(window, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(buf),
-                      SMTO_ABORTIFHUNG, SendTimeoutMs, &result);
+  (sizeof(Char) == 1 ? SendMessageTimeoutA : SendMessageTimeoutW)(
+      window, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG,
+      SendTimeoutMs, &result);
   int n = static_cast<int>(result);
-  if (n < 0 || n >= size) n = static_cast<int>(wcslen(buf));
+  if (n < 0 || n >= size) {
+    n = 0;
+    while (buf[n]) ++n;
+  }
   return n;
 }
 
 HWND MainWindow() { return Title[0] ? FindWindowA(Title, Title) : nullptr; }
 
-struct BoxSearch {
-  HWND owner;
+struct Search {
+  const char* cls;
+  HWND owner;  // null: any
   HWND found;
 };
 
-BOOL CALLBACK FindBox(HWND window, LPARAM param) {
-  BoxSearch* search = reinterpret_cast<BoxSearch*>(param);
+BOOL CALLBACK FindVisible(HWND window, LPARAM param) {
+  Search* search = reinterpret_cast<Search*>(param);
   char cls[64];
   GetClassNameA(window, cls, sizeof(cls));
-  if (strcmp(cls, "#32770") == 0 && GetWindow(window, GW_OWNER) == search->owner && IsWindowVisible(window)) {
+  if (!strcmp(cls, search->cls) && (!search->owner || GetWindow(window, GW_OWNER) == search->owner) &&
+      IsWindowVisible(window)) {
     search->found = window;
     return FALSE;
   }
   return TRUE;
 }
 
-HWND WarningBox(HWND main) {
-  BoxSearch search = {main, nullptr};
-  if (main) EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+// The first visible top-level window of a class (and owner).
+HWND FindVisible(const char* cls, HWND owner) {
+  Search search = {cls, owner, nullptr};
+  EnumWindows(FindVisible, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
-BOOL CALLBACK FindMenu(HWND window, LPARAM param) {
-  char cls[64];
-  GetClassNameA(window, cls, sizeof(cls));
-  if (strcmp(cls, "#32768") == 0 && IsWindowVisible(window)) {
-    *reinterpret_cast<HWND*>(param) = window;
-    return FALSE;
-  }
-  return TRUE;
-}
+HWND WarningBox(HWND main) { return main ? FindVisible("#32770", main) : nullptr; }
 
 const char* FieldName(HWND main, HWND window) {
   if (!window) return "none";
@@ -239,6 +233,16 @@ BOOL CALLBACK FindBoxChildren(HWND window, LPARAM param) {
   return TRUE;
 }
 
+// ,"KEY": a window's text as bytes, and ,"KEY_w": as UTF-16; null for no window.
+void PutTexts(const char* key, HWND window) {
+  char buf[512];
+  wchar_t wide[256];
+  Putf(",\"%s\":", key);
+  window ? PutText(buf, ReadText(window, buf, sizeof(buf))) : Put("null");
+  Putf(",\"%s_w\":", key);
+  window ? PutText(wide, ReadText(window, wide, 256)) : Put("null");
+}
+
 void PutBox(HWND main) {
   HWND box = WarningBox(main);
   if (!box) {
@@ -247,47 +251,17 @@ void PutBox(HWND main) {
   }
   BoxContents contents = {nullptr, nullptr};
   EnumChildWindows(box, FindBoxChildren, reinterpret_cast<LPARAM>(&contents));
-  char buf[512];
-  RECT r;
-  Put("{\"hwnd\":");
-  PutHandle(box);
-  PutXid(box);
-  Put(",\"caption\":");
-  PutBytes(buf, ReadText(box, buf, sizeof(buf)));
-  Put(",\"text\":");
-  if (contents.text) {
-    PutBytes(buf, ReadText(contents.text, buf, sizeof(buf)));
-  } else {
-    Put("null");
-  }
-  wchar_t wide[256];
-  Put(",\"caption_w\":");
-  PutWide(wide, ReadTextW(box, wide, 256));
-  Put(",\"text_w\":");
-  if (contents.text) {
-    PutWide(wide, ReadTextW(contents.text, wide, 256));
-  } else {
-    Put("null");
-  }
-  GetWindowRect(box, &r);
+  Put("{");
+  PutWindow(box);
+  PutTexts("caption", box);
+  PutTexts("text", contents.text);
   Put(",\"rect\":");
-  PutRect(r);
+  PutWindowRect(box);
   Put(",\"ok\":");
-  if (contents.ok) {
-    GetWindowRect(contents.ok, &r);
-    PutRect(r);
-  } else {
-    Put("null");
-  }
+  PutWindowRect(contents.ok);
   Put(",\"owner\":");
   PutHandle(GetWindow(box, GW_OWNER));
   Put("}");
-}
-
-void PutMetrics() {
-  Putf("\"metrics\":{\"cxmaximized\":%d,\"cymaximized\":%d,\"cxscreen\":%d,\"cyscreen\":%d}",
-       GetSystemMetrics(SM_CXMAXIMIZED), GetSystemMetrics(SM_CYMAXIMIZED), GetSystemMetrics(SM_CXSCREEN),
-       GetSystemMetrics(SM_CYSCREEN));
 }
 
 // The process that owns a window, opened for access; null where it cannot be.
@@ -431,8 +405,7 @@ void CmdContrast(HWND main, bool on, const char* which) {
   if (ok && (!strcmp(which, "setting") || !strcmp(which, "both"))) {
     Send(main, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
   }
-  Putf("{\"ok\":%s,\"slot\":%llu,\"was_on\":%s}", ok ? "true" : "false", static_cast<unsigned long long>(slot),
-       stubbed ? "true" : "false");
+  Putf("{\"ok\":%s,\"was_on\":%s}", Bool(ok), Bool(stubbed));
 }
 
 void CmdColours() {
@@ -457,21 +430,18 @@ void PutFields(HWND main, const char* key, PutOne put) {
 
 void CmdState() {
   HWND main = MainWindow();
-  Put("{\"ok\":true,\"hwnd\":");
-  PutHandle(main);
-  if (main) PutXid(main);
+  Put("{\"ok\":true,");
+  PutWindow(main);
   if (!main) {
     Put("}");
     return;
   }
-  RECT r;
-  GetWindowRect(main, &r);
   Put(",\"rect\":");
-  PutRect(r);
+  PutWindowRect(main);
+  RECT r;
   GetClientRect(main, &r);
-  Putf(",\"client\":[%ld,%ld]", r.right, r.bottom);
-  Putf(",\"iconic\":%s,\"visible\":%s", IsIconic(main) ? "true" : "false",
-       IsWindowVisible(main) ? "true" : "false");
+  Putf(",\"client\":[%ld,%ld],\"iconic\":%s,\"visible\":%s", r.right, r.bottom, Bool(IsIconic(main)),
+       Bool(IsWindowVisible(main)));
   Putf(",\"style\":%lu,\"exstyle\":%lu", static_cast<unsigned long>(GetWindowLongA(main, GWL_STYLE)),
        static_cast<unsigned long>(GetWindowLongA(main, GWL_EXSTYLE)));
   PutFields(main, "field_styles", [](HWND field) {
@@ -496,7 +466,7 @@ void CmdState() {
 
   PutFields(main, "texts", [](HWND field) {
     char buf[256];
-    PutBytes(buf, ReadText(field, buf, sizeof(buf)));
+    PutText(buf, ReadText(field, buf, sizeof(buf)));
   });
   PutFields(main, "lengths", [](HWND field) {
     Putf("%ld", static_cast<long>(Send(field, WM_GETTEXTLENGTH, 0, 0)));
@@ -523,16 +493,15 @@ void CmdState() {
     GetClassNameA(prev, cls, sizeof(cls));
     wchar_t wide[64];
     Put("{\"class\":");
-    PutBytes(cls, static_cast<int>(strlen(cls)));
-    Putf(",\"visible\":%s,\"text_w\":", IsWindowVisible(prev) ? "true" : "false");
-    PutWide(wide, ReadTextW(prev, wide, 64));
+    PutText(cls);
+    Putf(",\"visible\":%s,\"text_w\":", Bool(IsWindowVisible(prev)));
+    PutText(wide, ReadText(prev, wide, 64));
     Put("}");
   });
   Put(",\"box\":");
   PutBox(main);
-  Put(",");
-  PutMetrics();
-  Put("}");
+  Putf(",\"metrics\":{\"cxmaximized\":%d,\"cymaximized\":%d}}", GetSystemMetrics(SM_CXMAXIMIZED),
+       GetSystemMetrics(SM_CYMAXIMIZED));
 }
 
 // The bytes of CF_TEXT, or of CF_UNICODETEXT (UTF-16LE) as the only format,
@@ -553,7 +522,7 @@ void SetClipboardBytes(const char* bytes, size_t n, UINT format) {
       Sleep(10);
     }
   }
-  Putf("{\"ok\":%s}", ok ? "true" : "false");
+  PutOk(ok);
 }
 
 size_t FromHex(const char* hex, char* out, size_t size) {
@@ -585,18 +554,15 @@ void CmdOther() {
   }
   ShowWindow(OtherWindow, SW_SHOWNORMAL);
   UpdateWindow(OtherWindow);
-  Put("{\"ok\":true,\"hwnd\":");
-  PutHandle(OtherWindow);
-  PutXid(OtherWindow);
-  Put(",\"title\":");
-  PutBytes(OtherTitle, static_cast<int>(strlen(OtherTitle)));
+  Put("{\"ok\":true,");
+  PutWindow(OtherWindow);
   Put("}");
 }
 
 // An accessible name as a JSON string (null for none), freed.
 void PutName(BSTR name) {
   if (name) {
-    PutWide(name, static_cast<int>(SysStringLen(name)));
+    PutText(name, static_cast<int>(SysStringLen(name)));
     SysFreeString(name);
   } else {
     Put("null");
@@ -611,58 +577,15 @@ VARIANT Self() {
   return self;
 }
 
-int AccessibleButtons(HWND main, IAccessible** found, int size);
-
-// What MSAA gives a screen reader for each field: the name and the role of
-// the field's client object.
-void CmdAccessible(HWND main) {
-  Put("{\"ok\":true,\"names\":[");
-  long roles[4] = {-1, -1, -1, -1};
-  for (int i = 0; i < 4; ++i) {
-    if (i) Put(",");
-    IAccessible* object = nullptr;
-    HWND field = main ? GetDlgItem(main, FieldIds[i]) : nullptr;
-    if (!field || FAILED(AccessibleObjectFromWindow(field, OBJID_CLIENT, IID_IAccessible,
-                                                    reinterpret_cast<void**>(&object)))) {
-      Put("null");
-      continue;
-    }
-    VARIANT self;
-    VariantInit(&self);
-    self.vt = VT_I4;
-    self.lVal = CHILDID_SELF;
-    BSTR name = nullptr;
-    object->get_accName(self, &name);
-    PutName(name);
-    VARIANT role;
-    VariantInit(&role);
-    if (SUCCEEDED(object->get_accRole(self, &role)) && role.vt == VT_I4) roles[i] = role.lVal;
-    object->Release();
+// A window's client object, as MSAA gives it to a screen reader; null where
+// there is none.
+IAccessible* ClientObject(HWND window) {
+  IAccessible* object = nullptr;
+  if (!window || FAILED(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible,
+                                                   reinterpret_cast<void**>(&object)))) {
+    return nullptr;
   }
-  Putf("],\"roles\":[%ld,%ld,%ld,%ld],\"buttons\":[", roles[0], roles[1], roles[2], roles[3]);
-  IAccessible* found[8];
-  const int n = AccessibleButtons(main, found, 8);
-  for (int i = 0; i < n; ++i) {
-    BSTR name = nullptr;
-    VARIANT role;
-    VariantInit(&role);
-    LONG x = 0, y = 0, w = 0, h = 0;
-    found[i]->get_accName(Self(), &name);
-    found[i]->get_accRole(Self(), &role);
-    found[i]->accLocation(&x, &y, &w, &h, Self());
-    HWND window = nullptr;
-    char cls[64] = "";
-    WindowFromAccessibleObject(found[i], &window);
-    GetClassNameA(window, cls, sizeof(cls));
-    Put(i ? ",{\"name\":" : "{\"name\":");
-    PutName(name);
-    Putf(",\"role\":%ld,\"rect\":[%ld,%ld,%ld,%ld],\"class\":", role.vt == VT_I4 ? role.lVal : -1L, x, y,
-         x + w, y + h);
-    PutBytes(cls, static_cast<int>(strlen(cls)));
-    Put("}");
-    found[i]->Release();
-  }
-  Put("]}");
+  return object;
 }
 
 // The objects a screen reader finds in the main window's client besides the
@@ -670,30 +593,23 @@ void CmdAccessible(HWND main) {
 // asked for its own client object (wine's window objects answer no role),
 // the visible ones that are not edits. Up to size; the caller releases them.
 int AccessibleButtons(HWND main, IAccessible** found, int size) {
-  IAccessible* client = nullptr;
+  IAccessible* client = ClientObject(main);
+  if (!client) return 0;
   int n = 0;
-  if (!main || FAILED(AccessibleObjectFromWindow(main, OBJID_CLIENT, IID_IAccessible,
-                                                 reinterpret_cast<void**>(&client)))) {
-    return 0;
-  }
   VARIANT children[32];
   LONG got = 0;
   AccessibleChildren(client, 0, 32, children, &got);
   for (LONG i = 0; i < got; ++i) {
     HWND window = nullptr;
-    IAccessible* object = nullptr;
-    if (children[i].vt == VT_DISPATCH && children[i].pdispVal) {
-      IAccessible* child = nullptr;
-      if (SUCCEEDED(children[i].pdispVal->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(&child)))) {
-        WindowFromAccessibleObject(child, &window);
-        child->Release();
-      }
+    IAccessible* child = nullptr;
+    if (children[i].vt == VT_DISPATCH && children[i].pdispVal &&
+        SUCCEEDED(children[i].pdispVal->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(&child)))) {
+      WindowFromAccessibleObject(child, &window);
+      child->Release();
     }
     VariantClear(&children[i]);
-    if (!window || FAILED(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible,
-                                                     reinterpret_cast<void**>(&object)))) {
-      continue;
-    }
+    IAccessible* object = ClientObject(window);
+    if (!object) continue;
     VARIANT role, state;
     VariantInit(&role);
     VariantInit(&state);
@@ -730,27 +646,23 @@ bool SendWithData(HWND main, UINT message, WPARAM wParam, void* data, SIZE_T siz
 }
 
 // UI Automation as a screen reader uses it. mingw-w64 declares none of its
-// interfaces, so the two used here are called through their vtables: the
+// interfaces, so the three used here are called through their vtables: the
 // slot numbers are the methods' places in UIAutomationClient.idl.
 const GUID ClsidCuiAutomation = {0xff48dba4, 0x60ef, 0x4201, {0xaa, 0x87, 0x54, 0x10, 0x3e, 0xef, 0x59, 0x4e}};
 const GUID IidIuiAutomation = {0x30cbe57d, 0xd9d0, 0x452a, {0xab, 0x13, 0x7a, 0xc5, 0xac, 0x48, 0x25, 0xee}};
 const int SlotElementFromHandle = 6;     // IUIAutomation
+const int SlotCurrentPattern = 16;       // IUIAutomationElement
 const int SlotCurrentControlType = 21;   // IUIAutomationElement
 const int SlotCurrentName = 23;          // IUIAutomationElement
-
-template <typename Method>
-Method Slot(IUnknown* object, int slot) {
-  return reinterpret_cast<Method>((*reinterpret_cast<void***>(object))[slot]);
-}
-
-const int SlotCurrentPattern = 16;       // IUIAutomationElement
 const int SlotBoundingRectangle = 43;    // IUIAutomationElement
 const int SlotInvoke = 3;                // IUIAutomationInvokePattern
 const int UiaInvokePattern = 10000;
 
-using FromHandle = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, HWND, IUnknown**);
-using ControlType = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, int*);
-using Name = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, BSTR*);
+template <typename... Args>
+HRESULT Call(IUnknown* object, int slot, Args... args) {
+  using Method = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, Args...);
+  return reinterpret_cast<Method>((*reinterpret_cast<void***>(object))[slot])(object, args...);
+}
 
 // The UI Automation client object; null (with the error written) where the
 // system has none.
@@ -767,62 +679,107 @@ IUnknown* Automation() {
   return automation;
 }
 
-// The main window's visible children that are not edits, each as UI
-// Automation's element for its window, up to size; the caller releases them.
-// Wine 10's tree walkers answer E_NOTIMPL, so the windows are found by Win32.
-int AutomationButtons(IUnknown* automation, HWND main, IUnknown** found, int size) {
+// UI Automation's element for a window; null where there is none.
+IUnknown* Element(IUnknown* automation, HWND window) {
+  IUnknown* element = nullptr;
+  if (!window || FAILED(Call(automation, SlotElementFromHandle, window, &element))) return nullptr;
+  return element;
+}
+
+// The main window's visible children that are not edits, up to size: what
+// UI Automation is asked about besides the fields. Wine 10's tree walkers
+// answer E_NOTIMPL, so the windows are found by Win32.
+int ChildButtons(HWND main, HWND* found, int size) {
   int n = 0;
   for (HWND child = main ? GetWindow(main, GW_CHILD) : nullptr; child && n < size;
        child = GetWindow(child, GW_HWNDNEXT)) {
-    IUnknown* element = nullptr;
     char cls[64];
     GetClassNameA(child, cls, sizeof(cls));
-    if (IsWindowVisible(child) && _stricmp(cls, "edit") &&
-        SUCCEEDED(Slot<FromHandle>(automation, SlotElementFromHandle)(automation, child, &element)) && element) {
-      found[n++] = element;
-    }
+    if (IsWindowVisible(child) && _stricmp(cls, "edit")) found[n++] = child;
   }
   return n;
+}
+
+// What a screen reader is told of an object: its name, its role (MSAA) or
+// control type (UI Automation), its screen rectangle; and its window.
+struct Described {
+  BSTR name;
+  long role;
+  RECT rect;
+  HWND window;
+};
+
+// MSAA's answers for an object, which is released; nothing for none.
+Described Describe(IAccessible* object) {
+  Described d = {nullptr, -1, {0, 0, 0, 0}, nullptr};
+  if (!object) return d;
+  VARIANT role;
+  VariantInit(&role);
+  LONG x = 0, y = 0, w = 0, h = 0;
+  object->get_accName(Self(), &d.name);
+  if (SUCCEEDED(object->get_accRole(Self(), &role)) && role.vt == VT_I4) d.role = role.lVal;
+  object->accLocation(&x, &y, &w, &h, Self());
+  d.rect = {x, y, x + w, y + h};
+  WindowFromAccessibleObject(object, &d.window);
+  object->Release();
+  return d;
+}
+
+// UI Automation's answers for a window's element, which is released.
+Described Describe(IUnknown* element, HWND window) {
+  Described d = {nullptr, -1, {0, 0, 0, 0}, window};
+  int type = -1;
+  if (!element) return d;
+  Call(element, SlotCurrentName, &d.name);
+  Call(element, SlotCurrentControlType, &type);
+  Call(element, SlotBoundingRectangle, &d.rect);
+  d.role = type;
+  element->Release();
+  return d;
+}
+
+// The four fields' names and roles (or control types, kind "type"), then
+// every other object: "buttons":[{"name":..,KIND:..,"rect":..,"class":..}].
+void PutDescribed(const char* kind, const Described* objects, int n) {
+  Put("{\"ok\":true,\"names\":[");
+  for (int i = 0; i < 4; ++i) {
+    if (i) Put(",");
+    PutName(objects[i].name);
+  }
+  Putf("],\"%ss\":[%ld,%ld,%ld,%ld],\"buttons\":[", kind, objects[0].role, objects[1].role, objects[2].role,
+       objects[3].role);
+  for (int i = 4; i < n; ++i) {
+    char cls[64] = "";
+    GetClassNameA(objects[i].window, cls, sizeof(cls));
+    Put(i > 4 ? ",{\"name\":" : "{\"name\":");
+    PutName(objects[i].name);
+    Putf(",\"%s\":%ld,\"rect\":", kind, objects[i].role);
+    PutRect(objects[i].rect);
+    Put(",\"class\":");
+    PutText(cls);
+    Put("}");
+  }
+  Put("]}");
+}
+
+void CmdAccessible(HWND main) {
+  Described objects[4 + 8];
+  for (int i = 0; i < 4; ++i) objects[i] = Describe(ClientObject(GetDlgItem(main, FieldIds[i])));
+  IAccessible* found[8];
+  const int n = AccessibleButtons(main, found, 8);
+  for (int i = 0; i < n; ++i) objects[4 + i] = Describe(found[i]);
+  PutDescribed("role", objects, 4 + n);
 }
 
 void CmdUia(HWND main) {
   IUnknown* automation = Automation();
   if (!automation) return;
-  int types[4] = {-1, -1, -1, -1};
-  Put("{\"ok\":true,\"names\":[");
-  for (int i = 0; i < 4; ++i) {
-    if (i) Put(",");
-    HWND field = main ? GetDlgItem(main, FieldIds[i]) : nullptr;
-    IUnknown* element = nullptr;
-    if (!field || FAILED(Slot<FromHandle>(automation, SlotElementFromHandle)(automation, field, &element)) ||
-        !element) {
-      Put("null");
-      continue;
-    }
-    BSTR name = nullptr;
-    Slot<Name>(element, SlotCurrentName)(element, &name);
-    PutName(name);
-    Slot<ControlType>(element, SlotCurrentControlType)(element, &types[i]);
-    element->Release();
-  }
-  Putf("],\"types\":[%d,%d,%d,%d],\"buttons\":[", types[0], types[1], types[2], types[3]);
-  IUnknown* found[16];
-  const int n = AutomationButtons(automation, main, found, 16);
-  for (int i = 0; i < n; ++i) {
-    BSTR name = nullptr;
-    int type = -1;
-    RECT r = {0, 0, 0, 0};
-    Slot<Name>(found[i], SlotCurrentName)(found[i], &name);
-    Slot<ControlType>(found[i], SlotCurrentControlType)(found[i], &type);
-    Slot<HRESULT(STDMETHODCALLTYPE*)(IUnknown*, RECT*)>(found[i], SlotBoundingRectangle)(found[i], &r);
-    Put(i ? ",{\"name\":" : "{\"name\":");
-    PutName(name);
-    Putf(",\"type\":%d,\"rect\":", type);
-    PutRect(r);
-    Put("}");
-    found[i]->Release();
-  }
-  Put("]}");
+  HWND windows[4 + 16];
+  for (int i = 0; i < 4; ++i) windows[i] = GetDlgItem(main, FieldIds[i]);
+  const int n = 4 + ChildButtons(main, windows + 4, 16);
+  Described objects[4 + 16];
+  for (int i = 0; i < n; ++i) objects[i] = Describe(Element(automation, windows[i]), windows[i]);
+  PutDescribed("type", objects, n);
   automation->Release();
 }
 
@@ -852,22 +809,22 @@ void CmdPress(HWND main, int index, const char* how) {
   } else if (!strcmp(how, "uia")) {
     IUnknown* automation = Automation();
     if (!automation) return;
-    IUnknown* found[16];
-    const int n = AutomationButtons(automation, main, found, 16);
+    HWND found[16];
+    const int n = ChildButtons(main, found, 16);
+    IUnknown* element = index >= 0 && index < n ? Element(automation, found[index]) : nullptr;
     IUnknown* invoke = nullptr;
-    if (index >= 0 && index < n) {
-      hr = Slot<HRESULT(STDMETHODCALLTYPE*)(IUnknown*, int, IUnknown**)>(found[index], SlotCurrentPattern)(
-          found[index], UiaInvokePattern, &invoke);
+    if (element) {
+      hr = Call(element, SlotCurrentPattern, UiaInvokePattern, &invoke);
+      element->Release();
     }
     if (SUCCEEDED(hr) && !invoke) hr = E_NOINTERFACE;
     if (invoke) {
-      hr = Slot<HRESULT(STDMETHODCALLTYPE*)(IUnknown*)>(invoke, SlotInvoke)(invoke);
+      hr = Call(invoke, SlotInvoke);
       invoke->Release();
     }
-    for (int i = 0; i < n; ++i) found[i]->Release();
     automation->Release();
   }
-  Putf("{\"ok\":%s,\"hr\":\"0x%08lx\"}", SUCCEEDED(hr) ? "true" : "false", static_cast<unsigned long>(hr));
+  Putf("{\"ok\":%s,\"hr\":\"0x%08lx\"}", Bool(SUCCEEDED(hr)), static_cast<unsigned long>(hr));
 }
 
 // Display-scale awareness, looked up by name: the calls exist from Windows
@@ -877,7 +834,7 @@ void PutAwareness(const char* name, DPI_AWARENESS_CONTEXT context) {
   auto awareness = User32<int(WINAPI*)(DPI_AWARENESS_CONTEXT)>("GetAwarenessFromDpiAwarenessContext");
   auto equal = User32<BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT, DPI_AWARENESS_CONTEXT)>("AreDpiAwarenessContextsEqual");
   Putf("\"%s\":{\"awareness\":%d,\"v2\":%s}", name, awareness && context ? awareness(context) : -1,
-       equal && context && equal(context, DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2) ? "true" : "false");
+       Bool(equal && context && equal(context, DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2)));
 }
 
 // The program's own awareness, as a thread of its own sees it: a thread
@@ -916,56 +873,44 @@ void Command(char* line) {
   OutLen = 0;
   Out[0] = '\0';
   char* save = nullptr;
-  const char* cmd = strtok_r(line, " \t\r\n", &save);
-  const char* a1 = strtok_r(nullptr, " \t\r\n", &save);
-  const char* a2 = strtok_r(nullptr, " \t\r\n", &save);
-  const char* a3 = strtok_r(nullptr, " \t\r\n", &save);
-  const char* a4 = strtok_r(nullptr, " \t\r\n", &save);
+  const char* word[5];
+  for (int i = 0; i < 5; ++i) word[i] = strtok_r(i ? nullptr : line, " \t\r\n", &save);
+  const char *cmd = word[0], *a1 = word[1], *a2 = word[2], *a3 = word[3], *a4 = word[4];
   HWND main = MainWindow();
   static char bytes[4096];
   if (!cmd) {
     Put("{\"ok\":false,\"error\":\"empty\"}");
   } else if (!strcmp(cmd, "find")) {
-    Put("{\"ok\":true,\"hwnd\":");
-    PutHandle(main);
-    if (main) PutXid(main);
+    Put("{\"ok\":true,");
+    PutWindow(main);
     Put("}");
   } else if (!strcmp(cmd, "state")) {
     CmdState();
   } else if (!strcmp(cmd, "menu")) {
-    HWND menu = nullptr;
-    EnumWindows(FindMenu, reinterpret_cast<LPARAM>(&menu));
     Put("{\"ok\":true,\"menu\":");
-    if (menu) {
-      RECT r;
-      GetWindowRect(menu, &r);
-      PutRect(r);
-    } else {
-      Put("null");
-    }
+    PutWindowRect(FindVisible("#32768", nullptr));
     Put("}");
   } else if (!strcmp(cmd, "close")) {
-    Putf("{\"ok\":%s}", main && PostMessageA(main, WM_CLOSE, 0, 0) ? "true" : "false");
+    PutOk(main && PostMessageA(main, WM_CLOSE, 0, 0));
   } else if (!strcmp(cmd, "clip") && a1) {
     size_t n = FromHex(a1, bytes, sizeof(bytes));
     SetClipboardBytes(bytes, n, a2 && !strcmp(a2, "utf16") ? CF_UNICODETEXT : CF_TEXT);
   } else if (!strcmp(cmd, "settext") && a1 && a2) {
     FromHex(a2, bytes, sizeof(bytes));
-    HWND field = main ? GetDlgItem(main, atoi(a1)) : nullptr;
+    HWND field = GetDlgItem(main, atoi(a1));
     LRESULT r = field ? Send(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(bytes)) : 0;
-    Putf("{\"ok\":%s,\"result\":%ld}", field ? "true" : "false", static_cast<long>(r));
+    Putf("{\"ok\":%s,\"result\":%ld}", Bool(field), static_cast<long>(r));
   } else if (!strcmp(cmd, "show") && a1) {
-    BOOL was = main ? ShowWindow(main, atoi(a1)) : FALSE;
-    Putf("{\"ok\":%s,\"was_visible\":%s}", main ? "true" : "false", was ? "true" : "false");
+    if (main) ShowWindow(main, atoi(a1));
+    PutOk(main);
   } else if (!strcmp(cmd, "other")) {
     CmdOther();
   } else if (!strcmp(cmd, "charpos") && a1 && a2) {
-    HWND field = main ? GetDlgItem(main, atoi(a1)) : nullptr;
+    HWND field = GetDlgItem(main, atoi(a1));
     LRESULT r = field ? Send(field, EM_POSFROMCHAR, static_cast<WPARAM>(atoi(a2)), 0) : -1;
     POINT p = {static_cast<short>(LOWORD(r)), static_cast<short>(HIWORD(r))};
     if (field) ClientToScreen(field, &p);
-    Putf("{\"ok\":%s,\"raw\":%ld,\"x\":%ld,\"y\":%ld}", field && r != -1 ? "true" : "false", static_cast<long>(r),
-         p.x, p.y);
+    Putf("{\"ok\":%s,\"x\":%ld,\"y\":%ld}", Bool(field && r != -1), p.x, p.y);
   } else if (!strcmp(cmd, "title") && a1 && a2) {
     FromHex(a1, Title, sizeof(Title));
     sscanf(a2, "%d,%d,%d,%d", &FieldIds[0], &FieldIds[1], &FieldIds[2], &FieldIds[3]);
@@ -974,20 +919,19 @@ void Command(char* line) {
     RECT r;
     sscanf(a2, "%ld,%ld,%ld,%ld", &r.left, &r.top, &r.right, &r.bottom);
     WORD dpi = static_cast<WORD>(atoi(a1));
-    bool ok = SendWithData(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), &r, sizeof(r), nullptr);
-    Putf("{\"ok\":%s}", ok ? "true" : "false");
+    PutOk(SendWithData(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), &r, sizeof(r), nullptr));
   } else if (!strcmp(cmd, "scaledsize") && a1 && a2 && main) {
     SIZE size;
     sscanf(a2, "%ld,%ld", &size.cx, &size.cy);
     LRESULT result = 0;
     bool ok = SendWithData(main, WM_GETDPISCALEDSIZE, static_cast<WPARAM>(atoi(a1)), &size,
                            sizeof(size), &result);
-    Putf("{\"ok\":%s,\"result\":%ld,\"size\":[%ld,%ld]}", ok ? "true" : "false",
-         static_cast<long>(result), size.cx, size.cy);
+    Putf("{\"ok\":%s,\"result\":%ld,\"size\":[%ld,%ld]}", Bool(ok), static_cast<long>(result), size.cx,
+         size.cy);
   } else if (!strcmp(cmd, "accessible")) {
     CmdAccessible(main);
   } else if (!strcmp(cmd, "message") && a1 && a2 && a3 && a4) {
-    HWND field = main ? GetDlgItem(main, atoi(a1)) : nullptr;
+    HWND field = GetDlgItem(main, atoi(a1));
     UINT message = static_cast<UINT>(strtoul(a3, nullptr, 0));
     WPARAM wParam = static_cast<WPARAM>(strtoul(a4, nullptr, 0));
     LRESULT r = 0;
@@ -996,7 +940,7 @@ void Command(char* line) {
     else if (field && !strcmp(a2, "senda")) r = Send(field, message, wParam, 0);
     else if (field && !strcmp(a2, "sendw")) r = SendMessageW(field, message, wParam, 0);
     else field = nullptr;
-    Putf("{\"ok\":%s,\"result\":%ld}", field ? "true" : "false", static_cast<long>(r));
+    Putf("{\"ok\":%s,\"result\":%ld}", Bool(field), static_cast<long>(r));
   } else if (!strcmp(cmd, "contrast") && a1 && a2 && main) {
     CmdContrast(main, !strcmp(a1, "on"), a2);
   } else if (!strcmp(cmd, "colours")) {
