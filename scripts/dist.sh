@@ -27,15 +27,12 @@ dir="${QV_BUILD_DIR:-build}"
 out="${QV_DIST_DIR:-dist}"
 bash scripts/install-deps.sh --dist
 
-# Both programs into DIR/win-i686 and DIR/win-x86_64, each configured as
-# cmake/WindowsBuilds.cmake configures it, and copied under their release
-# names into DIR.
+# Both programs into DIR/win-i686 and DIR/win-x86_64, and copied under their
+# release names into DIR.
 build_release() {
   local arch
   for arch in i686 x86_64; do
-    cmake -S . -B "$1/win-$arch" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-$arch.cmake" \
-      -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-    cmake --build "$1/win-$arch" --target quorvane -j"$(nproc)" >/dev/null
+    QV_BUILD_DIR="$1" bash scripts/build.sh --program "$arch"
   done
   cp "$1/win-i686/shell/quorvane.exe" "$1/quorvane.exe"
   cp "$1/win-x86_64/shell/quorvane.exe" "$1/quorvane-x64.exe"

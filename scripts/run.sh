@@ -41,9 +41,7 @@ setup=$!
 bash scripts/install-deps.sh --run "$arch"
 
 echo "run: building $exe"
-cmake -S . -B "$dir/win-$arch" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-$arch.cmake" \
-  -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-cmake --build "$dir/win-$arch" --target quorvane -j"$(nproc)" >/dev/null
+QV_BUILD_DIR="$dir" bash scripts/build.sh --program "$arch"
 
 if ! wait "$setup"; then
   echo "run: preparing the runtime failed:" >&2
