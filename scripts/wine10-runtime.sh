@@ -49,6 +49,16 @@ print_result() {
 }
 
 # --- the commands the host runs ------------------------------------------------
+# Standard input as the executable file bin/NAME, replaced (by a rename, so
+# that a command running side by side never reads half of it) only where it
+# differs.
+write_command() {
+  local tmp
+  tmp="$(mktemp "$cache/bin/.new.XXXXXX")"
+  cat > "$tmp"
+  chmod +x "$tmp"
+  if cmp -s "$tmp" "$cache/bin/$1"; then rm -f "$tmp"; else mv -f "$tmp" "$cache/bin/$1"; fi
+}
 # qv-wine10 CMD ARGS runs CMD inside the root (QV_WINE10_ROOT_DIR, by default
 # the cache's) with the caller's environment, its PATH replaced by the
 # root's, the X sockets, and the project's directories bound at their own
@@ -61,10 +71,9 @@ print_result() {
 # code. Written on every run (where it differs), so that a root made by an
 # older version of this script gets the current commands.
 write_commands() {
-  local bin="$cache/bin" tmp cmd
-  mkdir -p "$bin"
-  tmp="$(mktemp "$bin/.new.XXXXXX")"
-  cat > "$tmp" <<'EOF'
+  local cmd
+  mkdir -p "$cache/bin"
+  write_command qv-wine10 <<'EOF'
 #!/bin/sh
 # Written by scripts/wine10-runtime.sh: runs a command in the wine 10 root.
 r="${QV_WINE10_ROOT_DIR:-$(cd "$(dirname "$0")/../root" && pwd)}" || exit 125
@@ -87,13 +96,8 @@ exec unshare -m --propagation unchanged sh -c '
   exec chroot "$r" /bin/sh -c "cd \"\$0\" 2>/dev/null || cd /; PATH=/usr/sbin:/usr/bin:/sbin:/bin exec \"\$@\"" "$PWD" "$@"
 ' sh "$r" "$@"
 EOF
-  chmod +x "$tmp"
-  if cmp -s "$tmp" "$bin/qv-wine10"; then rm -f "$tmp"; else mv -f "$tmp" "$bin/qv-wine10"; fi
   for cmd in wine wineserver wineboot winepath; do
-    tmp="$(mktemp "$bin/.new.XXXXXX")"
-    printf '#!/bin/sh\nexec %q %s "$@"\n' "$bin/qv-wine10" "$cmd" > "$tmp"
-    chmod +x "$tmp"
-    if cmp -s "$tmp" "$bin/$cmd"; then rm -f "$tmp"; else mv -f "$tmp" "$bin/$cmd"; fi
+    printf '#!/bin/sh\nexec %q %s "$@"\n' "$cache/bin/qv-wine10" "$cmd" | write_command "$cmd"
   done
 }
 
