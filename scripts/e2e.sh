@@ -1,26 +1,65 @@
 #!/usr/bin/env bash
-# Runs one end-to-end group, or some of its scenarios, on the real window
-# under wine (tests/e2e/scenarios.py), as CTest does.
+# Runs one end-to-end group, or some of its scenarios, on the real window under
+# wine, as CTest does: tests/e2e's e2e.exe, on a virtual display of its own, in
+# a copy of the build's wine prefix set up as the group's desktop.
 #
 #   bash scripts/e2e.sh [--x64] GROUP [NAME-REGEX]
-#   bash scripts/e2e.sh [--x64] --list [GROUP]    the groups and their scenarios
+#   bash scripts/e2e.sh [--x64] --list [GROUP]       the groups and their scenarios
 #
 # The i686 product by default, --x64 its twin, each under the runtime that
 # scripts/wine-env.sh chooses for it (qv_runtime). Builds into build/ (or
-# $QV_BUILD_DIR) what is missing; the harness prepares the build's prefix
-# (once per tree). A failed step leaves its screenshot in
-# <build>/e2e-artifacts[-i686]/.
+# $QV_BUILD_DIR) what is missing. A failed scenario leaves a picture of the
+# screen in <build>/e2e-artifacts-ARCH/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-arch=i686 artifacts=e2e-artifacts-i686
+arch=i686
 if [ "${1:-}" = --x64 ]; then
-  arch=x86_64 artifacts=e2e-artifacts
+  arch=x86_64
   shift
 fi
+group="${1:?usage: e2e.sh [--x64] GROUP [NAME-REGEX] | --list [GROUP]}"
 # shellcheck source=wine-env.sh
 source scripts/wine-env.sh
-if [ "${1:-}" = --list ] || [ "${1:-}" = --groups ]; then
-  QV_ARCH=$arch exec python3 tests/e2e/scenarios.py "$@"
+dir="${QV_BUILD_DIR:-build}"
+win="$dir/win-$arch"
+if [ ! -x "$win/shell/quorvane.exe" ] || [ ! -x "$win/tests/e2e/e2e.exe" ]; then
+  QV_BUILD_DIR="$dir" bash scripts/build.sh >/dev/null
 fi
-qv_harness_env "$arch" "$artifacts"
-exec python3 tests/e2e/scenarios.py "$@"
+dir="$(cd "$dir" && pwd)"
+win="$dir/win-$arch"
+base="$dir/$(qv_prefix_name "$arch")"
+artifacts="$dir/e2e-artifacts-$arch"
+mkdir -p "$artifacts"
+
+# The desktop a group stands for: its code page (from the locale), its screen,
+# and its registry (tests/e2e/variants/GROUP.reg: display scale, colours,
+# fonts), applied in the group's own copy of the prefix.
+lang=zh_CN.UTF-8 screen=1024x768x24
+case "$group" in
+  cp1252* | wide_system_font) lang=C.UTF-8 ;;
+  small_screen) screen=320x100x24 ;;
+esac
+session="$base.sessions/${group#--}"
+{
+  flock 9
+  qv_prepare_prefix "$base" "$arch"
+  qv_copy_prefix "$base" "$session"
+} 9>"$base.lock"
+export WINEPREFIX="$session" QV_LANG="$lang"
+# Wine takes a face for System only where it has none of that name.
+if [ "$group" = wide_system_font ]; then
+  rm -f "$session/drive_c/windows/Fonts/"*sys*.fon "$session/drive_c/windows/Fonts/system.ttf"
+fi
+# Sessions run side by side on two cores, and the emulator is slower still.
+export QV_SLOW=2
+[ "$QV_RUNTIME" = qemu ] && QV_SLOW=4
+export WINEDLLOVERRIDES="winemenubuilder.exe=d"
+unset DISPLAY
+qv_start_display "$screen"
+trap 'qv_wine wineserver -k 2>/dev/null; qv_stop_display' EXIT
+reg="tests/e2e/variants/$group.reg"
+if [ -f "$reg" ]; then
+  qv_wine wine regedit /S "$PWD/$reg" >/dev/null 2>&1
+fi
+echo "e2e: the $arch build under $(qv_runtime_words "$QV_RUNTIME"), group $group"
+qv_wine wine "$win/tests/e2e/e2e.exe" --exe "$win/shell/quorvane.exe" --out "$artifacts" "$@" 2>/dev/null
