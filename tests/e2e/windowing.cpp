@@ -22,6 +22,24 @@ void Calm(const std::string& step, const std::string& line, Where where = Where:
   if (Steady(step, line, 0.3, where).box.window) Fail(step, "no warning", "the warning is up", where);
 }
 
+// Restored as a taskbar does it: shown again, then activated.
+void Restore(Field focus, Where where = Where::current()) {
+  Show(SW_RESTORE);
+  Expect("restored", "not iconic", [](const State& s) { return !s.iconic; }, where);
+  ActivateMain(where);
+  Expect("restored, focus in " + std::string(kFieldNames[focus]), std::string("focus=") + kFieldNames[focus],
+         [focus](const State& s) { return s.focus == kFieldNames[focus]; }, where);
+}
+
+// Minimised by the drawn button from a field: from then on every activation
+// puts the focus in Binary.
+void DrawnMinimiseAndRestore(Field from, Where where = Where::current()) {
+  FocusField(from, where);
+  Click(Centre(kMinimise));
+  Expect("minimised by the drawn button", "iconic", [](const State& s) { return s.iconic; }, where);
+  Restore(Binary, where);
+}
+
 }  // namespace
 
 // --- overflow warning ------------------------------------------------------------------
@@ -34,8 +52,7 @@ struct Overflow {
   const char* keys;    // typed next: they overflow ("": nothing more)
   bool click;          // the warning dismissed by a click on OK, or by Enter
   const char* undone;  // what the field holds once it is dismissed
-  const char* next;    // typed then, and the field's text after it ("": nothing)
-  const char* after;
+  const char *next, *after;  // typed then, and the field's text after it ("": nothing)
 };
 
 const int overflowing = Table<Overflow>(
@@ -131,8 +148,8 @@ SCENARIO("overflow", text_still_overflowing_after_undo_brings_one_warning) {
 
 // --- drawn buttons, drag strip, focus keeping -------------------------------------------------
 
-struct Strip {
-  POINT at;  // client coordinates at 96 DPI
+struct Strip {  // a click at client coordinates (96 DPI), and what it does
+  POINT at;
   const char* effect;
 };
 
@@ -164,10 +181,7 @@ const int clicks = Table<Strip>(
       }
       Click(r.at, effect == "right" ? Right : Left, effect == "double" ? 2 : 1);
       if (effect == "close") return Exits();
-      if (effect == "minimise") {
-        Expect("minimised", "iconic", [](const State& s) { return s.iconic; });
-        return;
-      }
+      if (effect == "minimise") return void(Expect("minimised", "iconic", [](const State& s) { return s.iconic; }));
       Steady("nothing happens", "\"\" 0 0 0 @binary");
       Expect("window kept", "the same rectangle, not minimised",
              [&](const State& s) { return EqualRect(&s.rect, &before.rect) && !s.iconic; });
@@ -175,28 +189,6 @@ const int clicks = Table<Strip>(
       Shows("still usable", "1 1 1 1 @binary");
     },
     [](const Strip& r) { return r.effect == std::string("close") || r.effect == std::string("drag"); });
-
-namespace {
-
-// Restored as a taskbar does it: shown again, then activated.
-void Restore(Field focus, Where where = Where::current()) {
-  Show(SW_RESTORE);
-  Expect("restored", "not iconic", [](const State& s) { return !s.iconic; }, where);
-  ActivateMain(where);
-  Expect("restored, focus in " + std::string(kFieldNames[focus]), std::string("focus=") + kFieldNames[focus],
-         [focus](const State& s) { return s.focus == kFieldNames[focus]; }, where);
-}
-
-// Minimised by the drawn button from a field: from then on every activation
-// puts the focus in Binary.
-void DrawnMinimiseAndRestore(Field from, Where where = Where::current()) {
-  FocusField(from, where);
-  Click(Centre(kMinimise));
-  Expect("minimised by the drawn button", "iconic", [](const State& s) { return s.iconic; }, where);
-  Restore(Binary, where);
-}
-
-}  // namespace
 
 SCENARIO("mouse", clicks_and_drags_on_the_surface_keep_the_field) {
   FocusField(Hexadecimal);
