@@ -162,14 +162,11 @@ struct Named {
   bool extended;
 };
 const Named kKeys[] = {
-    {"Tab", VK_TAB, false},     {"Esc", VK_ESCAPE, false},   {"Enter", VK_RETURN, false},
-    {"Back", VK_BACK, false},   {"Del", VK_DELETE, true},    {"Home", VK_HOME, true},
-    {"End", VK_END, true},      {"Left", VK_LEFT, true},     {"Right", VK_RIGHT, true},
-    {"Up", VK_UP, true},        {"Down", VK_DOWN, true},     {"Ins", VK_INSERT, true},
-    {"Menu", VK_APPS, true},    {"F4", VK_F4, false},        {"F10", VK_F10, false},
-    {"Shift", VK_SHIFT, false}, {"Ctrl", VK_CONTROL, false}, {"Alt", VK_MENU, false},
-    {"Space", VK_SPACE, false},
-};
+    {"Tab", VK_TAB, false},   {"Esc", VK_ESCAPE, false}, {"Enter", VK_RETURN, false}, {"Back", VK_BACK, false},
+    {"Del", VK_DELETE, true}, {"Home", VK_HOME, true},   {"End", VK_END, true},        {"Left", VK_LEFT, true},
+    {"Right", VK_RIGHT, true}, {"Up", VK_UP, true},      {"Down", VK_DOWN, true},      {"Ins", VK_INSERT, true},
+    {"Menu", VK_APPS, true},  {"F4", VK_F4, false},      {"F10", VK_F10, false},       {"Shift", VK_SHIFT, false},
+    {"Ctrl", VK_CONTROL, false}, {"Alt", VK_MENU, false}, {"Space", VK_SPACE, false}};
 
 struct Key {
   WORD vk = 0;
@@ -855,19 +852,12 @@ int wmain(int argc, wchar_t** argv) {
   // Unaware at start unless the system makes every program aware; then the
   // display's own pixels, whatever the scale: a reader that is not
   // per-monitor aware gets other programs' rectangles scaled back to 96 DPI.
-  using Context = DPI_AWARENESS_CONTEXT(WINAPI*)();
-  using Awareness = int(WINAPI*)(DPI_AWARENESS_CONTEXT);
-  using SetContext = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT);
-  HMODULE user32 = GetModuleHandleA("user32.dll");
-  auto context = reinterpret_cast<Context>(reinterpret_cast<void*>(GetProcAddress(user32, "GetThreadDpiAwarenessContext")));
-  auto awareness = reinterpret_cast<Awareness>(reinterpret_cast<void*>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
-  auto set = reinterpret_cast<SetContext>(reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDpiAwarenessContext")));
-  StartedUnaware = context && awareness && awareness(context()) == 0;
-  if (!set || (!set(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2) && !set(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE))) {
+  StartedUnaware = GetAwarenessFromDpiAwarenessContext(GetThreadDpiAwarenessContext()) == DPI_AWARENESS_UNAWARE;
+  if (!SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2) &&
+      !SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE)) {
     SetProcessDPIAware();
   }
   setvbuf(stdout, nullptr, _IONBF, 0);
-
   wchar_t self[MAX_PATH];
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   ExePath = self;
