@@ -847,6 +847,70 @@ int Add(Scenario s) {
 
 [[noreturn]] void SkipScenario(const std::string& why) { throw Skipped{why}; }
 
+// --- the edit control's context menu ------------------------------------------------
+namespace {
+HWND ContextMenu() { return FindVisible("#32768", nullptr); }
+
+// An item's screen rectangle, found by its command id: the message the edit
+// control sends itself, the same in Windows' and wine's edit menus.
+bool ItemRect(MenuItem item, RECT& r) {
+  static const UINT ids[] = {WM_UNDO, WM_CUT, WM_COPY, WM_PASTE, WM_CLEAR, EM_SETSEL};
+  const HMENU menu = HMENU(Send(ContextMenu(), MN_GETHMENU, 0, 0));
+  for (int i = 0, n = menu ? GetMenuItemCount(menu) : 0; i < n; ++i) {
+    if (GetMenuItemID(menu, i) == ids[item]) return GetMenuItemRect(nullptr, menu, UINT(i), &r);
+  }
+  return false;
+}
+
+// The middles of the bands of rows that hold some text on the menu's
+// background; separators and the frame are rows nearly all line.
+std::vector<int> TextBands(RECT m) {
+  const Shot shot = Screen();
+  const uint32_t background = shot.At(m.left + 2, m.top + 2);
+  std::vector<int> found;
+  for (int y = m.top + 1, start = -1; y < m.bottom; ++y) {
+    int marked = 0;
+    for (int x = m.left + 3; x < m.right - 3; ++x) marked += shot.At(x, y) != background;
+    const bool text = marked > 0 && marked < (m.right - m.left) * 3 / 4;
+    if (text && start < 0) start = y;
+    if (!text && start >= 0) found.push_back((start + y - 1) / 2), start = -1;
+  }
+  return found;
+}
+}  // namespace
+
+RECT OpenContextMenu(Field f, bool key, Where where) {
+  if (key) {
+    Type("{Menu}");
+  } else {
+    ClickField(f, 150, Right);
+  }
+  if (!Poll([] { return ContextMenu() != nullptr; }, Slow(5))) {
+    Fail("context menu open", "the edit control's context menu", Read().Describe(), where);
+  }
+  RECT r{};
+  GetWindowRect(ContextMenu(), &r);
+  return r;
+}
+
+void ClickMenuItem(Field f, MenuItem item, Where where) {
+  const RECT m = OpenContextMenu(f, false, where);
+  RECT r{};
+  if (!ItemRect(item, r)) {
+    std::vector<int> rows;
+    // Wine keeps a menu's items in the process that made it: another process
+    // gets its handle (MN_GETHMENU), but GetMenuItemCount answers -1 for it
+    // (wine 10). The items are found in a picture then.
+    if (!Wine()) Fail("context menu's items", "the menu's handle and the item's rectangle", "none", where);
+    if (!Poll([&] { return (rows = TextBands(m)).size() == 6; }, Slow(3))) {
+      Fail("context menu's items", "6 items", Format("%zu bands of text in %s", rows.size(), RectText(m).c_str()), where);
+    }
+    r = {m.left, rows[item], m.right, rows[item] + 1};
+  }
+  ClickScreen(Centre(r));
+  if (!Poll([] { return ContextMenu() == nullptr; }, Slow(5))) Fail("menu closed", "no menu", "the menu open", where);
+}
+
 }  // namespace e2e
 
 using namespace e2e;
