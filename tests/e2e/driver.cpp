@@ -863,19 +863,25 @@ bool ItemRect(MenuItem item, RECT& r) {
 }
 
 // The middles of the bands of rows that hold some text on the menu's
-// background; separators and the frame are rows nearly all line.
+// background; separators and the frame are rows nearly all line. A mnemonic's
+// underline, a row or two below its letter, joins its item's band.
 std::vector<int> TextBands(RECT m) {
   const Shot shot = Screen();
   const uint32_t background = shot.At(m.left + 2, m.top + 2);
-  std::vector<int> found;
-  for (int y = m.top + 1, start = -1; y < m.bottom; ++y) {
+  std::vector<std::pair<int, int>> bands;
+  for (int y = m.top + 1; y < m.bottom; ++y) {
     int marked = 0;
     for (int x = m.left + 3; x < m.right - 3; ++x) marked += shot.At(x, y) != background;
-    const bool text = marked > 0 && marked < (m.right - m.left) * 3 / 4;
-    if (text && start < 0) start = y;
-    if (!text && start >= 0) found.push_back((start + y - 1) / 2), start = -1;
+    if (marked == 0 || marked >= (m.right - m.left) * 3 / 4) continue;
+    if (!bands.empty() && y - bands.back().second <= Scale(3)) {
+      bands.back().second = y;
+    } else {
+      bands.push_back({y, y});
+    }
   }
-  return found;
+  std::vector<int> middles;
+  for (const auto& [top, bottom] : bands) middles.push_back((top + bottom) / 2);
+  return middles;
 }
 }  // namespace
 

@@ -137,9 +137,7 @@ SCENARIO("paste", paste_replaces_selection_as_one_undoable_edit) {
   Shows("converted", "1111011 173 123 7B @decimal");
 }
 
-// On a Western desktop the menu's items are Latin text, whose mnemonic
-// underlines stand apart from it: under wine, where the items are found in a
-// picture, the menu is taken by Paste's mnemonic.
+// On a Western desktop the menu's items and Paste's mnemonic are Latin.
 const int cp1252_pastes = Table<Row>(
-    "cp1252", Rows({{{MenuKey, ShiftIns}, &kFormatPastes}}),
+    "cp1252", Rows({{{MenuClick, MenuKey, ShiftIns}, &kFormatPastes}}),
     [](const Row& r) { return std::string("paste_") + kPathNames[r.path] + "_" + r.p.name; }, PasteIsValidated);
