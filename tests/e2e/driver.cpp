@@ -862,35 +862,26 @@ bool ItemRect(MenuItem item, RECT& r) {
   return false;
 }
 
-// The middles of the bands of rows that hold some text on the menu's
-// background; separators and the frame are rows nearly all line. A mnemonic's
+// The bands of rows that hold some text on the menu's background, as screen
+// rectangles; separators and the frame are rows nearly all line. A mnemonic's
 // underline, a row or two below its letter, joins its item's band.
-std::vector<int> TextBands(RECT m) {
+std::vector<RECT> TextBands(RECT m) {
   const Shot shot = Screen();
   const uint32_t background = shot.At(m.left + 2, m.top + 2);
-  std::vector<std::pair<int, int>> bands;
+  std::vector<RECT> bands;
   for (int y = m.top + 1; y < m.bottom; ++y) {
     int marked = 0;
     for (int x = m.left + 3; x < m.right - 3; ++x) marked += shot.At(x, y) != background;
     if (marked == 0 || marked >= (m.right - m.left) * 3 / 4) continue;
-    if (!bands.empty() && y - bands.back().second <= Scale(3)) {
-      bands.back().second = y;
-    } else {
-      bands.push_back({y, y});
-    }
+    if (bands.empty() || y - bands.back().bottom > Scale(3)) bands.push_back({m.left, y, m.right, y});
+    bands.back().bottom = y;
   }
-  std::vector<int> middles;
-  for (const auto& [top, bottom] : bands) middles.push_back((top + bottom) / 2);
-  return middles;
+  return bands;
 }
 }  // namespace
 
 RECT OpenContextMenu(Field f, bool key, Where where) {
-  if (key) {
-    Type("{Menu}");
-  } else {
-    ClickField(f, 150, Right);
-  }
+  key ? Type("{Menu}") : ClickField(f, 150, Right);
   if (!Poll([] { return ContextMenu() != nullptr; }, Slow(5))) {
     Fail("context menu open", "the edit control's context menu", Read().Describe(), where);
   }
@@ -903,15 +894,15 @@ void ClickMenuItem(Field f, MenuItem item, Where where) {
   const RECT m = OpenContextMenu(f, false, where);
   RECT r{};
   if (!ItemRect(item, r)) {
-    std::vector<int> rows;
+    std::vector<RECT> rows;
     // Wine keeps a menu's items in the process that made it: another process
     // gets its handle (MN_GETHMENU), but GetMenuItemCount answers -1 for it
     // (wine 10). The items are found in a picture then.
     if (!Wine()) Fail("context menu's items", "the menu's handle and the item's rectangle", "none", where);
     if (!Poll([&] { return (rows = TextBands(m)).size() == 6; }, Slow(3))) {
-      Fail("context menu's items", "6 items", Format("%zu bands of text in %s", rows.size(), RectText(m).c_str()), where);
+      Fail("context menu's items", "6 items", Format("%zu text bands in %s", rows.size(), RectText(m).c_str()), where);
     }
-    r = {m.left, rows[item], m.right, rows[item] + 1};
+    r = rows[item];
   }
   ClickScreen(Centre(r));
   if (!Poll([] { return ContextMenu() == nullptr; }, Slow(5))) Fail("menu closed", "no menu", "the menu open", where);

@@ -9,7 +9,7 @@ namespace {
 struct Pasted {
   const char* name;
   Field field;
-  std::string first;  // typed first; "|" marks where a selection up to the end starts
+  std::string first;  // keys typed first
   std::wstring clip;
   bool utf16;         // put as CF_UNICODETEXT alone, as nearly every program puts it; else CF_TEXT alone
   char outcome;       // 'a'ccepted, 'r'efused, refused with the overflow 'w'arning
@@ -42,7 +42,8 @@ const std::vector<Pasted> kPastes = {
     {"octal_digit_8", Octal, "7", L"8", false, 'r', "7"},
     {"decimal_overflow", Decimal, "4", L"294967296", false, 'w', "4"},
     {"octal_overflow", Octal, "", L"40000000000", false, 'w', ""},
-    {"replace_within_limit", Binary, std::string(30, '1') + "|00", L"0b11", false, 'a', std::string(32, '1')},
+    {"replace_within_limit", Binary, std::string(30, '1') + "00{S-Left}{S-Left}", L"0b11", false, 'a',
+     std::string(32, '1')},
     {"blank_padded", Decimal, "", std::wstring(150, L' ') + L"5" + std::wstring(150, L' '), false, 'a', "5"},
 };
 
@@ -54,47 +55,26 @@ struct Row {
   Pasted p;
 };
 
-std::vector<Row> Rows(std::initializer_list<std::pair<std::vector<Path>, const std::vector<Pasted>*>> tables) {
-  std::vector<Row> rows;
-  for (const auto& [paths, pastes] : tables) {
-    for (Path path : paths) {
-      for (const Pasted& p : *pastes) rows.push_back({path, p});
-    }
+// Each paste by each path, after the rows given.
+std::vector<Row> Rows(std::vector<Path> paths, const std::vector<Pasted>& pastes, std::vector<Row> rows = {}) {
+  for (Path path : paths) {
+    for (const Pasted& p : pastes) rows.push_back({path, p});
   }
   return rows;
 }
 
 void Paste(Field f, Path path) {
-  if (path == MenuClick) {
-    ClickMenuItem(f, MenuPaste);
-  } else if (path == MenuKey) {
-    OpenContextMenu(f);
-    Type("p");  // the Paste item's mnemonic
-  } else {
-    Type("{S-Ins}");
-  }
+  if (path == MenuClick) return ClickMenuItem(f, MenuPaste);
+  if (path == ShiftIns) return Type("{S-Ins}");
+  OpenContextMenu(f);
+  Type("p");  // the Paste item's mnemonic
 }
 
 void PasteIsValidated(const Row& row) {
   const Pasted& p = row.p;
-  if (p.utf16) {
-    SetClipboard(p.clip);
-  } else {
-    SetClipboard(std::string(p.clip.begin(), p.clip.end()));  // ASCII
-  }
+  p.utf16 ? SetClipboard(p.clip) : SetClipboard(std::string(p.clip.begin(), p.clip.end()));  // ASCII
   EmptyField(p.field);
-  const size_t bar = p.first.find('|');
-  const std::string typed = bar == std::string::npos ? p.first : p.first.substr(0, bar) + p.first.substr(bar + 1);
-  const int from = bar == std::string::npos ? int(typed.size()) : int(bar), to = int(typed.size());
-  if (!typed.empty()) {
-    Type(typed);
-    Shows("before paste", Showing(p.field, typed));
-  }
-  Type("{End}");
-  for (int i = from; i < to; ++i) Type("{S-Left}");
-  Expect("selected", std::to_string(from) + "-" + std::to_string(to), [&](const State& s) {
-    return s.sel[p.field][0] == from && s.sel[p.field][1] == to;
-  });
+  Type(p.first);
   Paste(p.field, row.path);
   if (p.outcome == 'w') DismissWarning("overflowing paste");
   // Refused: a digit typed after the paste lands on the old text.
@@ -107,7 +87,7 @@ void PasteIsValidated(const Row& row) {
 // A paste by mouse is converted at once: no key release follows it. The
 // format rows by Paste's mnemonic too: it pastes as the click does.
 const int pastes = Table<Row>(
-    "paste", Rows({{{MenuClick, MenuKey, ShiftIns}, &kPastes}, {{MenuClick, ShiftIns}, &kFormatPastes}}),
+    "paste", Rows({MenuClick, ShiftIns}, kFormatPastes, Rows({MenuClick, MenuKey, ShiftIns}, kPastes)),
     [](const Row& r) { return std::string(kPathNames[r.path]) + "_" + r.p.name; }, PasteIsValidated);
 
 SCENARIO("paste", paste_into_field_without_focus) {
@@ -139,5 +119,5 @@ SCENARIO("paste", paste_replaces_selection_as_one_undoable_edit) {
 
 // On a Western desktop the menu's items and Paste's mnemonic are Latin.
 const int cp1252_pastes = Table<Row>(
-    "cp1252", Rows({{{MenuClick, MenuKey, ShiftIns}, &kFormatPastes}}),
+    "cp1252", Rows({MenuClick, MenuKey, ShiftIns}, kFormatPastes),
     [](const Row& r) { return std::string("paste_") + kPathNames[r.path] + "_" + r.p.name; }, PasteIsValidated);
