@@ -844,6 +844,67 @@ int Add(Scenario s) {
 
 [[noreturn]] void SkipScenario(const std::string& why) { throw Skipped{why}; }
 
+// --- the edit control's context menu ------------------------------------------------
+namespace {
+HWND ContextMenu() { return FindVisible("#32768", nullptr); }
+
+// An item's screen rectangle, found by its command id: the message the edit
+// control sends itself, the same in Windows' and wine's edit menus.
+bool ItemRect(MenuItem item, RECT& r) {
+  static const UINT ids[] = {WM_UNDO, WM_CUT, WM_COPY, WM_PASTE, WM_CLEAR, EM_SETSEL};
+  const HMENU menu = HMENU(Send(ContextMenu(), MN_GETHMENU, 0, 0));
+  for (int i = 0, n = menu ? GetMenuItemCount(menu) : 0; i < n; ++i) {
+    if (GetMenuItemID(menu, i) == ids[item]) return GetMenuItemRect(nullptr, menu, UINT(i), &r);
+  }
+  return false;
+}
+
+// The bands of rows that hold some text on the menu's background, as screen
+// rectangles; separators and the frame are rows nearly all line. A mnemonic's
+// underline, a row or two below its letter, joins its item's band.
+std::vector<RECT> TextBands(RECT m) {
+  const Shot shot = Screen();
+  const uint32_t background = shot.At(m.left + 2, m.top + 2);
+  std::vector<RECT> bands;
+  for (int y = m.top + 1; y < m.bottom; ++y) {
+    int marked = 0;
+    for (int x = m.left + 3; x < m.right - 3; ++x) marked += shot.At(x, y) != background;
+    if (marked == 0 || marked >= (m.right - m.left) * 3 / 4) continue;
+    if (bands.empty() || y - bands.back().bottom > Scale(3)) bands.push_back({m.left, y, m.right, y});
+    bands.back().bottom = y;
+  }
+  return bands;
+}
+}  // namespace
+
+RECT OpenContextMenu(Field f, bool key, Where where) {
+  key ? Type("{Menu}") : ClickField(f, 150, Right);
+  if (!Poll([] { return ContextMenu() != nullptr; }, Slow(5))) {
+    Fail("context menu open", "the edit control's context menu", Read().Describe(), where);
+  }
+  RECT r{};
+  GetWindowRect(ContextMenu(), &r);
+  return r;
+}
+
+void ClickMenuItem(Field f, MenuItem item, Where where) {
+  const RECT m = OpenContextMenu(f, false, where);
+  RECT r{};
+  if (!ItemRect(item, r)) {
+    std::vector<RECT> rows;
+    // Wine keeps a menu's items in the process that made it: another process
+    // gets its handle (MN_GETHMENU), but GetMenuItemCount answers -1 for it
+    // (wine 10). The items are found in a picture then.
+    if (!Wine()) Fail("context menu's items", "the menu's handle and the item's rectangle", "none", where);
+    if (!Poll([&] { return (rows = TextBands(m)).size() == 6; }, Slow(3))) {
+      Fail("context menu's items", "6 items", Format("%zu text bands in %s", rows.size(), RectText(m).c_str()), where);
+    }
+    r = rows[item];
+  }
+  ClickScreen(Centre(r));
+  if (!Poll([] { return ContextMenu() == nullptr; }, Slow(5))) Fail("menu closed", "no menu", "the menu open", where);
+}
+
 }  // namespace e2e
 
 using namespace e2e;

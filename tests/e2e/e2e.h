@@ -199,4 +199,12 @@ int Table(const char* group, const std::vector<Row>& rows, std::function<std::st
   return static_cast<int>(rows.size());
 }
 
+// --- the edit control's context menu ------------------------------------------------
+enum MenuItem { MenuUndo, MenuCut, MenuCopy, MenuPaste, MenuDelete, MenuSelectAll };
+// A field's context menu opened by a right click in it, or with key by the
+// Menu key (the field focused): its screen rectangle.
+RECT OpenContextMenu(Field f, bool key = false, Where where = Where::current());
+// One item of a field's context menu clicked; waits until the menu is gone.
+void ClickMenuItem(Field f, MenuItem item, Where where = Where::current());
+
 }  // namespace e2e
