@@ -325,6 +325,12 @@ const std::vector<Group>& Groups() {
       [] { return GetSystemMetrics(SM_CXMAXIMIZED) < kWindowSize.cx || GetSystemMetrics(SM_CYMAXIMIZED) < kWindowSize.cy; }},
   {"wide_system_font", "a System font in which 32 digits are wider than a field",
       [] { return SystemFontWidth() > 280; }},
+  // Tools rather than checks: they run where asked for, and CTest runs the
+  // pictures as the test screenshots.
+  {"bench_keyup", "asked for the key release benchmark (QV_BENCH_KEYS)",
+      [] { return GetEnvironmentVariableA("QV_BENCH_KEYS", nullptr, 0) > 0; }},
+  {"pictures", "asked for the README's pictures (QV_PICTURES)",
+      [] { return GetEnvironmentVariableA("QV_PICTURES", nullptr, 0) > 0; }},
   };
   return groups;
 }
@@ -824,8 +830,17 @@ Shot Screen() {
   return shot;
 }
 
-void SavePicture(const std::string& name) {
-  const Shot shot = Screen();
+void SavePicture(const std::string& name, RECT crop) {
+  Shot shot = Screen();
+  const RECT screen{0, 0, shot.width, shot.height};
+  if (IntersectRect(&crop, &crop, &screen)) {
+    Shot part{crop.right - crop.left, crop.bottom - crop.top, {}};
+    for (LONG y = crop.top; y < crop.bottom; ++y) {
+      part.pixels.insert(part.pixels.end(), &shot.pixels[size_t(y * shot.width + crop.left)],
+                         &shot.pixels[size_t(y * shot.width + crop.right)]);
+    }
+    shot = part;
+  }
   const DWORD size = DWORD(shot.pixels.size() * 4);
   BITMAPFILEHEADER file{0x4D42, DWORD(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)) + size, 0, 0,
                         DWORD(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER))};
@@ -846,6 +861,10 @@ int Add(Scenario s) {
 }
 
 [[noreturn]] void SkipScenario(const std::string& why) { throw Skipped{why}; }
+
+// --- soak, benchmark and pictures ------------------------------------------------------
+std::string FieldText(Field f) { return TextA(FieldWindow(f)); }
+bool HasFontFace(const wchar_t* face) { return HasFace(face); }
 
 }  // namespace e2e
 

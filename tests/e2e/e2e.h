@@ -158,7 +158,8 @@ struct Shot {  // the whole screen, read through GDI
   uint32_t At(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
 };
 Shot Screen();
-void SavePicture(const std::string& name);  // the screen as NAME.bmp in the output folder
+// The screen, or the part of it in crop, as NAME.bmp in the output folder.
+void SavePicture(const std::string& name, RECT crop = {});
 
 // --- registration --------------------------------------------------------------------
 // Rows of one table share a program: between them reset() sets it back; after
@@ -198,5 +199,12 @@ int Table(const char* group, const std::vector<Row>& rows, std::function<std::st
   }
   return static_cast<int>(rows.size());
 }
+
+// --- soak, benchmark and pictures ------------------------------------------------------
+std::string FieldText(Field f);  // one WM_GETTEXT and nothing else: for timing
+bool HasFontFace(const wchar_t* face);
+// High contrast on or off as the program sees it (the contrast group's);
+// returns once the program shows it.
+void SwitchContrast(bool on);
 
 }  // namespace e2e
