@@ -325,12 +325,9 @@ const std::vector<Group>& Groups() {
       [] { return GetSystemMetrics(SM_CXMAXIMIZED) < kWindowSize.cx || GetSystemMetrics(SM_CYMAXIMIZED) < kWindowSize.cy; }},
   {"wide_system_font", "a System font in which 32 digits are wider than a field",
       [] { return SystemFontWidth() > 280; }},
-  // Tools rather than checks: they run where asked for, and CTest runs the
-  // pictures as the test screenshots.
-  {"bench_keyup", "asked for the key release benchmark (QV_BENCH_KEYS)",
-      [] { return GetEnvironmentVariableA("QV_BENCH_KEYS", nullptr, 0) > 0; }},
-  {"pictures", "asked for the README's pictures (QV_PICTURES)",
-      [] { return GetEnvironmentVariableA("QV_PICTURES", nullptr, 0) > 0; }},
+  // Tools rather than checks, run where asked for (scripts/bench.sh, scripts/screenshots.sh).
+  {"bench_keyup", "asked to (QV_BENCH_KEYS)", [] { return GetEnvironmentVariableA("QV_BENCH_KEYS", nullptr, 0) > 0; }},
+  {"pictures", "asked to (QV_PICTURES)", [] { return GetEnvironmentVariableA("QV_PICTURES", nullptr, 0) > 0; }},
   };
   return groups;
 }

@@ -158,8 +158,7 @@ struct Shot {  // the whole screen, read through GDI
   uint32_t At(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
 };
 Shot Screen();
-// The screen, or the part of it in crop, as NAME.bmp in the output folder.
-void SavePicture(const std::string& name, RECT crop = {});
+void SavePicture(const std::string& name, RECT crop = {});  // the screen (or crop) as NAME.bmp in --out
 
 // --- registration --------------------------------------------------------------------
 // Rows of one table share a program: between them reset() sets it back; after
@@ -203,8 +202,7 @@ int Table(const char* group, const std::vector<Row>& rows, std::function<std::st
 // --- soak, benchmark and pictures ------------------------------------------------------
 std::string FieldText(Field f);  // one WM_GETTEXT and nothing else: for timing
 bool HasFontFace(const wchar_t* face);
-// High contrast on or off as the program sees it (the contrast group's);
-// returns once the program shows it.
+// High contrast on or off as the program sees it, returning once it shows (the contrast group's).
 void SwitchContrast(bool on);
 
 }  // namespace e2e
