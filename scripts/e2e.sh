@@ -3,21 +3,29 @@
 # wine, as CTest does: tests/e2e's e2e.exe, on a virtual display of its own, in
 # a copy of the build's wine prefix set up as the group's desktop.
 #
-#   bash scripts/e2e.sh [--x64] GROUP [NAME-REGEX]
+#   bash scripts/e2e.sh [--x64] [--desktop NAME] GROUP [NAME-REGEX]
 #   bash scripts/e2e.sh [--x64] --list [GROUP]       the groups and their scenarios
 #
 # The i686 product by default, --x64 its twin, each under the runtime that
-# scripts/wine-env.sh chooses for it (qv_runtime). Builds into build/ (or
-# $QV_BUILD_DIR) what is missing. A failed scenario leaves a picture of the
-# screen in <build>/e2e-artifacts-ARCH/.
+# scripts/wine-env.sh chooses for it (qv_runtime). A group runs on the desktop
+# of its own name, or on another group's with --desktop. Builds into build/
+# (or $QV_BUILD_DIR) what is missing. A failed scenario leaves a picture of
+# the screen in <build>/e2e-artifacts-ARCH/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 arch=i686
-if [ "${1:-}" = --x64 ]; then
-  arch=x86_64
+desktop=
+while [ "${1:-}" = --x64 ] || [ "${1:-}" = --desktop ]; do
+  if [ "$1" = --x64 ]; then
+    arch=x86_64
+  else
+    desktop="${2:?usage: --desktop GROUP}"
+    shift
+  fi
   shift
-fi
-group="${1:?usage: e2e.sh [--x64] GROUP [NAME-REGEX] | --list [GROUP]}"
+done
+group="${1:?usage: e2e.sh [--x64] [--desktop NAME] GROUP [NAME-REGEX] | --list [GROUP]}"
+desktop="${desktop:-$group}"
 # shellcheck source=wine-env.sh
 source scripts/wine-env.sh
 dir="${QV_BUILD_DIR:-build}"
@@ -33,13 +41,15 @@ mkdir -p "$artifacts"
 
 # The desktop a group stands for: its code page (from the locale), its screen,
 # and its registry (tests/e2e/variants/GROUP.reg: display scale, colours,
-# fonts), applied in the group's own copy of the prefix.
+# fonts), applied in the group's own copy of the prefix; on another group's
+# desktop, that group's registry and then its own.
 lang=zh_CN.UTF-8 screen=1024x768x24
-case "$group" in
+case "$desktop" in
   cp1252* | wide_system_font) lang=C.UTF-8 ;;
   small_screen) screen=320x100x24 ;;
 esac
 session="$base.sessions/${group#--}"
+[ "$desktop" = "$group" ] || session="$session.on-$desktop"
 {
   flock 9
   qv_prepare_prefix "$base" "$arch"
@@ -47,7 +57,7 @@ session="$base.sessions/${group#--}"
 } 9>"$base.lock"
 export WINEPREFIX="$session" QV_LANG="$lang"
 # Wine takes a face for System only where it has none of that name.
-if [ "$group" = wide_system_font ]; then
+if [ "$desktop" = wide_system_font ]; then
   rm -f "$session/drive_c/windows/Fonts/"*sys*.fon "$session/drive_c/windows/Fonts/system.ttf"
 fi
 # Sessions run side by side on two cores, and the emulator is slower still.
@@ -57,9 +67,11 @@ export WINEDLLOVERRIDES="winemenubuilder.exe=d"
 unset DISPLAY
 qv_start_display "$screen"
 trap 'qv_wine wineserver -k 2>/dev/null; qv_stop_display' EXIT
-reg="tests/e2e/variants/$group.reg"
-if [ -f "$reg" ]; then
-  qv_wine wine regedit /S "$PWD/$reg" >/dev/null 2>&1
-fi
+for reg in $(printf '%s\n' "$desktop" "$group" | uniq); do
+  reg="tests/e2e/variants/$reg.reg"
+  if [ -f "$reg" ]; then
+    qv_wine wine regedit /S "$PWD/$reg" >/dev/null 2>&1
+  fi
+done
 echo "e2e: the $arch build under $(qv_runtime_words "$QV_RUNTIME"), group $group"
 qv_wine wine "$win/tests/e2e/e2e.exe" --exe "$win/shell/quorvane.exe" --out "$artifacts" "$@" 2>/dev/null

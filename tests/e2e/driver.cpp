@@ -322,6 +322,9 @@ const std::vector<Group>& Groups() {
       [] { return GetSystemMetrics(SM_CXMAXIMIZED) < kWindowSize.cx || GetSystemMetrics(SM_CYMAXIMIZED) < kWindowSize.cy; }},
   {"wide_system_font", "a System font in which 32 digits are wider than a field",
       [] { return SystemFontWidth() > 280; }},
+  // Tools rather than checks, run where asked for (scripts/bench.sh, scripts/screenshots.sh).
+  {"bench_keyup", "asked to (QV_BENCH_KEYS)", [] { return GetEnvironmentVariableA("QV_BENCH_KEYS", nullptr, 0) > 0; }},
+  {"pictures", "asked to (QV_PICTURES)", [] { return GetEnvironmentVariableA("QV_PICTURES", nullptr, 0) > 0; }},
   };
   return groups;
 }
@@ -821,8 +824,17 @@ Shot Screen() {
   return shot;
 }
 
-void SavePicture(const std::string& name) {
-  const Shot shot = Screen();
+void SavePicture(const std::string& name, RECT crop) {
+  Shot shot = Screen();
+  const RECT screen{0, 0, shot.width, shot.height};
+  if (IntersectRect(&crop, &crop, &screen)) {
+    Shot part{crop.right - crop.left, crop.bottom - crop.top, {}};
+    for (LONG y = crop.top; y < crop.bottom; ++y) {
+      part.pixels.insert(part.pixels.end(), &shot.pixels[size_t(y * shot.width + crop.left)],
+                         &shot.pixels[size_t(y * shot.width + crop.right)]);
+    }
+    shot = part;
+  }
   const DWORD size = DWORD(shot.pixels.size() * 4);
   BITMAPFILEHEADER file{0x4D42, DWORD(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)) + size, 0, 0,
                         DWORD(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER))};
@@ -904,6 +916,10 @@ void ClickMenuItem(Field f, MenuItem item, Where where) {
   ClickScreen(Centre(r));
   if (!Poll([] { return ContextMenu() == nullptr; }, Slow(5))) Fail("menu closed", "no menu", "the menu open", where);
 }
+
+// --- soak, benchmark and pictures ------------------------------------------------------
+std::string FieldText(Field f) { return TextA(FieldWindow(f)); }
+bool HasFontFace(const wchar_t* face) { return HasFace(face); }
 
 }  // namespace e2e
 

@@ -158,7 +158,7 @@ struct Shot {  // the whole screen, read through GDI
   uint32_t At(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
 };
 Shot Screen();
-void SavePicture(const std::string& name);  // the screen as NAME.bmp in the output folder
+void SavePicture(const std::string& name, RECT crop = {});  // the screen (or crop) as NAME.bmp in --out
 
 // --- registration --------------------------------------------------------------------
 // Rows of one table share a program: between them reset() sets it back; after
@@ -206,5 +206,11 @@ enum MenuItem { MenuUndo, MenuCut, MenuCopy, MenuPaste, MenuDelete, MenuSelectAl
 RECT OpenContextMenu(Field f, bool key = false, Where where = Where::current());
 // One item of a field's context menu clicked; waits until the menu is gone.
 void ClickMenuItem(Field f, MenuItem item, Where where = Where::current());
+
+// --- soak, benchmark and pictures ------------------------------------------------------
+std::string FieldText(Field f);  // one WM_GETTEXT and nothing else: for timing
+bool HasFontFace(const wchar_t* face);
+// High contrast on or off as the program sees it, returning once it shows (the contrast group's).
+void SwitchContrast(bool on);
 
 }  // namespace e2e
