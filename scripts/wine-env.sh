@@ -10,11 +10,10 @@
 #   qv_start_display [SCREEN]             # exports DISPLAY; Xvfb if none
 #                                         # (SCREEN default 1024x768x24)
 #
-# ARCH (default $QV_ARCH, else x86_64) is the build the prefix runs. The
-# runtimes are Debian 13's wine 10, in the private root that
-# scripts/wine10-runtime.sh sets up, the host's wine 8 (Debian 12), and
-# Debian 12's i386 wine 8 emulated by qemu-user (scripts/i686-runtime.sh).
-# Afterwards plain "wine" runs a program of that build.
+# ARCH (default $QV_ARCH, else x86_64) is the build the prefix runs, under
+# Debian 13's wine 10 in a private root (scripts/wine10-runtime.sh), the
+# host's wine 8, or Debian 12's i386 wine 8 under qemu-user
+# (scripts/i686-runtime.sh). Afterwards plain "wine" runs a program of it.
 #
 # The locale that gives wine its code page (zh_CN.UTF-8: 936) is handed only
 # to the wine commands (QV_LANG, qv_wine), never set in the calling shell: a
@@ -140,12 +139,10 @@ qv_apt_update() {
 }
 
 # The one way a runtime's Debian tree is made: mmdebstrap of RELEASE into
-# ROOT, from the suites of the machine's own mirror renamed for RELEASE (with
-# RELEASE-backports if asked), with the machine's apt settings for fetching
-# (proxies, dates) and every download retried. The package lists are read by
-# qv_apt_update, so that an index caught mid-sync is said and left out; what
-# then cannot be resolved stops mmdebstrap with apt's own message. All output
-# goes to LOG.
+# ROOT from the machine's mirror (its suites renamed for RELEASE, and
+# RELEASE-backports if asked) and apt settings for fetching, every download
+# retried, the lists read by qv_apt_update; what then does not resolve stops
+# it with apt's message. Output in LOG.
 #   qv_debian_tree LOG ROOT RELEASE [--backports] MMDEBSTRAP-OPTION...
 qv_debian_tree() {
   local log="$1" root="$2" release="$3" backports="" f sources opts=()
@@ -168,7 +165,7 @@ qv_debian_tree() {
       "$@" "$release" "$root" "${sources[@]}" >"$log" 2>&1; then
     grep '^apt: skipping' "$log" >&2
     echo "mmdebstrap failed:" >&2
-    grep -E '^(E|W):' "$log" | grep -v 'mmdebstrap failed\|apt download failed' | tail -n 4 >&2
+    grep '^E:' "$log" | grep -v 'mmdebstrap failed\|apt download failed' | tail -n 4 >&2
     echo "(full log: $log)" >&2
     return 1
   fi
@@ -176,10 +173,8 @@ qv_debian_tree() {
 }
 
 # For the runtime scripts: whether CACHE holds a runtime of layout LAYOUT,
-# once a set-up already running there has ended (the run and test commands
-# may start one side by side). The lock beside it is held until the script
-# ends; a cache of another layout is made again, never upgraded.
-#   qv_runtime_cache_ready CACHE LAYOUT
+# once a set-up already running there (run and test side by side) has ended;
+# the lock is held until the script ends.  qv_runtime_cache_ready CACHE LAYOUT
 qv_runtime_cache_ready() {
   mkdir -p "$(dirname "$1")" && exec 9>"$1.lock" && flock 9 && [ "$(cat "$1/ready" 2>/dev/null)" = "$2" ]
 }

@@ -1,12 +1,10 @@
 #!/usr/bin/env bash
-# Debian 13's wine 10 in a private root under the cache folder: what today's
+# Debian 13's wine 10 in a private root made by mmdebstrap: what today's
 # Windows has and wine 8 lacks (per-monitor v2 awareness, stretching of
-# unaware windows, UI Automation). Its 64-bit wine runs the x86_64 build, and
-# a PE32 file through WoW64 in a 64-bit process, with no 32-bit Linux library
-# and no emulator, where the kernel runs 32-bit code. mmdebstrap makes the
-# root; nothing else is installed into the system. Its programs run through
-# a private mount namespace and chroot, so its wine, wineserver, fonts and
-# locales never mix with the host's.
+# unaware windows, UI Automation). It runs the x86_64 build, and a PE32 file
+# through WoW64 where the kernel runs 32-bit code. Its programs run through a
+# private mount namespace and chroot: its wine, wineserver, fonts and locales
+# never mix with the host's.
 #
 #   bash scripts/wine10-runtime.sh         # prepares (once), prints the directory
 #   bash scripts/wine10-runtime.sh --env   # prepares (once), prints shell exports
@@ -76,16 +74,12 @@ qv_debian_tree "$cache/setup.log" "$root" trixie --variant=essential --architect
 # that a prefix can leave one out and have another face stand in for it.
 mv "$root/usr/share/wine/fonts" "$root/usr/share/wine/fonts-windows"
 
-# qv-wine10 CMD ARGS (or CMD ARGS through a link named CMD) runs CMD inside
-# the root with the caller's environment, its PATH replaced by the root's,
-# the X sockets, and the project's directories bound at their own paths, so
-# that the same paths name the same files inside and out. /proc, /dev and
-# /sys are mounted in a mount namespace of its own, so every mount vanishes
-# with the command; none may reach the system's namespace, so they are
-# private, or where / is no mount point of its own (inside a chroot), made
-# under a private bind mount of the root. The process keeps its id through
-# every exec, so that a caller can wait for it, signal it and read its exit
-# code.
+# qv-wine10 CMD ARGS (or CMD ARGS through a link named CMD) runs CMD in the
+# root with the caller's environment but the root's PATH, the X sockets and
+# the project's directories bound at their own paths (same path, same file).
+# Its mounts live in a mount namespace of its own and vanish with it; they are
+# private (or, where / is no mount point, as in a chroot, under a private bind
+# mount of the root). Every exec keeps the process id for the caller.
 mkdir -p "$cache/bin"
 {
   printf '#!/bin/sh\nr=%q\n' "$root"
