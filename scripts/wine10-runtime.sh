@@ -60,8 +60,7 @@ mkdir -p "$cache"
 # shellcheck disable=SC2016
 qv_debian_tree "$cache/setup.log" "$root" trixie --variant=essential --architectures=amd64,i386 \
   --include='wine wine64 fonts-wine fonts-arphic-uming fonts-dejavu-core locales libxrender1 libxrandr2 libxi6 libxcursor1 libxinerama1 libxcomposite1 libxfixes3 libxxf86vm1' \
-  --dpkgopt=force-unsafe-io --dpkgopt='path-exclude=/usr/share/doc/*' \
-  --dpkgopt='path-exclude=/usr/share/man/*' --dpkgopt='path-exclude=/usr/share/info/*' \
+  --dpkgopt=force-unsafe-io \
   --customize-hook='echo "zh_CN.UTF-8 UTF-8" > "$1/etc/locale.gen" && chroot "$1" locale-gen' \
   --customize-hook='cd "$1/tmp" && APT_CONFIG="$MMDEBSTRAP_APT_CONFIG" apt-get -q download "libwine:i386=$(dpkg-query --admindir="$1/var/lib/dpkg" -W -f "\${Version}" libwine)" && dpkg-deb -x libwine_*_i386.deb libwine-i386 && cp -a libwine-i386/usr/lib/i386-linux-gnu/wine/i386-windows "$1/usr/lib/x86_64-linux-gnu/wine/" && rm -rf libwine-i386 libwine_*_i386.deb' \
   || die "making the root failed (above)"
