@@ -19,6 +19,7 @@ constinit AppState App = {
     .Left = 0,
     .Top = 0,
     .StockEditProc = nullptr,
+    .OwnEdits = 0,
     .Buttons = {},
     .StockButtonProc = nullptr,
 };

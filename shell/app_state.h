@@ -28,6 +28,7 @@ struct AppState {
   int Left;       // of the main window
   int Top;
   WNDPROC StockEditProc;  // the edit class's own procedure, for every field
+  uint32_t OwnEdits;      // > 0 while the program itself changes a field's text
   HWND Buttons[2];        // over the drawn - and X, in CaptionButton order
   WNDPROC StockButtonProc;
 };
