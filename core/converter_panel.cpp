@@ -294,11 +294,15 @@ bool OnFieldSetText(PanelHost& host, PanelState& state, FieldKind kind, const ch
 void OnFieldChanged(PanelHost& host, PanelState& state, FieldKind kind) {
   char text[TextBufferSize];
   host.ReadFieldText(kind, text, TextBufferSize);
-  if (InAlphabet(kind, text)) return;
+  uint32_t kept = 0;
+  for (uint32_t i = 0; text[i] != '\0'; ++i) {
+    if (Accepts(kind, static_cast<uint8_t>(text[i]))) text[kept++] = text[i];
+  }
+  if (text[kept] == '\0') return;  // nothing taken out
+  text[kept] = '\0';
   host.Beep();
-  host.UndoField(kind);
-  host.ReadFieldText(kind, text, TextBufferSize);
-  if (!InAlphabet(kind, text)) ClearField(host, state, kind);
+  host.WriteFieldText(kind, text);
+  OnFieldEdited(host, state, kind);
 }
 
 void NarrowText(const char16_t* text, char* buffer, uint32_t size) {

@@ -109,8 +109,8 @@ Result OnFieldEdited(PanelHost& host, PanelState& state, FieldKind kind);
 bool OnFieldSetText(PanelHost& host, PanelState& state, FieldKind kind, const char* text);
 
 // Whatever changed a field's text, it may hold only the field's own digits:
-// a change that left anything else is undone with the beep, and where the
-// undo cannot take it back the field is emptied.
+// every other character is taken out again, with the beep, and what is left
+// is converted.
 void OnFieldChanged(PanelHost& host, PanelState& state, FieldKind kind);
 
 // Copies UTF-16 text (null for none) into buffer (room for size >= 1 bytes,

@@ -8,5 +8,6 @@ LRESULT CALLBACK FieldWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 // EN_CHANGE from a field: whatever changed its text (another program, the
 // edit control's own menu or input method), a character the field does not
-// take is undone with the beep. The program's own changes are left alone.
+// take is taken out again with the beep. The program's own changes are left
+// alone.
 void OnFieldChange(HWND field);
