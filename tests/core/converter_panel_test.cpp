@@ -6,6 +6,17 @@ using ConverterPanel::Result;
 namespace {
 
 const std::string kOnes32(32, '1');
+const std::string kOnes33(33, '1');
+
+// A panel of its own for one row of a table, with digits typed into Decimal.
+struct TypedInDecimal {
+  explicit TypedInDecimal(const char* keys) {
+    host.FocusField(FieldKind::Decimal);
+    host.Type(keys);
+  }
+  PanelState state{};
+  FakeHost host{state};
+};
 
 // -1 stands for focus in some other window.
 const int kFocusCases[] = {0, 1, 2, 3, -1};
@@ -323,10 +334,8 @@ TEST_F(ConverterPanelOverflow, ForeignTextIsNeverConverted) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    PanelState fresh{};
-    FakeHost h(fresh);
-    h.FocusField(kDec);
-    h.Type("77");
+    TypedInDecimal row("77");
+    FakeHost& h = row.host;
     Texts want = TextsOf(h);
     h.SetText(c.field, c.text);
     want[static_cast<int>(c.field)] = c.text;
@@ -335,7 +344,7 @@ TEST_F(ConverterPanelOverflow, ForeignTextIsNeverConverted) {
     h.Type("\x10");  // a swallowed key: its release is another look
     EXPECT_EQ(TextsOf(h), want);
     EXPECT_TRUE(h.warnings.empty());
-    EXPECT_EQ(fresh.CurrentValue, 77u);
+    EXPECT_EQ(row.state.CurrentValue, 77u);
   }
 }
 
@@ -359,17 +368,15 @@ TEST_F(ConverterPanelEdits, MenuEditsConvertAtOnce) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    PanelState fresh{};
-    FakeHost h(fresh);
-    h.FocusField(kDec);
-    h.Type("255");
+    TypedInDecimal row("255");
+    FakeHost& h = row.host;
     h.Select(kDec, c.selStart, c.selEnd);
     if (c.undo) {
       h.UndoField(kDec);
     } else {
       h.ReplaceSelection(kDec, "");
     }
-    EXPECT_EQ(ConverterPanel::OnFieldEdited(h, fresh, kDec), Result::HandOn);
+    EXPECT_EQ(ConverterPanel::OnFieldEdited(h, row.state, kDec), Result::HandOn);
     EXPECT_EQ(TextsOf(h), c.want);
     EXPECT_TRUE(h.warnings.empty());
   }
@@ -401,22 +408,20 @@ TEST_F(ConverterPanelEdits, TextSetByAnotherProgram) {
       {kOct, "37777777777", Taken}, {kBin, kOnes32.c_str(), Taken},
       {kDec, "12z", Beep},          {kDec, " 1", Beep},            {kHex, "0x1F", Beep},
       {kOct, "8", Beep},            {kDec, "1\x7F", Beep},  // NarrowText's stand-in
-      {kDec, "12345678901", Beep},  {kBin, (kOnes32 + "1").c_str(), Beep},
+      {kDec, "12345678901", Beep},  {kBin, kOnes33.c_str(), Beep},
       {kDec, "4294967296", Warning}, {kOct, "40000000000", Warning},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    PanelState fresh{};
-    FakeHost h(fresh);
-    h.FocusField(kDec);
-    h.Type("77");
+    TypedInDecimal row("77");
+    FakeHost& h = row.host;
     const Texts before = TextsOf(h);
-    EXPECT_EQ(ConverterPanel::OnFieldSetText(h, fresh, c.field, c.text), c.outcome == Taken);
+    EXPECT_EQ(ConverterPanel::OnFieldSetText(h, row.state, c.field, c.text), c.outcome == Taken);
     EXPECT_EQ(h.beeps, c.outcome == Beep ? 1u : 0u);
     EXPECT_EQ(h.warnings.size(), c.outcome == Warning ? 1u : 0u);
     if (c.outcome == Taken) {
       EXPECT_EQ(h.Text(c.field), c.text);
-      FakeHost typed{fresh};  // the same text typed converts to the same
+      FakeHost typed{row.state};  // the same text typed converts to the same
       typed.FocusField(c.field);
       typed.SelectAll(c.field);
       typed.Type(c.text[0] ? c.text : "\b");
@@ -444,17 +449,15 @@ TEST_F(ConverterPanelEdits, ForeignCharacterNeverStays) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.inserted);
-    PanelState fresh{};
-    FakeHost h(fresh);
-    h.FocusField(kDec);
-    h.Type("12");
+    TypedInDecimal row("12");
+    FakeHost& h = row.host;
     if (c.undoable) {
       h.Select(kDec, 2, 2);
       h.ReplaceSelection(kDec, c.inserted);
     } else {
       h.SetText(kDec, std::string("12") + c.inserted);
     }
-    ConverterPanel::OnFieldChanged(h, fresh, kDec);
+    ConverterPanel::OnFieldChanged(h, row.state, kDec);
     EXPECT_EQ(TextsOf(h), c.want);
     EXPECT_EQ(h.beeps, c.beeps);
   }
