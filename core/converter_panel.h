@@ -52,7 +52,8 @@ class PanelHost {
  public:
   // GetFocus compared with the four fields; false when focus is elsewhere.
   virtual bool FocusedField(FieldKind& kind) = 0;
-  // GetWindowTextA: at most size - 1 bytes of the field's text and a NUL.
+  // GetWindowTextW, then NarrowText: at most size - 1 (no more than
+  // TextBufferSize - 1) characters of the field's text and a NUL.
   virtual void ReadFieldText(FieldKind kind, char* buffer, uint32_t size) = 0;
   // SetWindowTextA; a null text empties the field.
   virtual void WriteFieldText(FieldKind kind, const char* text) = 0;

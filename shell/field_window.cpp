@@ -27,6 +27,7 @@ class Win32PanelHost final : public PanelHost {
 
   // Read as UTF-16: the ANSI read would turn a full-width digit into its
   // ASCII look-alike ("best fit"), which the field's alphabet would pass.
+  // The panel never asks for more than its text buffer holds.
   void ReadFieldText(FieldKind kind, char* buffer, uint32_t size) override {
     wchar_t text[TextBufferSize];
     GetWindowTextW(FieldWindow(kind), text, static_cast<int>(size));
