@@ -181,9 +181,9 @@ class Probe:
 
     def set_text(self, field, data, undo=False):
         """The field's whole text replaced from outside (EM_REPLACESEL, with
-        or without undo): the program refuses a character the field does not
-        take but converts nothing, so a check can set up texts no keystroke
-        makes."""
+        or without undo): the program takes out a character the field does
+        not take but converts nothing, so a check can set up texts no
+        keystroke makes."""
         data = data.encode("gbk") if isinstance(data, str) else data
         return self("replace", FIELD_IDS[field], data.hex() or "-", *["undo"] * undo)
 
