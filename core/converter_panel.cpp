@@ -98,6 +98,28 @@ Result TakeOverflowPath(PanelHost& host, PanelState& state, FieldKind kind) {
   return Result::Done;
 }
 
+// Whether text may replace a field's whole text from outside (a paste,
+// another program): refused with the beep when the field could not hold it
+// from typing, and with the overflow warning when it is too large.
+bool Admits(PanelHost& host, FieldKind kind, const char* text) {
+  if (!IsFieldNumber(kind, text)) {
+    host.Beep();
+    return false;
+  }
+  if (Overflows(kind, text)) {
+    host.ShowOverflowWarning(kind, OverflowWarningTextW, OverflowWarningCaptionW);
+    host.FocusField(kind);
+    return false;
+  }
+  return true;
+}
+
+// The field's text just put there, converted into the other three.
+void ConvertFrom(PanelHost& host, PanelState& state, FieldKind kind) {
+  host.ReadFieldText(kind, state.TextBuffer, TextBufferSize);
+  SyncFromField(host, state, kind);
+}
+
 // Pasted text, trimmed and reduced to bare digits.
 bool IsSeparator(char c) { return c == ' ' || c == '_'; }
 
@@ -245,18 +267,51 @@ Result OnFieldChar(PanelHost& host, PanelState& /*state*/, uint8_t code) {
 Result OnFieldKeyUp(PanelHost& host, PanelState& state) {
   FieldKind focused;
   if (!host.FocusedField(focused)) return Result::HandOn;
+  return OnFieldEdited(host, state, focused);
+}
 
-  host.ReadFieldText(focused, state.TextBuffer, TextBufferSize);
+Result OnFieldEdited(PanelHost& host, PanelState& state, FieldKind kind) {
+  host.ReadFieldText(kind, state.TextBuffer, TextBufferSize);
   // Text that did not come through the character filter (set from outside)
   // may hold anything; the other fields keep what they show.
-  if (!IsFieldNumber(focused, state.TextBuffer)) return Result::HandOn;
+  if (!IsFieldNumber(kind, state.TextBuffer)) return Result::HandOn;
 
-  if (RowOf(focused).overflow != OverflowRule::None && HoldsOverflow(host, focused)) {
-    return TakeOverflowPath(host, state, focused);
+  if (RowOf(kind).overflow != OverflowRule::None && HoldsOverflow(host, kind)) {
+    return TakeOverflowPath(host, state, kind);
   }
 
-  SyncFromField(host, state, focused);
+  SyncFromField(host, state, kind);
   return Result::HandOn;
+}
+
+bool OnFieldSetText(PanelHost& host, PanelState& state, FieldKind kind, const char* text) {
+  if (!Admits(host, kind, text)) return false;
+  host.WriteFieldText(kind, text);
+  ConvertFrom(host, state, kind);
+  return true;
+}
+
+void OnFieldChanged(PanelHost& host, PanelState& state, FieldKind kind) {
+  char text[TextBufferSize];
+  host.ReadFieldText(kind, text, TextBufferSize);
+  uint32_t kept = 0;
+  for (uint32_t i = 0; text[i] != '\0'; ++i) {
+    if (Accepts(kind, static_cast<uint8_t>(text[i]))) text[kept++] = text[i];
+  }
+  if (text[kept] == '\0') return;  // nothing taken out
+  text[kept] = '\0';
+  host.Beep();
+  host.WriteFieldText(kind, text);
+  OnFieldEdited(host, state, kind);
+}
+
+void NarrowText(const char16_t* text, char* buffer, uint32_t size) {
+  uint32_t n = 0;
+  for (; text && text[n] != u'\0' && n + 1 < size; ++n) {
+    // DEL: a byte of no field's alphabet, and no paste blank.
+    buffer[n] = text[n] < 0x80 ? static_cast<char>(text[n]) : '\x7F';
+  }
+  buffer[n] = '\0';
 }
 
 void SyncFromField(PanelHost& host, PanelState& state, FieldKind source) {
@@ -300,19 +355,10 @@ Result OnFieldPaste(PanelHost& host, PanelState& state, FieldKind target, const 
 
   // Digits around the selection that were set from outside would make the
   // result a text no keystroke could produce.
-  if (!InAlphabet(target, after)) {
-    host.Beep();
-    return Result::Done;
+  if (Admits(host, target, after)) {
+    host.ReplaceSelection(target, digits);
+    ConvertFrom(host, state, target);
   }
-  if (Overflows(target, after)) {
-    host.ShowOverflowWarning(target, OverflowWarningTextW, OverflowWarningCaptionW);
-    host.FocusField(target);
-    return Result::Done;
-  }
-
-  host.ReplaceSelection(target, digits);
-  host.ReadFieldText(target, state.TextBuffer, TextBufferSize);
-  SyncFromField(host, state, target);
   return Result::Done;
 }
 

@@ -52,7 +52,8 @@ class PanelHost {
  public:
   // GetFocus compared with the four fields; false when focus is elsewhere.
   virtual bool FocusedField(FieldKind& kind) = 0;
-  // GetWindowTextA: at most size - 1 bytes of the field's text and a NUL.
+  // GetWindowTextW, then NarrowText: at most size - 1 (no more than
+  // TextBufferSize - 1) characters of the field's text and a NUL.
   virtual void ReadFieldText(FieldKind kind, char* buffer, uint32_t size) = 0;
   // SetWindowTextA; a null text empties the field.
   virtual void WriteFieldText(FieldKind kind, const char* text) = 0;
@@ -94,6 +95,29 @@ Result OnFieldChar(PanelHost& host, PanelState& state, uint8_t code);
 
 // A key released in a field; converts from whichever field has the focus.
 Result OnFieldKeyUp(PanelHost& host, PanelState& state);
+
+// A field's text was changed by something other than typing (the edit
+// control's own Undo, Cut or Delete, or another program): converted at once
+// by the rules of a key release, as if the field had the focus. Done when the
+// overflow path ran.
+Result OnFieldEdited(PanelHost& host, PanelState& state, FieldKind kind);
+
+// Another program sets a field's whole text (text, NUL-terminated, as
+// NarrowText gives it): taken and converted like a paste of exactly these
+// characters, or refused with the beep (a character the field does not take,
+// or more than its limit), or with the overflow warning; the field keeps its
+// text unless taken. True when taken.
+bool OnFieldSetText(PanelHost& host, PanelState& state, FieldKind kind, const char* text);
+
+// Whatever changed a field's text, it may hold only the field's own digits:
+// every other character is taken out again, with the beep, and what is left
+// is converted.
+void OnFieldChanged(PanelHost& host, PanelState& state, FieldKind kind);
+
+// Copies UTF-16 text (null for none) into buffer (room for size >= 1 bytes,
+// NUL-terminated), at most size - 1 units: ASCII as it is, anything else as
+// a byte that no field takes, never as a look-alike digit.
+void NarrowText(const char16_t* text, char* buffer, uint32_t size);
 
 // Binary -> Octal -> Decimal -> Hexadecimal -> Binary.
 FieldKind NextField(FieldKind kind);

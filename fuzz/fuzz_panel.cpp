@@ -194,10 +194,13 @@ void RunOne(const uint8_t* data, size_t size) {
         trace += " focus(elsewhere)";
         host.FocusNone();
         break;
-      case 11:  // Undo from the edit control's context menu
+      case 11:  // Undo from the edit control's context menu, converted at once
         std::snprintf(step, sizeof step, " undo(%s)", kNames[arg % FieldCount]);
         trace += step;
         host.UndoField(kind);
+        ConverterPanel::OnFieldEdited(host, state, kind);
+        if (host.warnings.size() - warningsBefore > 1) Fail(host, "more than one warning for one undo");
+        CheckConverted(host, kind, "other fields do not show the value the undo restored");
         break;
       case 12: {  // a paste into a field
         const std::string clip = in.bytes(arg % 24);
@@ -222,8 +225,22 @@ void RunOne(const uint8_t* data, size_t size) {
       }
       case 13: {  // another program sets a field's text (within its limit)
         const std::string text = in.bytes(in.byte() % (RowOf(kind).textLimit + 1u));
-        trace += std::string(" settext(") + kNames[arg % FieldCount] + "," + Quoted(text) + ")";
-        host.SetText(kind, text);
+        if (arg < 128) {  // unjudged, as EM_REPLACESEL of digits leaves it
+          trace += std::string(" settext(") + kNames[arg % FieldCount] + "," + Quoted(text) + ")";
+          host.SetText(kind, text);
+          break;
+        }
+        // WM_SETTEXT: taken and converted, or refused with one beep or one
+        // warning, the field unchanged.
+        trace += std::string(" wmsettext(") + kNames[arg % FieldCount] + "," + Quoted(text) + ")";
+        const std::string before = host.Text(kind);
+        const uint32_t beeps = host.beeps;
+        const bool taken = ConverterPanel::OnFieldSetText(host, state, kind, text.c_str());
+        const size_t refusals = host.warnings.size() - warningsBefore + (host.beeps - beeps);
+        if (refusals != (taken ? 0u : 1u)) Fail(host, "not one outcome for one WM_SETTEXT");
+        if (!taken && host.Text(kind) != before) Fail(host, "refused WM_SETTEXT changed the field");
+        if (taken && (host.Text(kind) != text.c_str() || !Converted(host, kind)))
+          Fail(host, "WM_SETTEXT taken but not converted");
         break;
       }
       case 14:

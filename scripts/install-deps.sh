@@ -11,10 +11,11 @@
 #                                                 needs (ARCH i686 or x86_64)
 #   bash scripts/install-deps.sh --dist           what building the release files needs
 #
-# Wine 10 comes with its own root (scripts/wine10-runtime.sh): the host needs
-# only debootstrap for it. fonts-wine gives the host's wine the fonts Windows
-# has (System, Tahoma, Marlett, MS Sans Serif), so that the fields and the
-# warning box draw as they do on Windows.
+# Wine 10 comes with its own root, made by mmdebstrap
+# (scripts/wine10-runtime.sh): the host needs only mmdebstrap for it.
+# fonts-wine gives the host's wine the fonts Windows has (System, Tahoma,
+# Marlett, MS Sans Serif), so that the fields and the warning box draw as
+# they do on Windows.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # shellcheck source=wine-env.sh
@@ -23,9 +24,10 @@ source scripts/wine-env.sh
 # What a runtime needs on the host.
 runtime_packages() {
   case "$1" in
-    wine10) echo debootstrap ;;
+    wine10) echo mmdebstrap ;;
     # The host's wine 8; under qemu its wineserver serves the i386 wine too.
-    wine8|qemu) echo wine wine64 libz-mingw-w64 locales fonts-arphic-uming fonts-wine ;;
+    # mmdebstrap unpacks the i386 one.
+    wine8|qemu) echo wine wine64 libz-mingw-w64 locales fonts-arphic-uming fonts-wine mmdebstrap ;;
   esac
 }
 
@@ -37,7 +39,7 @@ case "${1:-}" in
       mingw-w64 binutils-mingw-w64
       googletest libgtest-dev libbenchmark-dev
       wine wine64 xvfb xdotool x11-utils imagemagick
-      locales fonts-arphic-uming fonts-wine python3 debootstrap
+      locales fonts-arphic-uming fonts-wine python3 mmdebstrap
     )
     # Node for the workflow's linter; a machine that has node and npm from
     # elsewhere keeps them.
@@ -72,7 +74,9 @@ if ((${#missing[@]})); then
     echo "install-deps: need root to install: ${missing[*]}" >&2
     exit 1
   fi
-  apt-get update
+  # An index that fails (a mirror caught mid-sync) is said and left out; a
+  # package only it holds makes the install stop with apt's own message.
+  qv_apt_update
   DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 

@@ -10,25 +10,10 @@
 #   qv_start_display [SCREEN]             # exports DISPLAY; Xvfb if none
 #                                         # (SCREEN default 1024x768x24)
 #
-# ARCH (default $QV_ARCH, else x86_64) is the build the prefix runs. The
-# runtimes are Debian 13's wine 10, in the private root that
-# scripts/wine10-runtime.sh sets up, the host's wine 8 (Debian 12), and
-# Debian 12's i386 wine 8 emulated by qemu-user (scripts/i686-runtime.sh).
-#
-# Wine 10 runs a PE32 file through WoW64 in a 64-bit process, but WoW64
-# still executes the program's 32-bit code on the processor, which needs a
-# kernel that runs 32-bit code (IA32 emulation). Machines of this kind
-# differ, so the runtime follows the kernel (qv_runtime_why says so in
-# words):
-#   - where it runs 32-bit code, the product under wine 10, natively, with
-#     what today's Windows has (per-monitor v2, UI Automation, stretching of
-#     unaware windows), and the x86_64 twin under the host's wine 8, the
-#     older runtime (the per-monitor v1 and system-wide fallbacks, MSAA);
-#   - where it does not, the product under the emulated i386 wine 8, which
-#     runs on any kernel, and the twin under wine 10, so that what only wine
-#     10 shows is still checked on one of the builds.
-# QV_RUNTIME_i686 / QV_RUNTIME_x86_64 (wine10, wine8, qemu) choose by hand.
-# Afterwards plain "wine" runs a program of that build.
+# ARCH (default $QV_ARCH, else x86_64) is the build the prefix runs, under
+# Debian 13's wine 10 in a private root (scripts/wine10-runtime.sh), the
+# host's wine 8, or Debian 12's i386 wine 8 under qemu-user
+# (scripts/i686-runtime.sh). Afterwards plain "wine" runs a program of it.
 #
 # The locale that gives wine its code page (zh_CN.UTF-8: 936) is handed only
 # to the wine commands (QV_LANG, qv_wine), never set in the calling shell: a
@@ -37,7 +22,7 @@
 QV_SCRIPTS="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
 # Whether this kernel runs 32-bit x86 code: a 93-byte static i386 ELF that
-# only exits 0.
+# only exits 0. QV_KERNEL_32BIT (yes or no) fakes the answer.
 qv_kernel_runs_32bit() {
   if [ -z "${QV_KERNEL_32BIT:-}" ]; then
     local elf
@@ -55,50 +40,53 @@ qv_kernel_runs_32bit() {
   [ "$QV_KERNEL_32BIT" = yes ]
 }
 
-# The runtime chosen by hand for a build (QV_RUNTIME_i686, QV_RUNTIME_x86_64),
-# empty for none; fails for an unknown build.
-qv_runtime_by_hand() {
+# Which runtime runs which build, and why. Wine 10 runs a PE32 file through
+# WoW64 in a 64-bit process, but the program's 32-bit code still runs on the
+# processor, which needs a kernel that runs 32-bit code; machines of this
+# kind differ. The product gets wine 10 where it can, the emulated wine 8
+# elsewhere; its x86_64 twin gets the other of the two wines.
+# Columns: does the kernel run 32-bit code, build, runtime, why.
+QV_RUNTIME_TABLE='
+yes i686   wine10 this kernel runs 32-bit code, so wine 10 runs the PE32 natively through WoW64
+yes x86_64 wine8  the older runtime beside the product'"'"'s wine 10: the per-monitor v1 and system-wide fallbacks, MSAA
+no  i686   qemu   this kernel runs no 32-bit code (a 32-bit program does not start), so only an emulator runs the PE32
+no  x86_64 wine10 so that what only wine 10 shows (per-monitor v2, UI Automation) is checked on one build
+'
+
+# "RUNTIME WHY" for a build: its row of the table, or the runtime chosen by
+# hand (QV_RUNTIME_i686, QV_RUNTIME_x86_64: wine10, wine8 or qemu).
+qv_runtime_row() {
+  local kernel=no var="QV_RUNTIME_$1"
   case "$1" in
-    i686 | x86_64) local var="QV_RUNTIME_$1"; echo "${!var:-}" ;;
+    i686 | x86_64) ;;
     *) echo "wine-env: unknown build '$1' (i686 or x86_64)" >&2; return 2 ;;
   esac
+  qv_kernel_runs_32bit && kernel=yes
+  if [ -z "${!var:-}" ]; then
+    awk -v k="$kernel" -v a="$1" '$1 == k && $2 == a { print substr($0, index($0, $3)) }' \
+      <<< "$QV_RUNTIME_TABLE"
+  elif [ "$1 ${!var} $kernel" = "i686 wine10 no" ]; then
+    echo "wine-env: this kernel runs no 32-bit code, so wine 10 cannot run the i686 build" \
+      "(leave QV_RUNTIME_i686 unset for the emulated runtime)" >&2
+    return 1
+  else
+    echo "${!var} chosen by hand, $var=${!var}"
+  fi
 }
 
 # The runtime that runs a build here: wine10, wine8 (the host's) or qemu.
 qv_runtime() {
-  local chosen
-  chosen="$(qv_runtime_by_hand "$1")" || return 2
-  if [ -z "$chosen" ]; then
-    if qv_kernel_runs_32bit; then
-      case "$1" in i686) chosen=wine10 ;; x86_64) chosen=wine8 ;; esac
-    else
-      case "$1" in i686) chosen=qemu ;; x86_64) chosen=wine10 ;; esac
-    fi
-  elif [ "$1" = i686 ] && [ "$chosen" = wine10 ] && ! qv_kernel_runs_32bit; then
-    echo "wine-env: this kernel runs no 32-bit code, so wine 10 cannot run the i686 build" \
-      "(leave QV_RUNTIME_i686 unset for the emulated runtime)" >&2
-    return 1
-  fi
-  echo "$chosen"
+  local row
+  row="$(qv_runtime_row "$1")" || return
+  echo "${row%% *}"
 }
 
 # Why a build runs under the runtime qv_runtime gives it, in words.
 qv_runtime_why() {
-  local by_hand
-  by_hand="$(qv_runtime_by_hand "$1")" || return 2
-  if [ -n "$by_hand" ]; then
-    echo "chosen by hand, QV_RUNTIME_$1=$by_hand"
-  elif qv_kernel_runs_32bit; then
-    case "$1" in
-      i686) echo "this kernel runs 32-bit code, so wine 10 runs the PE32 natively through WoW64" ;;
-      x86_64) echo "the older runtime beside the product's wine 10: the per-monitor v1 and system-wide fallbacks, MSAA" ;;
-    esac
-  else
-    case "$1" in
-      i686) echo "this kernel runs no 32-bit code (a 32-bit program does not start), so only an emulator runs the PE32" ;;
-      x86_64) echo "so that what only wine 10 shows (per-monitor v2, UI Automation) is checked on one build" ;;
-    esac
-  fi
+  local row runtime why
+  row="$(qv_runtime_row "$1")" || return
+  read -r runtime why <<< "$row"
+  echo "$why"
 }
 
 # One line a build, each starting "WHO: ": which runtime runs it here, and why.
@@ -110,6 +98,15 @@ qv_say_runtimes() {
     runtime="$(qv_runtime "$arch")" || return 1
     echo "$who: the $arch build runs under $(qv_runtime_words "$runtime"): $(qv_runtime_why "$arch")"
   done
+}
+
+# What a runtime is, in words, for messages.
+qv_runtime_words() {
+  case "$1" in
+    wine10) echo "wine 10 (Debian 13, in a private root)" ;;
+    wine8) echo "the host's wine 8 (Debian 12)" ;;
+    qemu) echo "the i386 wine 8 (Debian 12) under qemu-user" ;;
+  esac
 }
 
 # The machine's Debian archive, as its own apt reads its sources (deb822
@@ -129,13 +126,57 @@ qv_apt_archive() {
       END { for (i = 0; i < n; i++) print order[i] comps[order[i]] }'
 }
 
-# What a runtime is, in words, for messages.
-qv_runtime_words() {
-  case "$1" in
-    wine10) echo "wine 10 (Debian 13, in a private root)" ;;
-    wine8) echo "the host's wine 8 (Debian 12)" ;;
-    qemu) echo "the i386 wine 8 (Debian 12) under qemu-user" ;;
-  esac
+# apt-get update (apt-get's options as arguments), every download retried. An
+# index that still fails is left out with a line naming it, and the update
+# goes on: the other indexes stay usable, and a package that only the failed
+# one holds makes the install after it stop with apt's own message.
+qv_apt_update() {
+  local out
+  out="$(apt-get -q -o Acquire::Retries=3 "$@" update 2>&1)" && return 0
+  printf '%s\n' "$out" | sed -n '/^E: Some index files failed/d
+    s/^E: Failed to fetch \([^ ]*\)  */apt: skipping the index \1: /p; t
+    s/^E: /apt: skipping, apt-get update said: /p' >&2
+}
+
+# The one way a runtime's Debian tree is made: mmdebstrap of RELEASE into
+# ROOT from the machine's mirror (its suites renamed for RELEASE, and
+# RELEASE-backports if asked) and apt settings for fetching, every download
+# retried, the lists read by qv_apt_update; what then does not resolve stops
+# it with apt's message. Output in LOG.
+#   qv_debian_tree LOG ROOT RELEASE [--backports] MMDEBSTRAP-OPTION...
+qv_debian_tree() {
+  local log="$1" root="$2" release="$3" backports="" f sources opts=()
+  shift 3
+  [ "${1:-}" = --backports ] && { backports=yes; shift; }
+  mapfile -t sources < <(qv_apt_archive | awk -v host="$(. /etc/os-release && echo "$VERSION_CODENAME")" \
+      -v rel="$release" -v bp="$backports" '{ suite = $2; sub("^" host, rel, suite)
+        comps = $3; for (i = 4; i <= NF; i++) comps = comps " " $i
+        print "deb " $1 " " suite " " comps
+        if (suite == rel && bp) print "deb " $1 " " rel "-backports " comps }')
+  if [ "${#sources[@]}" = 0 ]; then
+    echo "no Debian archive in the machine's apt sources to take the mirror from" >&2
+    return 1
+  fi
+  for f in /etc/apt/apt.conf /etc/apt/apt.conf.d/*; do
+    [ -f "$f" ] && grep -q 'Acquire::' "$f" && opts+=(--aptopt="$f")
+  done
+  if ! mmdebstrap --skip=update --aptopt='Acquire::Retries "3"' "${opts[@]}" \
+      --setup-hook="APT_CONFIG=\"\$MMDEBSTRAP_APT_CONFIG\" bash -c 'source \"\$0\" && qv_apt_update' $(printf %q "$QV_SCRIPTS/wine-env.sh")" \
+      "$@" "$release" "$root" "${sources[@]}" >"$log" 2>&1; then
+    grep '^apt: skipping' "$log" >&2
+    echo "mmdebstrap failed:" >&2
+    grep '^E:' "$log" | grep -v 'mmdebstrap failed\|apt download failed' | tail -n 4 >&2
+    echo "(full log: $log)" >&2
+    return 1
+  fi
+  grep '^apt: skipping' "$log" >&2 || true
+}
+
+# For the runtime scripts: whether CACHE holds a runtime of layout LAYOUT,
+# once a set-up already running there (run and test side by side) has ended;
+# the lock is held until the script ends.  qv_runtime_cache_ready CACHE LAYOUT
+qv_runtime_cache_ready() {
+  mkdir -p "$(dirname "$1")" && exec 9>"$1.lock" && flock 9 && [ "$(cat "$1/ready" 2>/dev/null)" = "$2" ]
 }
 
 qv_prepare_prefix() {
@@ -144,11 +185,14 @@ qv_prepare_prefix() {
   case "$runtime" in
     wine10) env="$(bash "$QV_SCRIPTS/wine10-runtime.sh" --env)" || return 1 ;;
     qemu) env="$(bash "$QV_SCRIPTS/i686-runtime.sh" --env)" || return 1; winearch=win32 ;;
-    # The other runtimes' commands leave PATH.
-    wine8) env="unset WINELOADER WINESERVER WINELOADERNOEXEC
-      PATH=\"\$(printf %s \"\$PATH\" | tr : '\\n' | grep -v '/quorvane/\(wine10\|i686\)/bin\$' | paste -sd:)\"" ;;
+    wine8) env="unset WINELOADER WINESERVER WINELOADERNOEXEC" ;;
     *) echo "wine-env: unknown runtime '$runtime' (wine10, wine8 or qemu)" >&2; return 1 ;;
   esac
+  # The commands of the runtime prepared before leave PATH.
+  if [ -n "${QV_RUNTIME_BIN:-}" ]; then
+    PATH="$(printf %s "$PATH" | tr : '\n' | grep -vxF "$QV_RUNTIME_BIN" | paste -sd:)"
+    unset QV_RUNTIME_BIN
+  fi
   eval "$env"
   prefix="$(mkdir -p "$1" && cd "$1" && pwd)"
   # wine 10 runs 32-bit programs in a 64-bit prefix (WoW64).

@@ -1,7 +1,8 @@
 #include "app_state.h"
 
 // Constant-initialised: the program has no C runtime to run constructors.
-constinit AppState App = {
+namespace {
+constinit AppState State = {
     .LabelFont = nullptr,
     .RememberedFocus = nullptr,
     .MinimizedOnce = 0,
@@ -19,9 +20,13 @@ constinit AppState App = {
     .Left = 0,
     .Top = 0,
     .StockEditProc = nullptr,
+    .OwnEdits = 0,
     .Buttons = {},
     .StockButtonProc = nullptr,
 };
+}  // namespace
+
+constinit AppState& App = State;
 
 // The contact number closes the title; the whole is 40 bytes.
 extern const char TitleText[] = " Quorvane V1.01 By Daskelt QQ:" "0000000000";

@@ -28,11 +28,16 @@ struct AppState {
   int Left;       // of the main window
   int Top;
   WNDPROC StockEditProc;  // the edit class's own procedure, for every field
+  uint32_t OwnEdits;      // > 0 while the program itself changes a field's text
   HWND Buttons[2];        // over the drawn - and X, in CaptionButton order
   WNDPROC StockButtonProc;
 };
 
-extern AppState App;
+// Reached through a reference, whose value the code loads once into a
+// register: on 32-bit x86 every absolute address in the code needs an entry
+// in the relocation table that lets the loader move the image, and each
+// member reached directly would be one (88 entries, most of the table).
+extern AppState& App;
 
 // Class name, window name and drawn title: 40 bytes.
 extern const char TitleText[];

@@ -8,6 +8,13 @@
 
 namespace {
 
+// The program's own changes to a field's text, counted while they run: the
+// field's procedure and the main window leave them alone.
+struct OwnEdit {
+  OwnEdit() { ++App.OwnEdits; }
+  ~OwnEdit() { --App.OwnEdits; }
+};
+
 // Performs the panel's operations with the Win32 calls they are named after.
 // Made afresh for each message, holding the window that had the focus when
 // the message arrived: the panel decides by that field, not by the one the
@@ -18,11 +25,17 @@ class Win32PanelHost final : public PanelHost {
 
   bool FocusedField(FieldKind& kind) override { return FieldKindOf(focused_, kind); }
 
+  // Read as UTF-16: the ANSI read would turn a full-width digit into its
+  // ASCII look-alike ("best fit"), which the field's alphabet would pass.
+  // The panel never asks for more than its text buffer holds.
   void ReadFieldText(FieldKind kind, char* buffer, uint32_t size) override {
-    GetWindowTextA(FieldWindow(kind), buffer, static_cast<int>(size));
+    wchar_t text[TextBufferSize];
+    GetWindowTextW(FieldWindow(kind), text, static_cast<int>(size));
+    ConverterPanel::NarrowText(reinterpret_cast<const char16_t*>(text), buffer, size);
   }
 
   void WriteFieldText(FieldKind kind, const char* text) override {
+    OwnEdit own;
     SetWindowTextA(FieldWindow(kind), text);
   }
 
@@ -35,7 +48,10 @@ class Win32PanelHost final : public PanelHost {
     MessageBoxW(GetParent(FieldWindow(kind)), Wide(text), Wide(caption), MB_OK);
   }
 
-  void UndoField(FieldKind kind) override { SendMessageA(FieldWindow(kind), WM_UNDO, 8, 8); }
+  void UndoField(FieldKind kind) override {
+    OwnEdit own;
+    SendMessageA(FieldWindow(kind), WM_UNDO, 0, 0);
+  }
 
   void ResendKeyUp(FieldKind kind) override { SendMessageA(FieldWindow(kind), WM_KEYUP, 8, 8); }
 
@@ -49,6 +65,7 @@ class Win32PanelHost final : public PanelHost {
   }
 
   void ReplaceSelection(FieldKind kind, const char* text) override {
+    OwnEdit own;
     SendMessageA(FieldWindow(kind), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text));
   }
 
@@ -63,7 +80,7 @@ class Win32PanelHost final : public PanelHost {
 // after it that do not fit, are skipped, since the paste trims them anyway.
 constexpr uint32_t ClipboardBufferSize = 128;
 
-// Refused: too long, or a character beyond ASCII.
+// Refused: too long, a character beyond ASCII, or the clipboard busy.
 enum class Clipboard : uint8_t { Empty, Text, Refused };
 
 // Copies the clipboard's text into buffer. The clipboard is closed again
@@ -74,9 +91,16 @@ enum class Clipboard : uint8_t { Empty, Text, Refused };
 // the system makes from it maps characters to look-alikes ("best fit"): the
 // full-width "１０１" and the subscripts "₁₀" arrive as digits, "αδ" as "ad".
 // Where the system makes no UTF-16 text, the bytes of an older program are read.
+// Clipboard history, clipboard managers and a remote desktop's clipboard open
+// the clipboard on every change, and while one has it open, OpenClipboard
+// fails: a paste right after a copy can run into one. It is asked again for
+// about 100 ms; a clipboard still busy then refuses the paste.
 Clipboard ReadClipboardText(HWND owner, char* buffer, uint32_t size) {
-  if (!OpenClipboard(owner)) {
-    return Clipboard::Empty;
+  for (uint32_t tries = 0; !OpenClipboard(owner); ++tries) {
+    if (tries == 8) {
+      return Clipboard::Refused;
+    }
+    Sleep(12);
   }
   Clipboard found = Clipboard::Empty;
   HANDLE data = GetClipboardData(CF_UNICODETEXT);
@@ -154,7 +178,35 @@ LRESULT OnFieldPaste(HWND window) {
   return 0;
 }
 
+// Changes of the text that are not typing, converted at once as the release
+// of a key would convert them: the edit control's own Undo, Cut and Delete,
+// which its context menu sends it as messages, the same asked by another
+// program, and text set by another program (UI Automation's Value pattern and
+// MSAA's put_accValue set an edit control's text so), which is taken only
+// where the field could hold it; WM_SETTEXT's answer says whether it was.
+LRESULT OnFieldEdit(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  Win32PanelHost host(GetFocus());
+  FieldKind kind = FieldKind::Binary;
+  FieldKindOf(window, kind);  // this procedure serves the fields only
+  if (message == WM_SETTEXT) {
+    char text[TextBufferSize];
+    ConverterPanel::NarrowText(reinterpret_cast<const char16_t*>(lParam), text, sizeof(text));
+    return ConverterPanel::OnFieldSetText(host, App.Panel, kind, text);
+  }
+  const LRESULT answer = HandOn(window, message, wParam, lParam);
+  ConverterPanel::OnFieldEdited(host, App.Panel, kind);
+  return answer;
+}
+
 }  // namespace
+
+void OnFieldChange(HWND field) {
+  FieldKind kind;
+  if (!App.OwnEdits && FieldKindOf(field, kind)) {
+    Win32PanelHost host(GetFocus());
+    ConverterPanel::OnFieldChanged(host, App.Panel, kind);
+  }
+}
 
 LRESULT CALLBACK FieldWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
@@ -165,6 +217,15 @@ LRESULT CALLBACK FieldWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
       return OnFieldChar(window, message, wParam, lParam);
     case WM_PASTE:
       return OnFieldPaste(window);
+    case WM_UNDO:
+    case EM_UNDO:
+    case WM_CUT:
+    case WM_CLEAR:
+    case WM_SETTEXT:
+      if (!App.OwnEdits) {
+        return OnFieldEdit(window, message, wParam, lParam);
+      }
+      break;
     case WM_KEYDOWN:
       if (IsPasteKey(wParam)) {
         return OnFieldPaste(window);

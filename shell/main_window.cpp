@@ -344,11 +344,13 @@ void OnSystemLookChanged(HWND window) { InvalidateRect(window, nullptr, FALSE); 
 void OnClose() { PostQuitMessage(0); }
 
 // A button's click, as its default action (accDoDefaultAction, UI Automation's
-// Invoke) makes it. Ctrl+S (IDM_CTRL_S) and the fields' notifications need
-// nothing; the answer is the message's wParam.
-LRESULT OnCommand(HWND window, WPARAM command) {
+// Invoke) makes it, and a field's text changed. Ctrl+S (IDM_CTRL_S) and the
+// other notifications need nothing; the answer is the message's wParam.
+LRESULT OnCommand(HWND window, WPARAM command, HWND control) {
   if (HIWORD(command) == BN_CLICKED) {
     Press(window, static_cast<uint32_t>(LOWORD(command) - IDC_MINIMISE));
+  } else if (HIWORD(command) == EN_CHANGE) {
+    OnFieldChange(control);
   }
   return static_cast<LRESULT>(command);
 }
@@ -357,8 +359,12 @@ LRESULT OnCommand(HWND window, WPARAM command) {
 // to the main window as the stock button tells it, without the stock
 // button's press: that takes the focus first, the focus goes straight back to
 // a field, and a button that loses the focus while pressed drops the click
-// (wine then sends no BN_CLICKED).
+// (wine then sends no BN_CLICKED). Windows' UI Automation invokes a button
+// by pushing it (BM_SETSTATE) and then clicking it, and the stock button's
+// click would release it: released here too, or the button would report
+// itself pressed from then on.
 LRESULT OnButtonClick(HWND button) {
+  SendMessageA(button, BM_SETSTATE, FALSE, 0);
   const WPARAM command = IDC_MINIMISE + (button == App.Buttons[CloseButton] ? 1u : 0u);
   return SendMessageA(GetParent(button), WM_COMMAND, command, reinterpret_cast<LPARAM>(button));
 }
@@ -414,7 +420,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       OnClose();
       return 0;
     case WM_COMMAND:
-      return OnCommand(window, wParam);
+      return OnCommand(window, wParam, reinterpret_cast<HWND>(lParam));
     case WM_LBUTTONDOWN:
       OnLButtonDown(window, lParam);
       return 0;

@@ -6,6 +6,17 @@ using ConverterPanel::Result;
 namespace {
 
 const std::string kOnes32(32, '1');
+const std::string kOnes33(33, '1');
+
+// A panel of its own for one row of a table, with digits typed into Decimal.
+struct TypedInDecimal {
+  explicit TypedInDecimal(const char* keys) {
+    host.FocusField(FieldKind::Decimal);
+    host.Type(keys);
+  }
+  PanelState state{};
+  FakeHost host{state};
+};
 
 // -1 stands for focus in some other window.
 const int kFocusCases[] = {0, 1, 2, 3, -1};
@@ -323,10 +334,8 @@ TEST_F(ConverterPanelOverflow, ForeignTextIsNeverConverted) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    PanelState fresh{};
-    FakeHost h(fresh);
-    h.FocusField(kDec);
-    h.Type("77");
+    TypedInDecimal row("77");
+    FakeHost& h = row.host;
     Texts want = TextsOf(h);
     h.SetText(c.field, c.text);
     want[static_cast<int>(c.field)] = c.text;
@@ -335,7 +344,143 @@ TEST_F(ConverterPanelOverflow, ForeignTextIsNeverConverted) {
     h.Type("\x10");  // a swallowed key: its release is another look
     EXPECT_EQ(TextsOf(h), want);
     EXPECT_TRUE(h.warnings.empty());
-    EXPECT_EQ(fresh.CurrentValue, 77u);
+    EXPECT_EQ(row.state.CurrentValue, 77u);
+  }
+}
+
+// Changes that are not typing: the edit control's Undo, Cut and Delete (its
+// menu sends it these), text set by another program, and whatever else puts
+// text into a field.
+using ConverterPanelEdits = PanelTest;
+
+// Decimal holds 255, typed; then the edit, then the panel is told.
+TEST_F(ConverterPanelEdits, MenuEditsConvertAtOnce) {
+  struct Case {
+    const char* name;
+    uint32_t selStart, selEnd;  // selected before the edit
+    bool undo;                  // Undo, else Delete (Cut deletes alike)
+    Texts want;
+  };
+  const Case cases[] = {
+      {"delete all", 0, 3, false, {"0", "0", "", "0"}},
+      {"delete the 5", 2, 3, false, {"11001", "31", "25", "19"}},
+      {"undo the typing", 3, 3, true, {"0", "0", "", "0"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TypedInDecimal row("255");
+    FakeHost& h = row.host;
+    h.Select(kDec, c.selStart, c.selEnd);
+    if (c.undo) {
+      h.UndoField(kDec);
+    } else {
+      h.ReplaceSelection(kDec, "");
+    }
+    EXPECT_EQ(ConverterPanel::OnFieldEdited(h, row.state, kDec), Result::HandOn);
+    EXPECT_EQ(TextsOf(h), c.want);
+    EXPECT_TRUE(h.warnings.empty());
+  }
+}
+
+// The overflow's undo empties the field; the menu's Undo then brings the
+// number back, which warns again and goes.
+TEST_F(ConverterPanelEdits, MenuUndoOfAnOverflowWarnsAgain) {
+  ClickEnd(kDec);
+  host.Type("4294967296");
+  ASSERT_EQ(host.warnings.size(), 1u);
+  ASSERT_EQ(host.Text(kDec), "");
+  host.UndoField(kDec);
+  ASSERT_EQ(host.Text(kDec), "4294967296");
+  EXPECT_EQ(ConverterPanel::OnFieldEdited(host, state, kDec), Result::Done);
+  EXPECT_EQ(host.warnings.size(), 2u);
+  EXPECT_EQ(All(), EmptiedOthersZero(kDec));
+}
+
+TEST_F(ConverterPanelEdits, TextSetByAnotherProgram) {
+  enum Outcome { Taken, Beep, Warning };
+  struct Case {
+    FieldKind field;
+    const char* text;
+    Outcome outcome;
+  };
+  const Case cases[] = {
+      {kDec, "255", Taken},         {kHex, "fF", Taken},           {kDec, "", Taken},
+      {kOct, "37777777777", Taken}, {kBin, kOnes32.c_str(), Taken},
+      {kDec, "12z", Beep},          {kDec, " 1", Beep},            {kHex, "0x1F", Beep},
+      {kOct, "8", Beep},            {kDec, "1\x7F", Beep},  // NarrowText's stand-in
+      {kDec, "12345678901", Beep},  {kBin, kOnes33.c_str(), Beep},
+      {kDec, "4294967296", Warning}, {kOct, "40000000000", Warning},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    TypedInDecimal row("77");
+    FakeHost& h = row.host;
+    const Texts before = TextsOf(h);
+    EXPECT_EQ(ConverterPanel::OnFieldSetText(h, row.state, c.field, c.text), c.outcome == Taken);
+    EXPECT_EQ(h.beeps, c.outcome == Beep ? 1u : 0u);
+    EXPECT_EQ(h.warnings.size(), c.outcome == Warning ? 1u : 0u);
+    if (c.outcome == Taken) {
+      EXPECT_EQ(h.Text(c.field), c.text);
+      FakeHost typed{row.state};  // the same text typed converts to the same
+      typed.FocusField(c.field);
+      typed.SelectAll(c.field);
+      typed.Type(c.text[0] ? c.text : "\b");
+      EXPECT_EQ(TextsOf(h), TextsOf(typed));
+    } else {
+      EXPECT_EQ(TextsOf(h), before);
+    }
+  }
+}
+
+// EN_CHANGE after any change: the characters the field does not take are
+// taken out with the beep, and what is left is converted.
+TEST_F(ConverterPanelEdits, ForeignCharacterNeverStays) {
+  struct Case {
+    const char* inserted;  // at the end of the typed 12
+    bool undoable;         // inserted as an edit, else the whole text set
+    Texts want;
+    uint32_t beeps;
+  };
+  const Case cases[] = {
+      {"3", true, {"1100", "14", "123", "C"}, 0},  // digits stay, unconverted
+      {"\x7F", true, {"1100", "14", "12", "C"}, 1},
+      {"x", false, {"1100", "14", "12", "C"}, 1},
+      {"3x4", true, {"10011010010", "2322", "1234", "4D2"}, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.inserted);
+    TypedInDecimal row("12");
+    FakeHost& h = row.host;
+    if (c.undoable) {
+      h.Select(kDec, 2, 2);
+      h.ReplaceSelection(kDec, c.inserted);
+    } else {
+      h.SetText(kDec, std::string("12") + c.inserted);
+    }
+    ConverterPanel::OnFieldChanged(h, row.state, kDec);
+    EXPECT_EQ(TextsOf(h), c.want);
+    EXPECT_EQ(h.beeps, c.beeps);
+  }
+}
+
+TEST(ConverterPanelNarrow, AsciiAsItIsEverythingElseRefused) {
+  struct Case {
+    const char16_t* text;
+    uint32_t size;
+    std::string want;
+  };
+  const Case cases[] = {
+      {u"0123456789abcdefABCDEF", 36, "0123456789abcdefABCDEF"},
+      {u"1\uFF12", 36, "1\x7F"},     // full-width 2, not a look-alike 2
+      {u"\u200E7", 36, "\x7F" "7"},  // a left-to-right mark
+      {u"\u00B2\u0662", 36, "\x7F\x7F"},
+      {u"12345", 4, "123"},
+      {nullptr, 36, ""},
+  };
+  for (const Case& c : cases) {
+    char buffer[36];
+    ConverterPanel::NarrowText(c.text, buffer, c.size);
+    EXPECT_EQ(buffer, c.want);
   }
 }
 

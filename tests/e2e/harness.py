@@ -179,9 +179,22 @@ class Probe:
         if not self("clip", data.hex() or "-", *["utf16"] * utf16)["ok"]:
             raise RuntimeError("could not set the clipboard")
 
-    def set_text(self, field, data):
+    def set_text(self, field, data, undo=False):
+        """The field's whole text replaced from outside (EM_REPLACESEL, with
+        or without undo): the program takes out a character the field does
+        not take but converts nothing, so a check can set up texts no
+        keystroke makes."""
         data = data.encode("gbk") if isinstance(data, str) else data
-        return self("settext", FIELD_IDS[field], data.hex() or "-")
+        return self("replace", FIELD_IDS[field], data.hex() or "-", *["undo"] * undo)
+
+    def send_text(self, field, data):
+        """WM_SETTEXT, as UI Automation and MSAA set a field's text: the
+        program's answer (1 taken, 0 refused)."""
+        return self("settext", FIELD_IDS[field], data.encode("gbk").hex() or "-")["result"]
+
+    def beeps(self):
+        """MessageBeep calls so far (the first call starts counting, at 0)."""
+        return self("beeps")["beeps"]
 
     def close(self):
         if self.proc.poll() is None:

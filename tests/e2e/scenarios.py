@@ -18,6 +18,9 @@ Groups, by section:
     keys          Tab and Esc
     overflow      the overflow warning
     paste         paste by menu and keys
+    edits         changes that are not typing: the menu's Undo, Cut and
+                  Delete, text set by another program, a busy clipboard, a
+                  button pushed before its click
     mouse         drawn buttons, drag strip, focus keeping
     painting      the painted skin; moving to another display scale
     small_screen  a display smaller than the window
@@ -89,7 +92,7 @@ def back_to_start(app):
     app.click_field("binary")
     for f in FIELDS:
         if not st[f]:
-            app.probe.set_text(f, "x")  # setting an empty field's text keeps its undo
+            app.probe.set_text(f, "0")  # emptying an empty field keeps its undo
         app.probe.set_text(f, "0" if f == "binary" else "")
     app.click_field("binary", x=3, repeat=2)  # selects the word: the 0
     app.steady("reset: the start's fields", duration=0.1, binary="0", octal="", decimal="",
@@ -305,17 +308,6 @@ def release_converts_from_field_with_focus(app):
     app.click_field("octal")
     app.keyup("5")
     shows(app, "released in octal", "octal", "17", focus="octal")
-
-
-@scenario("typing")
-def foreign_text_is_not_converted(app):
-    type_in(app, "decimal", "12", check=True)
-    app.probe.set_text("decimal", "1x2")
-    app.key("shift")
-    app.key("End")
-    app.type("3")  # sync point: a typed digit and its release
-    app.steady("others keep their values", decimal="1x23", binary="1100", octal="14",
-               hexadecimal="C")
 
 
 # --- character filtering ---------------------------------------------------------
@@ -706,6 +698,91 @@ def paste_replaces_selection_as_one_undoable_edit(app):
     app.expect("one undo restores the typed text", decimal="123")
     app.key("shift")
     shows(app, "converted", "decimal", "123", focus="decimal")
+
+
+# --- changes that are not typing ------------------------------------------------------
+# The edit control's menu sends it WM_UNDO, WM_CUT and WM_CLEAR; UI Automation
+# and MSAA set a text with WM_SETTEXT. Each converts at once, by the rules of
+# a key release, and no field keeps a character it does not take.
+
+MENU_EDITS = [("delete", MENU_DELETE), ("cut", MENU_CUT)]
+
+
+@parametrize("edits", MENU_EDITS, lambda c: "menu_%s_converts" % c[0])
+def menu_edit_converts(app, name, item):
+    type_in(app, "decimal", "255", check=True)
+    click_menu_item(app, "decimal", MENU_SELECT_ALL)
+    app.expect("all selected", sel_decimal=(0, 3))
+    click_menu_item(app, "decimal", item)
+    shows(app, "menu %s: the others 0" % name, "decimal", "", 0)
+
+
+@scenario("edits")
+def menu_undo_of_an_overflow_warns_again(app):
+    app.focus_field("decimal")
+    app.type("4294967296")
+    app.dismiss_warning("warning for 4294967296", how="click")
+    shows(app, "undone, others 0", "decimal", "", focus="decimal")
+    # The undo of that undo brings the number back: it warns, and goes.
+    click_menu_item(app, "decimal", MENU_UNDO)
+    app.dismiss_warning("warning again after the menu's undo", how="click")
+    shows(app, "no number above 32 bits left", "decimal", "", 0, focus="decimal")
+
+
+@scenario("edits")
+def text_set_by_another_program(app):
+    type_in(app, "decimal", "7", check=True)
+    beeps = app.probe.beeps()
+    if app.probe.send_text("decimal", "12z") != 0:
+        app.fail("12z set", "WM_SETTEXT answered 0 (refused)")
+    app.steady("12z refused", decimal="7", binary="111")
+    if app.probe.beeps() != beeps + 1:
+        app.fail("12z refused", "one beep", {"beeps": app.probe.beeps() - beeps})
+    if app.probe.send_text("decimal", "255") != 1:
+        app.fail("255 set", "WM_SETTEXT answered 1 (taken)")
+    shows(app, "255 converted at once", "decimal", "255", focus="decimal")
+
+
+@scenario("edits")
+def character_put_in_by_other_means_is_taken_out(app):
+    # As an insertion inside the edit control, which no subclass sees, would
+    # be: announced only by EN_CHANGE. The full-width 2 would read as "2"
+    # through the ANSI calls.
+    type_in(app, "decimal", "12", check=True)
+    beeps = app.probe.beeps()
+    app.probe.set_text("decimal", "1\uff12", undo=True)
+    shows(app, "taken out, the rest converted", "decimal", "1", focus="decimal")
+    if app.probe.beeps() != beeps + 1:
+        app.fail("taken out", "one beep", {"beeps": app.probe.beeps() - beeps})
+
+
+@scenario("edits")
+def button_pushed_then_clicked_is_released(app):
+    # How Windows' UI Automation invokes a button: BM_SETSTATE(TRUE), then
+    # BM_CLICK.
+    BM_GETSTATE, BM_SETSTATE, BM_CLICK, BST_PUSHED = 0xF2, 0xF3, 0xF5, 0x4
+    button = 1005  # the minimise button's id
+    app.probe("message", button, "sendw", BM_SETSTATE, 1)
+    app.probe("message", button, "sendw", BM_CLICK, 0)
+    app.expect("minimised", iconic=True)
+    state = app.probe("message", button, "sendw", BM_GETSTATE, 0)["result"]
+    if state & BST_PUSHED:
+        app.fail("after the click", "the button not pushed", {"BM_GETSTATE": state})
+
+
+@scenario("edits")
+def paste_while_another_program_holds_the_clipboard(app):
+    app.probe.set_clipboard("77")
+    app.focus_field("decimal")
+    beeps = app.probe.beeps()
+    # Held past the program's retries: refused with the beep.
+    app.probe("holdclip", FIELD_IDS["decimal"], 500, timeout=slow(5))
+    app.wait("busy clipboard refused", lambda st: app.probe.beeps() == beeps + 1,
+             expected="one beep")
+    app.steady("nothing pasted", decimal="")
+    # Released within them: pasted.
+    app.probe("holdclip", FIELD_IDS["decimal"], 40, timeout=slow(5))
+    shows(app, "pasted once the clipboard is free", "decimal", "77", focus="decimal")
 
 
 # --- drawn buttons, drag strip, focus keeping --------------------------------------------

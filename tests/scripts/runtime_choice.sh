@@ -9,11 +9,16 @@ source "$(dirname "$0")/../../scripts/wine-env.sh"
 unset QV_RUNTIME_i686 QV_RUNTIME_x86_64
 failed=0
 expect() {  # KERNEL_32BIT ARCH WANT [VAR=VALUE]
-  local got
+  local got why
   got="$(env QV_KERNEL_32BIT="$1" ${4:+"$4"} bash -c 'source "$0" && qv_runtime "$1"' \
     "$QV_SCRIPTS/wine-env.sh" "$2" 2>/dev/null)" || got="refused"
+  why="$(env QV_KERNEL_32BIT="$1" ${4:+"$4"} bash -c 'source "$0" && qv_runtime_why "$1"' \
+    "$QV_SCRIPTS/wine-env.sh" "$2" 2>/dev/null)"
   if [ "$got" != "$3" ]; then
     echo "FAIL: kernel runs 32-bit code: $1, $2 ${4:-by default}: $got, expected $3"
+    failed=1
+  elif [ "$got" != refused ] && [ -z "$why" ]; then
+    echo "FAIL: kernel runs 32-bit code: $1, $2 ${4:-by default}: $got, but no reason given"
     failed=1
   fi
 }

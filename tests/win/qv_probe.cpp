@@ -20,7 +20,19 @@
 //   close                      PostMessage WM_CLOSE to the main window
 //   clip HEX [utf16]           put these bytes on the clipboard as CF_TEXT, or as
 //                              UTF-16LE text alone (CF_UNICODETEXT)
-//   settext ID HEX             WM_SETTEXT to field ID (empty when HEX is -)
+//   settext ID HEX             WM_SETTEXT to field ID (empty when HEX is -),
+//                              as UI Automation and MSAA set a text; answers
+//                              the program's result
+//   replace ID HEX [undo]      field ID's whole text replaced with these bytes
+//                              (EM_SETSEL 0, -1, then EM_REPLACESEL, undoable
+//                              with undo): a text set from outside that the
+//                              program checks but does not convert
+//   beeps                      how many times the program has called
+//                              MessageBeep since the first "beeps" (which
+//                              answers 0): its import is pointed at a counter
+//   holdclip ID MS             the clipboard held open by the probe while
+//                              field ID is asked to paste (WM_PASTE posted),
+//                              for MS milliseconds
 //   show CMD                   ShowWindow(main, CMD) (6 minimise, 9 restore)
 //   other                      create (once) and show the probe's own window
 //   charpos ID INDEX           EM_POSFROMCHAR of a field, in screen coordinates
@@ -406,6 +418,49 @@ void CmdContrast(HWND main, bool on, const char* which) {
     Send(main, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
   }
   Putf("{\"ok\":%s,\"was_on\":%s}", Bool(ok), Bool(stubbed));
+}
+
+// --- beeps -------------------------------------------------------------------
+// A refusal shows only as MessageBeep, which no test can hear under wine. The
+// program's import slot for it is pointed at a stub in the program's own
+// memory that counts the calls (and answers TRUE) instead; the count follows
+// the code.
+#if defined(_WIN64)
+// lock inc dword [rip+6] (the count); mov eax, 1; ret; count: dd 0
+const unsigned char BeepStub[] = {0xF0, 0xFF, 0x05, 0x06, 0x00, 0x00, 0x00, 0xB8, 0x01,
+                                  0x00, 0x00, 0x00, 0xC3, 0x00, 0x00, 0x00, 0x00};
+#else
+// lock inc dword [count]; mov eax, 1; ret 4; count: dd 0. The count's
+// absolute address is filled in once the stub has its place.
+const unsigned char BeepStub[] = {0xF0, 0xFF, 0x05, 0x00, 0x00, 0x00, 0x00, 0xB8, 0x01, 0x00,
+                                  0x00, 0x00, 0xC2, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00};
+#endif
+const size_t BeepCountAt = sizeof(BeepStub) - 4;
+
+void CmdBeeps(HWND main) {
+  HANDLE process = OpenOwner(main, PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE);
+  const UINT_PTR base = static_cast<UINT_PTR>(GetWindowLongPtrA(main, GWLP_HINSTANCE));
+  const UINT_PTR slot = process ? FindImportSlot(process, base, "USER32.dll", "MessageBeep") : 0;
+  UINT_PTR current = 0;
+  unsigned char code[3];
+  DWORD count = 0;
+  bool ok = slot && ReadRemote(process, slot, current) && ReadRemote(process, current, code);
+  if (ok && !memcmp(code, BeepStub, sizeof(code))) {
+    ok = ReadRemote(process, current + BeepCountAt, count);
+  } else if (ok) {
+    UINT_PTR stub = reinterpret_cast<UINT_PTR>(
+        VirtualAllocEx(process, nullptr, sizeof(BeepStub), MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE));
+    unsigned char bytes[sizeof(BeepStub)];
+    memcpy(bytes, BeepStub, sizeof(BeepStub));
+#if !defined(_WIN64)
+    const DWORD at = static_cast<DWORD>(stub + BeepCountAt);
+    memcpy(bytes + 3, &at, sizeof(at));
+#endif
+    ok = stub && WriteRemote(process, stub, bytes, sizeof(bytes)) &&
+         FlushInstructionCache(process, reinterpret_cast<void*>(stub), sizeof(bytes)) && WriteSlot(process, slot, stub);
+  }
+  if (process) CloseHandle(process);
+  Putf("{\"ok\":%s,\"beeps\":%lu}", Bool(ok), static_cast<unsigned long>(count));
 }
 
 void CmdColours() {
@@ -900,6 +955,26 @@ void Command(char* line) {
     HWND field = GetDlgItem(main, atoi(a1));
     LRESULT r = field ? Send(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(bytes)) : 0;
     Putf("{\"ok\":%s,\"result\":%ld}", Bool(field), static_cast<long>(r));
+  } else if (!strcmp(cmd, "replace") && a1 && a2) {
+    FromHex(a2, bytes, sizeof(bytes));
+    HWND field = GetDlgItem(main, atoi(a1));
+    if (field) {
+      Send(field, EM_SETSEL, 0, -1);
+      Send(field, EM_REPLACESEL, a3 && !strcmp(a3, "undo"), reinterpret_cast<LPARAM>(bytes));
+    }
+    PutOk(field);
+  } else if (!strcmp(cmd, "beeps") && main) {
+    CmdBeeps(main);
+  } else if (!strcmp(cmd, "holdclip") && a1 && a2) {
+    // As clipboard history or a remote desktop's clipboard holds it open.
+    HWND field = GetDlgItem(main, atoi(a1));
+    const bool held = field && OpenClipboard(nullptr);
+    if (held) {
+      PostMessageW(field, WM_PASTE, 0, 0);
+      Sleep(static_cast<DWORD>(atoi(a2)));
+      CloseClipboard();
+    }
+    PutOk(held);
   } else if (!strcmp(cmd, "show") && a1) {
     if (main) ShowWindow(main, atoi(a1));
     PutOk(main);
