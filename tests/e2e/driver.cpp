@@ -12,6 +12,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
 #include <map>
 #include <regex>
 
@@ -298,6 +299,7 @@ const std::vector<Group>& Groups() {
   {"keys"},
   {"overflow"},
   {"paste"},
+  {"edits"},
   {"mouse"},
   {"painting"},
   {"quit"},
@@ -920,6 +922,69 @@ void ClickMenuItem(Field f, MenuItem item, Where where) {
 // --- soak, benchmark and pictures ------------------------------------------------------
 std::string FieldText(Field f) { return TextA(FieldWindow(f)); }
 bool HasFontFace(const wchar_t* face) { return HasFace(face); }
+
+// --- what other programs do to the fields ----------------------------------------------
+void ReplaceText(Field f, const std::wstring& text, bool undo) {
+  Send(FieldWindow(f), EM_SETSEL, 0, -1);
+  SendMessageTimeoutW(FieldWindow(f), EM_REPLACESEL, undo, LPARAM(text.c_str()), SMTO_ABORTIFHUNG, 3000, nullptr);
+}
+
+// The entry of the program's import address table that holds user32's address for the
+// function (the same in every process of one bitness), or the code's address once redirected.
+UINT_PTR RedirectImport(const char* function, const std::function<std::vector<BYTE>(UINT_PTR, UINT_PTR)>& code) {
+  static std::map<std::string, UINT_PTR> redirected;
+  const auto real = UINT_PTR(GetProcAddress(GetModuleHandleA("user32.dll"), function));
+  const auto base = reinterpret_cast<BYTE*>(GetWindowLongPtrW(MainWindow, GWLP_HINSTANCE));
+  IMAGE_DOS_HEADER dos{};
+  IMAGE_NT_HEADERS nt{};
+  ReadProcessMemory(Process.hProcess, base, &dos, sizeof dos, nullptr);
+  ReadProcessMemory(Process.hProcess, base + dos.e_lfanew, &nt, sizeof nt, nullptr);
+  const IMAGE_DATA_DIRECTORY iat = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
+  std::vector<UINT_PTR> slots(iat.Size / sizeof real);
+  ReadProcessMemory(Process.hProcess, base + iat.VirtualAddress, slots.data(), slots.size() * sizeof real, nullptr);
+  UINT_PTR to = real;
+  if (code) {
+    to = UINT_PTR(VirtualAllocEx(Process.hProcess, nullptr, 256, MEM_COMMIT, PAGE_EXECUTE_READWRITE));
+    const std::vector<BYTE> bytes = code(to, real);
+    if (!to || !WriteProcessMemory(Process.hProcess, LPVOID(to), bytes.data(), bytes.size(), nullptr)) return 0;
+  }
+  const std::string key = std::to_string(Process.dwProcessId) + function;
+  const UINT_PTR now = redirected.count(key) ? redirected[key] : real;
+  const size_t slot = size_t(std::find(slots.begin(), slots.end(), now) - slots.begin());
+  // The table lies in a read-only section.
+  DWORD old = 0;
+  BYTE* at = base + iat.VirtualAddress + slot * sizeof real;
+  if (slot == slots.size() || !VirtualProtectEx(Process.hProcess, at, sizeof to, PAGE_READWRITE, &old) ||
+      !WriteProcessMemory(Process.hProcess, at, &to, sizeof to, nullptr)) {
+    return 0;
+  }
+  VirtualProtectEx(Process.hProcess, at, sizeof to, old, &old);
+  redirected[key] = to;
+  return to;
+}
+
+unsigned Beeps() {
+  // lock inc dword [count]; mov eax, 1; ret (ret 4 on x86); count: dd 0. On x64 the count
+  // is addressed from the next instruction, on x86 absolutely.
+  static std::map<DWORD, UINT_PTR> counters;
+  UINT_PTR& stub = counters[Process.dwProcessId];
+  const size_t count = sizeof(void*) == 8 ? 13 : 15;
+  if (!stub) {
+    stub = RedirectImport("MessageBeep", [count](UINT_PTR at, UINT_PTR) {
+      std::vector<BYTE> code = {0xF0, 0xFF, 0x05, 0x06, 0, 0, 0, 0xB8, 1, 0, 0, 0, 0xC3, 0, 0, 0, 0};
+      if (sizeof(void*) == 4) {
+        code = {0xF0, 0xFF, 0x05, 0, 0, 0, 0, 0xB8, 1, 0, 0, 0, 0xC2, 4, 0, 0, 0, 0, 0};
+        const DWORD address = DWORD(at + count);
+        memcpy(&code[3], &address, 4);
+      }
+      return code;
+    });
+    if (!stub) throw Failure{"could not count the program's beeps"};
+  }
+  DWORD beeps = 0;
+  ReadProcessMemory(Process.hProcess, LPCVOID(stub + count), &beeps, sizeof beeps, nullptr);
+  return beeps;
+}
 
 }  // namespace e2e
 

@@ -213,4 +213,17 @@ bool HasFontFace(const wchar_t* face);
 // High contrast on or off as the program sees it, returning once it shows (the contrast group's).
 void SwitchContrast(bool on);
 
+// --- what other programs do to the fields ----------------------------------------------
+// A field's whole text replaced as another program can, with EM_REPLACESEL (undoable with
+// undo): no window procedure of the field judges it, and nothing converts it before the
+// next key release.
+void ReplaceText(Field f, const std::wstring& text, bool undo = false);
+// The program's import of a user32 function pointed at code put into the program, made by
+// code(at, real) for the address `at` it is put at and the function's own address `real`; or,
+// with no code, back at the function. The address the code was put at.
+UINT_PTR RedirectImport(const char* function, const std::function<std::vector<BYTE>(UINT_PTR, UINT_PTR)>& code);
+// How many times the program has called MessageBeep since the first call of this (0 then):
+// a refusal is only heard, which no test can under wine.
+unsigned Beeps();
+
 }  // namespace e2e
