@@ -1,13 +1,15 @@
 // What a screen reader hears and presses, characters beyond ASCII as keyboard
 // layouts and input methods deliver them, and high contrast on and off.
+#include "e2e.h"
+#include <oleacc.h>
+
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <memory>
 #include <set>
 
 #include "../../resources/resource.h"
-#include "e2e.h"
-#include <oleacc.h>
 
 using namespace e2e;
 
@@ -15,44 +17,34 @@ namespace {
 
 std::string Hex(unsigned long value, const char* format = "%06lX") {
   char text[16];
-  snprintf(text, sizeof text, format, value);
-  return text;
+  return {text, size_t(snprintf(text, sizeof text, format, value))};
 }
 std::string Utf8(const wchar_t* text) {
-  char bytes[256] = "";
-  WideCharToMultiByte(CP_UTF8, 0, text ? text : L"", -1, bytes, sizeof bytes, nullptr, nullptr);
-  return bytes;
+  char bytes[256];
+  return {bytes, size_t(std::max(1, WideCharToMultiByte(CP_UTF8, 0, text ? text : L"", -1, bytes, 256, 0, 0)) - 1)};
 }
 std::string ClassOf(HWND window) {
-  char name[64] = "";
-  GetClassNameA(window, name, sizeof name);
-  return name;
+  char name[64];
+  return {name, size_t(GetClassNameA(window, name, sizeof name))};
 }
 
 // --- what a screen reader hears --------------------------------------------------------------
 using Com = std::shared_ptr<IUnknown>;
 Com Hold(IUnknown* object) { return Com(object, [](IUnknown* o) { o->Release(); }); }
+VARIANT Self() { return {{{VT_I4}}}; }  // CHILDID_SELF
 
-// One object as assistive technology is told of it (kind: MSAA's role or UI
-// Automation's control type; rect on the screen), and the object, to press it.
-struct Heard {
-  std::string name;
-  long kind = -1;
-  RECT rect{};
-  std::string cls;
-  HWND window = nullptr;
-  Com object;
-  std::string Line() const {
-    return name + " " + std::to_string(kind) + " " + cls + " (" + std::to_string(rect.left) + "," +
-           std::to_string(rect.top) + "," + std::to_string(rect.right) + "," + std::to_string(rect.bottom) + ")";
-  }
-};
-
-VARIANT Self() {  // CHILDID_SELF
-  VARIANT self{};
-  self.vt = VT_I4;
-  return self;
+// What assistive technology is told of an object: its name, its kind (MSAA's
+// role or UI Automation's control type), its window's class and its place.
+std::string Said(const std::string& name, long kind, const std::string& cls, RECT r) {
+  return name + " " + std::to_string(kind) + " " + cls + " (" + std::to_string(r.left) + "," + std::to_string(r.top) +
+         "," + std::to_string(r.right) + "," + std::to_string(r.bottom) + ")";
 }
+
+struct Heard {
+  std::string said, name;
+  HWND window;
+  Com object;  // to press it
+};
 
 // UI Automation through its vtables (mingw-w64 declares none of its
 // interfaces), slots as in UIAutomationClient.idl.
@@ -79,41 +71,41 @@ Com Automation(Where where = Where::current()) {
 
 // A window's object through UI Automation, or without it through MSAA.
 Heard Describe(HWND window, const Com& automation) {
-  Heard h{.cls = ClassOf(window), .window = window};
   IUnknown* object = nullptr;
   IAccessible* accessible = nullptr;
   BSTR name = nullptr;
+  long kind = -1;
+  RECT r{};
   VARIANT role{};
-  LONG x = 0, y = 0, w = 0, height = 0;
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   if (automation && SUCCEEDED(Call(automation.get(), kElementFromHandle, window, &object))) {
     Call(object, kName, &name);
-    Call(object, kControlType, &h.kind);
-    Call(object, kRectangle, &h.rect);
+    Call(object, kControlType, &kind);
+    Call(object, kRectangle, &r);
   } else if (!automation && SUCCEEDED(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_PPV_ARGS(&accessible)))) {
     object = accessible;
     accessible->get_accName(Self(), &name);
-    if (SUCCEEDED(accessible->get_accRole(Self(), &role)) && role.vt == VT_I4) h.kind = role.lVal;
-    accessible->accLocation(&x, &y, &w, &height, Self());
-    h.rect = {x, y, x + w, y + height};
+    if (SUCCEEDED(accessible->get_accRole(Self(), &role)) && role.vt == VT_I4) kind = role.lVal;
+    accessible->accLocation(&r.left, &r.top, &r.right, &r.bottom, Self());
+    r = {r.left, r.top, r.left + r.right, r.top + r.bottom};
   }
-  if (object) h.object = Hold(object);
-  h.name = Utf8(name);
+  const std::string text = Utf8(name);
   SysFreeString(name);
-  return h;
+  return {Said(text, kind, ClassOf(window), r), text, window, object ? Hold(object) : nullptr};
 }
 
 // The visible objects in the main window's client. Through MSAA as a screen
-// reader walks it: each child's window asked for its own client object (wine's
-// window objects answer no role). Through UI Automation the child windows, as
-// wine 10's tree walkers answer E_NOTIMPL.
+// reader walks it, each child's window asked for its own client object (wine's
+// window objects answer no role); through UI Automation the child windows
+// (wine 10's tree walkers answer E_NOTIMPL).
 std::vector<Heard> Objects(const Com& automation) {
   std::vector<HWND> windows;
-  for (HWND w = GetWindow(Main(), GW_CHILD); automation && w; w = GetWindow(w, GW_HWNDNEXT)) windows.push_back(w);
+  IAccessible* client = nullptr;
   VARIANT children[32];
   LONG got = 0;
-  if (const Heard main = Describe(Main(), nullptr); main.object && !automation) {
-    AccessibleChildren(static_cast<IAccessible*>(main.object.get()), 0, 32, children, &got);
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  if (!automation && SUCCEEDED(AccessibleObjectFromWindow(Main(), OBJID_CLIENT, IID_PPV_ARGS(&client)))) {
+    AccessibleChildren(client, 0, 32, children, &got);
+    client->Release();
   }
   for (LONG i = 0; i < got; ++i) {
     IAccessible* child = nullptr;
@@ -123,6 +115,7 @@ std::vector<Heard> Objects(const Com& automation) {
     }
     VariantClear(&children[i]);
   }
+  for (HWND w = GetWindow(Main(), GW_CHILD); automation && w; w = GetWindow(w, GW_HWNDNEXT)) windows.push_back(w);
   std::vector<Heard> all;
   for (HWND w : windows) {
     if (IsWindowVisible(w)) all.push_back(Describe(w, automation));
@@ -138,23 +131,23 @@ const std::pair<const wchar_t*, RECT> kButtons[2] = {{L"最小化", {357, 0, 375
 // the two buttons, of buttonKind.
 void Hears(const std::string& step, long fieldKind, long buttonKind, const Com& automation,
            Where where = Where::current()) {
-  std::vector<std::string> want, heard;
   const POINT o = ClientOrigin();
   const auto screen = [o](RECT r) { return RECT{o.x + r.left, o.y + r.top, o.x + r.right, o.y + r.bottom}; };
-  for (int f = 0; f < 4; ++f) want.push_back(Heard{Utf8(kLabels[f]), fieldKind, screen(Read().field[f]), "Edit"}.Line());
-  for (const auto& [name, r] : kButtons) want.push_back(Heard{Utf8(name), buttonKind, screen(Scale(r)), "Button"}.Line());
+  std::vector<std::string> want, heard;
+  for (int f = 0; f < 4; ++f) want.push_back(Said(Utf8(kLabels[f]), fieldKind, "Edit", screen(Read().field[f])));
+  for (const auto& [name, r] : kButtons) want.push_back(Said(Utf8(name), buttonKind, "Button", screen(Scale(r))));
   std::sort(want.begin(), want.end());
   std::string expected;
   for (const std::string& w : want) expected += (expected.empty() ? "" : "; ") + w;
   UntilNone(step, expected, [&] {
     heard.clear();
-    for (const Heard& h : Objects(automation)) heard.push_back(h.Line());
+    for (const Heard& h : Objects(automation)) heard.push_back(h.said);
     std::sort(heard.begin(), heard.end());
     return heard == want ? std::vector<std::string>{} : heard;
   }, where);
 }
 
-// A button pressed by its default action: MSAA's, or without it UI Automation's Invoke.
+// A button pressed by its default action: MSAA's, or with automation UI Automation's Invoke.
 void Press(const Com& automation, const wchar_t* name, Where where = Where::current()) {
   HRESULT hr = E_INVALIDARG;
   for (const Heard& h : Objects(automation)) {
@@ -170,10 +163,8 @@ void Press(const Com& automation, const wchar_t* name, Where where = Where::curr
     if (Wine() && hr == E_NOTIMPL) hr = SendMessageTimeoutW(h.window, BM_CLICK, 0, 0, 0, 3000, nullptr) ? S_OK : E_FAIL;
     break;
   }
-  if (FAILED(hr)) {
-    Fail(std::string(automation ? "Invoke" : "accDoDefaultAction") + " of " + Utf8(name), "done", Hex(hr, "0x%08lX"),
-         where);
-  }
+  const std::string step = std::string(automation ? "Invoke" : "accDoDefaultAction") + " of " + Utf8(name);
+  if (FAILED(hr)) Fail(step, "done", Hex(hr, "0x%08lX"), where);
 }
 
 }  // namespace
@@ -207,59 +198,49 @@ SCENARIO("start", ui_automation_names) {
 // and close.
 SCENARIO("start", buttons_pressed_as_assistive_technology_does) {
   FocusField(Decimal);
-  for (const Heard& button : Objects(nullptr)) {
-    if (button.cls != "Button") continue;
+  for (const auto& [name, r] : kButtons) {
     // As a client gives another program's control the focus: joined to its input.
-    const DWORD thread = GetWindowThreadProcessId(button.window, nullptr);
+    HWND button = FindWindowExW(Main(), nullptr, L"Button", name);
+    const DWORD thread = GetWindowThreadProcessId(button, nullptr);
     AttachThreadInput(GetCurrentThreadId(), thread, TRUE);
-    SetFocus(button.window);
+    SetFocus(button);
     AttachThreadInput(GetCurrentThreadId(), thread, FALSE);
-    Expect("focus given to " + button.name, "focus=decimal", [](const State& s) { return s.focus == "decimal"; });
+    Expect("focus given to " + Utf8(name), "focus=decimal", [](const State& s) { return s.focus == "decimal"; });
   }
   const Com automation = Automation();
-  for (int round = 0; round < (automation ? 2 : 1); ++round) {
-    const Com via = round ? automation : nullptr;
-    if (round) {
-      Close();
-      Launch();
-    }
+  for (const Com& via : automation ? std::vector<Com>{nullptr, automation} : std::vector<Com>{nullptr}) {
+    if (via) Launch();
     Press(via, kButtons[0].first);
     Expect("minimised", "iconic", [](const State& s) { return s.iconic; });
     Recover();
     Expect("restored", "focus=binary", [](const State& s) { return !s.iconic && s.focus == "binary"; });
     Press(via, kButtons[1].first);
-    Exits(round ? "closed by Invoke" : "closed by accDoDefaultAction");
+    Exits(via ? "closed by Invoke" : "closed by accDoDefaultAction");
+    Close();
   }
 }
 
 // --- characters beyond ASCII -----------------------------------------------------------------
 namespace {
 // Sent as a keyboard layout or an input method delivers them. In code page 936
-// the pairs 81 41 and 81 61 are double-byte characters whose trail bytes are
-// the letters A and a; WM_IME_CHAR 0x8141 is the first of them whole. The
-// UTF-16 characters have a digit or a hexadecimal letter as their low byte. No
-// digit is a trail byte in any double-byte code page, so the pairs go to
-// Hexadecimal.
-struct Sent {
-  Field field;
-  const char* how;  // posta, postw, senda, sendw: PostMessageA ... SendMessageW
-  UINT message;
-  WPARAM wParam;
-};
+// 81 41 and 81 61 are double-byte characters whose trail bytes are A and a;
+// WM_IME_CHAR 0x8141 is the first whole. The UTF-16 characters' low bytes are
+// digits or hexadecimal letters. No digit is a trail byte in any double-byte
+// code page, so the pairs go to Hexadecimal. how: [post|send][a|w].
+struct Sent { Field field; const char* how; UINT message; WPARAM wParam; };
 const Sent kNotAscii[] = {
-    {Binary, "sendw", WM_CHAR, 0x4E31},          {Binary, "postw", WM_CHAR, 0x4E30},
-    {Binary, "sendw", WM_IME_CHAR, 0x4E31},      {Octal, "sendw", WM_CHAR, 0x4E37},
-    {Octal, "postw", WM_IME_CHAR, 0x4E35},       {Decimal, "sendw", WM_CHAR, 0x4E39},
-    {Decimal, "sendw", WM_IME_CHAR, 0xFF19},     {Hexadecimal, "posta", WM_CHAR, 0x81},
-    {Hexadecimal, "posta", WM_CHAR, 0x41},       {Hexadecimal, "senda", WM_CHAR, 0x81},
-    {Hexadecimal, "senda", WM_CHAR, 0x61},       {Hexadecimal, "senda", WM_IME_CHAR, 0x8141},
-    {Hexadecimal, "posta", WM_IME_CHAR, 0x8142}, {Hexadecimal, "sendw", WM_CHAR, 0x4E41},
-    {Hexadecimal, "sendw", WM_IME_CHAR, 0x4E46},
+    {Binary, "sendw", WM_CHAR, 0x4E31},       {Binary, "postw", WM_CHAR, 0x4E30},  {Binary, "sendw", WM_IME_CHAR, 0x4E31},
+    {Octal, "sendw", WM_CHAR, 0x4E37},        {Octal, "postw", WM_IME_CHAR, 0x4E35},
+    {Decimal, "sendw", WM_CHAR, 0x4E39},      {Decimal, "sendw", WM_IME_CHAR, 0xFF19},
+    {Hexadecimal, "posta", WM_CHAR, 0x81},    {Hexadecimal, "posta", WM_CHAR, 0x41},
+    {Hexadecimal, "senda", WM_CHAR, 0x81},    {Hexadecimal, "senda", WM_CHAR, 0x61},
+    {Hexadecimal, "senda", WM_IME_CHAR, 0x8141}, {Hexadecimal, "posta", WM_IME_CHAR, 0x8142},
+    {Hexadecimal, "sendw", WM_CHAR, 0x4E41},  {Hexadecimal, "sendw", WM_IME_CHAR, 0x4E46},
 };
 // What a Greek, Polish or Czech layout or Alt+224 types, posted as such
 // characters arrive: through the program's queue and its message loop. Taken
-// out as ANSI they would become their best-fit letters and digits (a, a, d,
-// the digits, 1, 1, 0) before a field could refuse them.
+// out as ANSI they would become best-fit letters and digits (a, a, d, the
+// digits, 1, 1, 0) before a field could refuse them.
 const WPARAM kFromLayouts[] = {0x3B1,  0x105,  0x3B4,  0xFF10, 0xFF11, 0xFF12, 0xFF13, 0xFF14,
                                0xFF15, 0xFF16, 0xFF17, 0xFF18, 0xFF19, 0xB9,   0x2081, 0x660};
 }  // namespace
@@ -282,5 +263,203 @@ SCENARIO("filtering", characters_beyond_ascii_never_enter) {
     // The posted messages come before the typed key: only the posted ASCII digit and the typed one may be there.
     Type(std::string(1, typedAfter[f]));
     Shows(std::string("only the ASCII digits in ") + kFieldNames[f], Showing(Field(f), std::string(2, typedAfter[f])));
+  }
+}
+
+// --- high contrast ----------------------------------------------------------------------------
+// Wine never reports high contrast on and refuses to set it. The program's
+// import of SystemParametersInfoW (its import address table's entry holding
+// user32's address, the same in every process) is pointed at a stub that calls
+// it and adds HCF_HIGHCONTRASTON to a SPI_GETHIGHCONTRAST answer, then put
+// back; the program is told by the message Windows sends.
+namespace {
+#if defined(_WIN64)
+// cmp ecx, 42h; jne pass; push r8; sub rsp, 32; call [original]; add rsp, 32;
+// pop r8; or dword [r8+4], 1; ret; pass: jmp [original]; original: dq.
+const BYTE kStub[] = {0x83, 0xF9, 0x42, 0x75, 0x18, 0x41, 0x50, 0x48, 0x83, 0xEC, 0x20, 0xFF, 0x15, 0x12, 0x00, 0x00,
+                      0x00, 0x48, 0x83, 0xC4, 0x20, 0x41, 0x58, 0x41, 0x83, 0x48, 0x04, 0x01, 0xC3, 0xFF, 0x25, 0x00,
+                      0x00, 0x00, 0x00};
+#else
+// cmp dword [esp+4], 42h; jne pass; the four arguments pushed again; call
+// [original]; mov ecx, [esp+12]; or dword [ecx+4], 1; ret 16; pass: jmp
+// [original]; original: dd, whose address goes at 19h and 2Ah.
+const BYTE kStub[] = {0x83, 0x7C, 0x24, 0x04, 0x42, 0x75, 0x21, 0xFF, 0x74, 0x24, 0x10, 0xFF, 0x74, 0x24, 0x10, 0xFF,
+                      0x74, 0x24, 0x10, 0xFF, 0x74, 0x24, 0x10, 0xFF, 0x15, 0x00, 0x00, 0x00, 0x00, 0x8B, 0x4C, 0x24,
+                      0x0C, 0x83, 0x49, 0x04, 0x01, 0xC2, 0x10, 0x00, 0xFF, 0x25, 0x00, 0x00, 0x00, 0x00};
+#endif
+
+void SwitchContrast(bool on, UINT message, Where where = Where::current()) {
+  static UINT_PTR stub;  // the last one put into the program
+  const auto real = UINT_PTR(GetProcAddress(GetModuleHandleA("user32.dll"), "SystemParametersInfoW"));
+  const auto base = reinterpret_cast<BYTE*>(GetWindowLongPtrW(Main(), GWLP_HINSTANCE));
+  IMAGE_DOS_HEADER dos{};
+  IMAGE_NT_HEADERS nt{};
+  ReadProcessMemory(Program(), base, &dos, sizeof dos, nullptr);
+  ReadProcessMemory(Program(), base + dos.e_lfanew, &nt, sizeof nt, nullptr);
+  const IMAGE_DATA_DIRECTORY iat = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
+  std::vector<UINT_PTR> slots(iat.Size / sizeof real);
+  ReadProcessMemory(Program(), base + iat.VirtualAddress, slots.data(), slots.size() * sizeof real, nullptr);
+  BYTE code[sizeof kStub + sizeof real];
+  if (on) stub = UINT_PTR(VirtualAllocEx(Program(), nullptr, sizeof code, MEM_COMMIT, PAGE_EXECUTE_READWRITE));
+  memcpy(code, kStub, sizeof kStub);
+  memcpy(code + sizeof kStub, &real, sizeof real);
+#if !defined(_WIN64)
+  for (size_t at : {0x19, 0x2A}) *reinterpret_cast<DWORD*>(code + at) = DWORD(stub + sizeof kStub);
+#endif
+  const size_t slot = size_t(std::find(slots.begin(), slots.end(), on ? real : stub) - slots.begin());
+  const UINT_PTR value = on ? stub : real;
+  if (slot == slots.size() || (on && !WriteProcessMemory(Program(), LPVOID(stub), code, sizeof code, nullptr)) ||
+      !WriteProcessMemory(Program(), base + iat.VirtualAddress + slot * sizeof real, &value, sizeof value, nullptr)) {
+    Fail(std::string("high contrast ") + (on ? "on" : "off"), "SystemParametersInfoW's import switched", "not", where);
+  }
+  SendMessageTimeoutW(Main(), message, message == WM_SETTINGCHANGE ? SPI_SETHIGHCONTRAST : 0, 0, 0, 3000, nullptr);
+}
+
+// Every colour of the background picture (one pixel a row), from the program's resources.
+std::set<uint32_t> BackgroundPicture() {
+  wchar_t path[MAX_PATH] = L"";
+  DWORD size = MAX_PATH;
+  QueryFullProcessImageNameW(Program(), 0, path, &size);
+  HMODULE exe = LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  HRSRC found = FindResourceW(exe, MAKEINTRESOURCEW(IDB_BACKGROUND), MAKEINTRESOURCEW(2) /* RT_BITMAP */);
+  const auto* info = found ? static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(exe, found))) : nullptr;
+  if (!info || info->biBitCount != 24 || info->biWidth != 1) Fail("background picture", "24 bits, 1 wide", Utf8(path));
+  std::set<uint32_t> colours;
+  const BYTE* row = reinterpret_cast<const BYTE*>(info) + info->biSize;
+  for (int y = 0; y < abs(info->biHeight); ++y, row += 4) colours.insert(uint32_t(row[2]) << 16 | row[1] << 8 | row[0]);
+  FreeLibrary(exe);
+  return colours;
+}
+
+struct Client {  // the screen, the client area's origin and size, and the fields
+  Shot shot;
+  POINT o;
+  SIZE size;
+  std::vector<RECT> fields;
+  uint32_t At(int x, int y) const { return shot.At(o.x + x, o.y + y); }
+};
+
+Client Pixels() {
+  const State s = Read();
+  return {Screen(), ClientOrigin(), s.client, {std::begin(s.field), std::end(s.field)}};
+}
+
+bool Inside(const std::vector<RECT>& rects, int x, int y) {
+  return std::any_of(rects.begin(), rects.end(), [&](const RECT& r) { return PtInRect(&r, {x, y}); });
+}
+
+int Channel(uint32_t c, int i) { return int(c >> (16 - 8 * i)) & 255; }
+uint32_t Sys(int index) { return (GetSysColor(index) & 0xFF) << 16 | (GetSysColor(index) & 0xFF00) | GetSysColor(index) >> 16; }
+
+// How far c lies from a towards b (0 to 1) if it is a blend of the two, as
+// anti-aliased text is of its colour and its background; else -1.
+double BlendOf(uint32_t c, uint32_t a, uint32_t b) {
+  int k = 0;
+  for (int i = 1; i < 3; ++i) k = abs(Channel(b, i) - Channel(a, i)) > abs(Channel(b, k) - Channel(a, k)) ? i : k;
+  const int span = Channel(b, k) - Channel(a, k);
+  const double t = span ? double(Channel(c, k) - Channel(a, k)) / span : 0.0;
+  for (int i = 0; i < 3; ++i) {
+    if (std::abs(Channel(a, i) + t * (Channel(b, i) - Channel(a, i)) - Channel(c, i)) > 3) return -1;
+  }
+  return t >= -0.02 && t <= 1.02 ? t : -1;
+}
+
+// What keeps the window from being painted in the theme's colours alone: a
+// colour neither one of them nor a blend of two, the picture, the rows' grey; a
+// text not in the text colour of the background it is drawn on.
+std::vector<std::string> ContrastProblems(const std::set<uint32_t>& picture) {
+  const Client c = Pixels();
+  const int kText[4] = {COLOR_WINDOWTEXT, COLOR_BTNTEXT, COLOR_HIGHLIGHTTEXT, COLOR_HOTLIGHT};
+  const int kBack[4] = {COLOR_WINDOW, COLOR_BTNFACE, COLOR_HIGHLIGHT, COLOR_WINDOW};
+  std::set<uint32_t> palette = {Sys(COLOR_GRAYTEXT)};
+  std::vector<RECT> rows, labels;
+  for (int i = 0; i < 4; ++i) {
+    palette.insert({Sys(kText[i]), Sys(kBack[i])});
+    rows.push_back(Scale(RowRect(i)));
+    labels.push_back(Scale(LabelRect(i)));
+  }
+  std::map<uint32_t, bool> themed;
+  std::map<uint32_t, int> stray;
+  int grey = 0;
+  for (int y = 0; y < c.size.cy; ++y) {
+    for (int x = 0; x < c.size.cx; ++x) {
+      const uint32_t p = c.At(x, y);
+      if (Inside(c.fields, x, y)) continue;
+      if (!themed.count(p)) {
+        themed[p] = palette.count(p);
+        for (uint32_t a : palette) for (uint32_t b : palette) themed[p] = themed[p] || (a < b && BlendOf(p, a, b) >= 0);
+      }
+      stray[p] += picture.count(p) || !themed[p];
+      grey += p == 0xCCCCCC && Inside(rows, x, y) && !Inside(labels, x, y);
+    }
+  }
+  std::vector<std::pair<int, uint32_t>> worst;
+  for (const auto& [p, n] : stray) worst.push_back({-n, p});
+  std::sort(worst.begin(), worst.end());
+  std::vector<std::string> problems;
+  for (size_t i = 0; i < worst.size() && i < 5 && worst[i].first; ++i) {
+    const uint32_t p = worst[i].second;
+    problems.push_back(std::to_string(-worst[i].first) + " px of " + (picture.count(p) ? "the picture's " : "") + Hex(p));
+  }
+  if (grey) problems.push_back(std::to_string(grey) + " px of the rows grey");
+  // A text's background is the colour most of its place has; at least `least`
+  // of its pixels lie 30 % of the way from there to that background's text colour.
+  std::vector<std::tuple<std::string, RECT, int>> texts = {{"title", kTitleText, 150}, {"X", kClose, 15}, {"-", kMinimise, 4}};
+  for (int i = 0; i < 4; ++i) texts.push_back({"label " + std::to_string(i), LabelRect(i), 60});
+  for (const auto& [name, place, least] : texts) {
+    const RECT r = Scale(place);
+    std::map<uint32_t, int> count;
+    for (int y = r.top; y < r.bottom; ++y) for (int x = r.left; x < r.right; ++x) ++count[c.At(x, y)];
+    const auto back = std::max_element(count.begin(), count.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
+    int ink = 0;
+    for (int i = 0; i < 4; ++i) {
+      int n = 0;
+      for (const auto& [p, times] : count) n += Sys(kBack[i]) == back && BlendOf(p, back, Sys(kText[i])) >= 0.3 ? times : 0;
+      ink = std::max(ink, n);
+    }
+    if (ink < least) problems.push_back(name + ": " + std::to_string(ink) + " px in the text colour of " + Hex(back));
+  }
+  return problems;
+}
+
+// The client area's pixels (or those outside the fields) unlike before.
+std::vector<std::string> Changed(const Client& before, bool outsideFields) {
+  const Client now = Pixels();
+  int n = 0;
+  std::string first;
+  for (int y = 0; y < now.size.cy; ++y) {
+    for (int x = 0; x < now.size.cx; ++x) {
+      if (now.At(x, y) == before.At(x, y) || (outsideFields && Inside(now.fields, x, y))) continue;
+      if (n++ < 3) first += " (" + std::to_string(x) + "," + std::to_string(y) + ")";
+    }
+  }
+  return n ? std::vector<std::string>{std::to_string(n) + " pixels, the first at" + first} : std::vector<std::string>{};
+}
+}  // namespace
+
+// Each message in each direction: on by one, off by the other, and the other
+// way round, typing in between.
+SCENARIO("contrast", on_and_off) {
+  const std::set<uint32_t> picture = BackgroundPicture();
+  Client ordinary = Pixels();
+  UntilNone("painted", "the same picture twice", [&] {
+    const std::vector<std::string> changed = Changed(ordinary, false);
+    ordinary = Pixels();
+    return changed;
+  });
+  const char* look = "only the theme's colours, each text in a text colour on its background";
+  for (int round = 0; round < 2; ++round) {
+    const UINT on = round ? WM_SETTINGCHANGE : WM_SYSCOLORCHANGE, off = round ? WM_SYSCOLORCHANGE : WM_SETTINGCHANGE;
+    const auto by = [](UINT m) { return m == WM_SETTINGCHANGE ? " by WM_SETTINGCHANGE" : " by WM_SYSCOLORCHANGE"; };
+    SwitchContrast(true, on);
+    UntilNone(std::string("high contrast on") + by(on), look, [&] { return ContrastProblems(picture); });
+    if (round) {
+      Type("101");
+      Shows("typed in high contrast", "101 5 5 5 @binary");
+      UntilNone("typed in high contrast", look, [&] { return ContrastProblems(picture); });
+    }
+    SwitchContrast(false, off);
+    UntilNone(std::string("high contrast off") + by(off), "0 pixels different from before",
+              [&] { return Changed(ordinary, round > 0); });
   }
 }

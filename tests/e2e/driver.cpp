@@ -847,6 +847,9 @@ int Add(Scenario s) {
 
 [[noreturn]] void SkipScenario(const std::string& why) { throw Skipped{why}; }
 
+// --- assistive technology and high contrast
+HANDLE Program() { return Process.hProcess; }
+
 }  // namespace e2e
 
 using namespace e2e;

@@ -199,4 +199,7 @@ int Table(const char* group, const std::vector<Row>& rows, std::function<std::st
   return static_cast<int>(rows.size());
 }
 
+// --- assistive technology and high contrast
+HANDLE Program();  // the program's process, all access
+
 }  // namespace e2e
