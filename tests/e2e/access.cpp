@@ -1,5 +1,4 @@
-// What a screen reader hears and presses, characters beyond ASCII as keyboard
-// layouts and input methods deliver them, and high contrast on and off.
+// What a screen reader hears and presses, characters beyond ASCII as layouts and input methods send them, contrast.
 #include "e2e.h"
 #include <oleacc.h>
 
@@ -33,21 +32,19 @@ using Com = std::shared_ptr<IUnknown>;
 Com Hold(IUnknown* object) { return Com(object, [](IUnknown* o) { o->Release(); }); }
 VARIANT Self() { return {{{VT_I4}}}; }  // CHILDID_SELF
 
-// What assistive technology is told of an object: its name, its kind (MSAA's
-// role or UI Automation's control type), its window's class and its place.
+// What assistive technology is told of an object: name, kind (MSAA's role, UI Automation's control type), class, place.
 std::string Said(const std::string& name, long kind, const std::string& cls, RECT r) {
   return name + " " + std::to_string(kind) + " " + cls + " (" + std::to_string(r.left) + "," + std::to_string(r.top) +
          "," + std::to_string(r.right) + "," + std::to_string(r.bottom) + ")";
 }
 
-struct Heard {
+struct Heard {  // and the object, to press it
   std::string said, name;
   HWND window;
-  Com object;  // to press it
+  Com object;
 };
 
-// UI Automation through its vtables (mingw-w64 declares none of its
-// interfaces), slots as in UIAutomationClient.idl.
+// UI Automation through its vtables (mingw-w64 declares none of its interfaces), slots as in UIAutomationClient.idl.
 const GUID kClsidAutomation = {0xff48dba4, 0x60ef, 0x4201, {0xaa, 0x87, 0x54, 0x10, 0x3e, 0xef, 0x59, 0x4e}};
 const GUID kIidAutomation = {0x30cbe57d, 0xd9d0, 0x452a, {0xab, 0x13, 0x7a, 0xc5, 0xac, 0x48, 0x25, 0xee}};
 enum Slot { kInvoke = 3, kElementFromHandle = 6, kCurrentPattern = 16, kControlType = 21, kName = 23, kRectangle = 43 };
@@ -93,10 +90,9 @@ Heard Describe(HWND window, const Com& automation) {
   return {Said(text, kind, ClassOf(window), r), text, window, object ? Hold(object) : nullptr};
 }
 
-// The visible objects in the main window's client. Through MSAA as a screen
-// reader walks it, each child's window asked for its own client object (wine's
-// window objects answer no role); through UI Automation the child windows
-// (wine 10's tree walkers answer E_NOTIMPL).
+// The visible objects in the main window's client. Through MSAA as a screen reader walks it, each child's window asked
+// for its own client object (wine's window objects answer no role); through UI Automation the child windows (wine 10's
+// tree walkers answer E_NOTIMPL).
 std::vector<Heard> Objects(const Com& automation) {
   std::vector<HWND> windows;
   IAccessible* client = nullptr;
@@ -123,12 +119,10 @@ std::vector<Heard> Objects(const Com& automation) {
   return all;
 }
 
-// The drawn - and X as push buttons over them, named as Chinese Windows names
-// a caption's buttons, placed at 96 DPI and scaled with the window.
+// The drawn - and X as push buttons over them, named as Chinese Windows names a caption's buttons, placed at 96 DPI.
 const std::pair<const wchar_t*, RECT> kButtons[2] = {{L"最小化", {357, 0, 375, 18}}, {L"关闭", {377, 0, 395, 18}}};
 
-// The fields named after their labels, of fieldKind, and besides them exactly
-// the two buttons, of buttonKind.
+// The fields named after their labels, of fieldKind, and besides them exactly the two buttons, of buttonKind.
 void Hears(const std::string& step, long fieldKind, long buttonKind, const Com& automation,
            Where where = Where::current()) {
   const POINT o = ClientOrigin();
@@ -158,8 +152,7 @@ void Press(const Com& automation, const wchar_t* name, Where where = Where::curr
     } else if (SUCCEEDED(hr = Call(h.object.get(), kCurrentPattern, 10000 /* Invoke */, &invoke))) {
       hr = invoke ? Call(Hold(invoke).get(), kInvoke) : E_NOINTERFACE;
     }
-    // Wine implements neither default action for a Button (E_NOTIMPL): the
-    // click that a push button's default action is, BM_CLICK, stands in.
+    // Wine implements neither default action for a Button (E_NOTIMPL): BM_CLICK, what the action is, stands in.
     if (Wine() && hr == E_NOTIMPL) hr = SendMessageTimeoutW(h.window, BM_CLICK, 0, 0, 0, 3000, nullptr) ? S_OK : E_FAIL;
     break;
   }
@@ -192,15 +185,14 @@ SCENARIO("start", ui_automation_names) {
   Hears("UI Automation names and control types", 50004, Wine() ? 50033 : 50000, automation);
 }
 
-// A button given the focus hands it back to the field that had it. Its default
-// action (accDoDefaultAction, and Invoke where UI Automation exists) does what
-// a press on the drawn one does: minimise, after which Binary has the focus;
-// and close.
+// A button given the focus hands it back to the field that had it. Its default action (accDoDefaultAction, and Invoke
+// where UI Automation exists) does what a press on the drawn one does: minimise, then Binary has the focus; close.
 SCENARIO("start", buttons_pressed_as_assistive_technology_does) {
   FocusField(Decimal);
   for (const auto& [name, r] : kButtons) {
     // As a client gives another program's control the focus: joined to its input.
     HWND button = FindWindowExW(Main(), nullptr, L"Button", name);
+    if (!button) Fail("a button named " + Utf8(name), "a child window of class Button", "none");
     const DWORD thread = GetWindowThreadProcessId(button, nullptr);
     AttachThreadInput(GetCurrentThreadId(), thread, TRUE);
     SetFocus(button);
@@ -222,25 +214,19 @@ SCENARIO("start", buttons_pressed_as_assistive_technology_does) {
 
 // --- characters beyond ASCII -----------------------------------------------------------------
 namespace {
-// Sent as a keyboard layout or an input method delivers them. In code page 936
-// 81 41 and 81 61 are double-byte characters whose trail bytes are A and a;
-// WM_IME_CHAR 0x8141 is the first whole. The UTF-16 characters' low bytes are
-// digits or hexadecimal letters. No digit is a trail byte in any double-byte
-// code page, so the pairs go to Hexadecimal. how: [post|send][a|w].
+// Sent as a keyboard layout or an input method delivers them. In code page 936 81 41 and 81 61 are double-byte
+// characters whose trail bytes are A and a; WM_IME_CHAR 0x8141 is the first whole. The UTF-16 characters' low bytes
+// are digits or hexadecimal letters. No digit is a trail byte in a double-byte code page: the pairs go to Hexadecimal.
 struct Sent { Field field; const char* how; UINT message; WPARAM wParam; };
 const Sent kNotAscii[] = {
-    {Binary, "sendw", WM_CHAR, 0x4E31},       {Binary, "postw", WM_CHAR, 0x4E30},  {Binary, "sendw", WM_IME_CHAR, 0x4E31},
-    {Octal, "sendw", WM_CHAR, 0x4E37},        {Octal, "postw", WM_IME_CHAR, 0x4E35},
-    {Decimal, "sendw", WM_CHAR, 0x4E39},      {Decimal, "sendw", WM_IME_CHAR, 0xFF19},
-    {Hexadecimal, "posta", WM_CHAR, 0x81},    {Hexadecimal, "posta", WM_CHAR, 0x41},
-    {Hexadecimal, "senda", WM_CHAR, 0x81},    {Hexadecimal, "senda", WM_CHAR, 0x61},
+    {Binary, "sendw", WM_CHAR, 0x4E31}, {Binary, "postw", WM_CHAR, 0x4E30}, {Binary, "sendw", WM_IME_CHAR, 0x4E31},
+    {Octal, "sendw", WM_CHAR, 0x4E37}, {Octal, "postw", WM_IME_CHAR, 0x4E35}, {Decimal, "sendw", WM_CHAR, 0x4E39},
+    {Decimal, "sendw", WM_IME_CHAR, 0xFF19}, {Hexadecimal, "posta", WM_CHAR, 0x81},
+    {Hexadecimal, "posta", WM_CHAR, 0x41}, {Hexadecimal, "senda", WM_CHAR, 0x81}, {Hexadecimal, "senda", WM_CHAR, 0x61},
     {Hexadecimal, "senda", WM_IME_CHAR, 0x8141}, {Hexadecimal, "posta", WM_IME_CHAR, 0x8142},
-    {Hexadecimal, "sendw", WM_CHAR, 0x4E41},  {Hexadecimal, "sendw", WM_IME_CHAR, 0x4E46},
-};
-// What a Greek, Polish or Czech layout or Alt+224 types, posted as such
-// characters arrive: through the program's queue and its message loop. Taken
-// out as ANSI they would become best-fit letters and digits (a, a, d, the
-// digits, 1, 1, 0) before a field could refuse them.
+    {Hexadecimal, "sendw", WM_CHAR, 0x4E41}, {Hexadecimal, "sendw", WM_IME_CHAR, 0x4E46}};
+// What a Greek, Polish or Czech layout or Alt+224 types, posted as such characters arrive: through the program's
+// queue. Taken out as ANSI they would become best-fit letters and digits (a, a, d, the digits, 1, 1, 0).
 const WPARAM kFromLayouts[] = {0x3B1,  0x105,  0x3B4,  0xFF10, 0xFF11, 0xFF12, 0xFF13, 0xFF14,
                                0xFF15, 0xFF16, 0xFF17, 0xFF18, 0xFF19, 0xB9,   0x2081, 0x660};
 }  // namespace
@@ -252,37 +238,33 @@ SCENARIO("filtering", characters_beyond_ascii_never_enter) {
     EmptyField(Field(f));
     for (const Sent& s : kNotAscii) {
       const bool ansi = s.how[4] == 'a';
-      // The byte pairs are double-byte characters only in code page 936;
-      // elsewhere their trail bytes are plain letters.
+      // The byte pairs are double-byte characters only in code page 936; elsewhere their trail bytes are letters.
       if (s.field != f || (ansi && CodePage() != 936)) continue;
       if (s.how[0] == 'p') (ansi ? PostMessageA : PostMessageW)(field, s.message, s.wParam, 0);
       else (ansi ? SendMessageTimeoutA : SendMessageTimeoutW)(field, s.message, s.wParam, 0, 0, 3000, nullptr);
     }
     for (WPARAM c : kFromLayouts) PostMessageW(field, WM_CHAR, c, 0);
     PostMessageW(field, WM_CHAR, WPARAM(typedAfter[f]), 0);
-    // The posted messages come before the typed key: only the posted ASCII digit and the typed one may be there.
+    // Posted before the key is typed: only the posted ASCII digit and the typed one may be there.
     Type(std::string(1, typedAfter[f]));
     Shows(std::string("only the ASCII digits in ") + kFieldNames[f], Showing(Field(f), std::string(2, typedAfter[f])));
   }
 }
 
 // --- high contrast ----------------------------------------------------------------------------
-// Wine never reports high contrast on and refuses to set it. The program's
-// import of SystemParametersInfoW (its import address table's entry holding
-// user32's address, the same in every process) is pointed at a stub that calls
-// it and adds HCF_HIGHCONTRASTON to a SPI_GETHIGHCONTRAST answer, then put
-// back; the program is told by the message Windows sends.
+// Wine never reports high contrast on and refuses to set it. The program's import of SystemParametersInfoW (the entry
+// of its import address table holding user32's address, the same in every process) is pointed at a stub that calls it
+// and adds HCF_HIGHCONTRASTON to a SPI_GETHIGHCONTRAST answer, then put back; the program is told as Windows tells it.
 namespace {
 #if defined(_WIN64)
-// cmp ecx, 42h; jne pass; push r8; sub rsp, 32; call [original]; add rsp, 32;
-// pop r8; or dword [r8+4], 1; ret; pass: jmp [original]; original: dq.
+// cmp ecx, 42h; jne pass; push r8; sub rsp, 32; call [original]; add rsp, 32; pop r8; or dword [r8+4], 1; ret;
+// pass: jmp [original]; original: dq.
 const BYTE kStub[] = {0x83, 0xF9, 0x42, 0x75, 0x18, 0x41, 0x50, 0x48, 0x83, 0xEC, 0x20, 0xFF, 0x15, 0x12, 0x00, 0x00,
                       0x00, 0x48, 0x83, 0xC4, 0x20, 0x41, 0x58, 0x41, 0x83, 0x48, 0x04, 0x01, 0xC3, 0xFF, 0x25, 0x00,
                       0x00, 0x00, 0x00};
 #else
-// cmp dword [esp+4], 42h; jne pass; the four arguments pushed again; call
-// [original]; mov ecx, [esp+12]; or dword [ecx+4], 1; ret 16; pass: jmp
-// [original]; original: dd, whose address goes at 19h and 2Ah.
+// cmp dword [esp+4], 42h; jne pass; the four arguments pushed again; call [original]; mov ecx, [esp+12];
+// or dword [ecx+4], 1; ret 16; pass: jmp [original]; original: dd, whose address goes at 19h and 2Ah.
 const BYTE kStub[] = {0x83, 0x7C, 0x24, 0x04, 0x42, 0x75, 0x21, 0xFF, 0x74, 0x24, 0x10, 0xFF, 0x74, 0x24, 0x10, 0xFF,
                       0x74, 0x24, 0x10, 0xFF, 0x74, 0x24, 0x10, 0xFF, 0x15, 0x00, 0x00, 0x00, 0x00, 0x8B, 0x4C, 0x24,
                       0x0C, 0x83, 0x49, 0x04, 0x01, 0xC2, 0x10, 0x00, 0xFF, 0x25, 0x00, 0x00, 0x00, 0x00};
@@ -349,10 +331,12 @@ bool Inside(const std::vector<RECT>& rects, int x, int y) {
 }
 
 int Channel(uint32_t c, int i) { return int(c >> (16 - 8 * i)) & 255; }
-uint32_t Sys(int index) { return (GetSysColor(index) & 0xFF) << 16 | (GetSysColor(index) & 0xFF00) | GetSysColor(index) >> 16; }
+uint32_t Sys(int index) {
+  const COLORREF c = GetSysColor(index);
+  return uint32_t(GetRValue(c)) << 16 | GetGValue(c) << 8 | GetBValue(c);
+}
 
-// How far c lies from a towards b (0 to 1) if it is a blend of the two, as
-// anti-aliased text is of its colour and its background; else -1.
+// How far c lies from a towards b (0 to 1) if it blends the two, as smoothed text its colour and background; else -1.
 double BlendOf(uint32_t c, uint32_t a, uint32_t b) {
   int k = 0;
   for (int i = 1; i < 3; ++i) k = abs(Channel(b, i) - Channel(a, i)) > abs(Channel(b, k) - Channel(a, k)) ? i : k;
@@ -364,9 +348,8 @@ double BlendOf(uint32_t c, uint32_t a, uint32_t b) {
   return t >= -0.02 && t <= 1.02 ? t : -1;
 }
 
-// What keeps the window from being painted in the theme's colours alone: a
-// colour neither one of them nor a blend of two, the picture, the rows' grey; a
-// text not in the text colour of the background it is drawn on.
+// What keeps the window from being painted in the theme's colours alone: a colour neither one of them nor a blend of
+// two, the picture, the rows' grey; a text not in the text colour of the background it is drawn on.
 std::vector<std::string> ContrastProblems(const std::set<uint32_t>& picture) {
   const Client c = Pixels();
   const int kText[4] = {COLOR_WINDOWTEXT, COLOR_BTNTEXT, COLOR_HIGHLIGHTTEXT, COLOR_HOTLIGHT};
@@ -387,34 +370,35 @@ std::vector<std::string> ContrastProblems(const std::set<uint32_t>& picture) {
       if (Inside(c.fields, x, y)) continue;
       if (!themed.count(p)) {
         themed[p] = palette.count(p);
-        for (uint32_t a : palette) for (uint32_t b : palette) themed[p] = themed[p] || (a < b && BlendOf(p, a, b) >= 0);
+        for (uint32_t a : palette) {
+          for (uint32_t b : palette) themed[p] = themed[p] || (a < b && BlendOf(p, a, b) >= 0);
+        }
       }
       stray[p] += picture.count(p) || !themed[p];
       grey += p == 0xCCCCCC && Inside(rows, x, y) && !Inside(labels, x, y);
     }
   }
-  std::vector<std::pair<int, uint32_t>> worst;
-  for (const auto& [p, n] : stray) worst.push_back({-n, p});
-  std::sort(worst.begin(), worst.end());
   std::vector<std::string> problems;
-  for (size_t i = 0; i < worst.size() && i < 5 && worst[i].first; ++i) {
-    const uint32_t p = worst[i].second;
-    problems.push_back(std::to_string(-worst[i].first) + " px of " + (picture.count(p) ? "the picture's " : "") + Hex(p));
+  for (const auto& [p, n] : stray) {
+    if (n) problems.push_back(std::to_string(n) + " px of " + (picture.count(p) ? "the picture's " : "") + Hex(p));
   }
+  std::sort(problems.begin(), problems.end(), [](auto& a, auto& b) { return stoi(a) > stoi(b); });
+  problems.resize(std::min<size_t>(problems.size(), 5));
   if (grey) problems.push_back(std::to_string(grey) + " px of the rows grey");
-  // A text's background is the colour most of its place has; at least `least`
-  // of its pixels lie 30 % of the way from there to that background's text colour.
-  std::vector<std::tuple<std::string, RECT, int>> texts = {{"title", kTitleText, 150}, {"X", kClose, 15}, {"-", kMinimise, 4}};
+  // A text's background is its place's commonest colour; `least` pixels lie 30 % of the way to that one's text colour.
+  std::vector<std::tuple<std::string, RECT, int>> texts = {{"title", kTitleText, 150}, {"X", kClose, 15},
+                                                           {"-", kMinimise, 4}};
   for (int i = 0; i < 4; ++i) texts.push_back({"label " + std::to_string(i), LabelRect(i), 60});
   for (const auto& [name, place, least] : texts) {
     const RECT r = Scale(place);
     std::map<uint32_t, int> count;
     for (int y = r.top; y < r.bottom; ++y) for (int x = r.left; x < r.right; ++x) ++count[c.At(x, y)];
-    const auto back = std::max_element(count.begin(), count.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
+    const auto most = [](auto& a, auto& b) { return a.second < b.second; };
+    const uint32_t back = std::max_element(count.begin(), count.end(), most)->first;
     int ink = 0;
     for (int i = 0; i < 4; ++i) {
       int n = 0;
-      for (const auto& [p, times] : count) n += Sys(kBack[i]) == back && BlendOf(p, back, Sys(kText[i])) >= 0.3 ? times : 0;
+      for (const auto& [p, k] : count) n += Sys(kBack[i]) == back && BlendOf(p, back, Sys(kText[i])) >= 0.3 ? k : 0;
       ink = std::max(ink, n);
     }
     if (ink < least) problems.push_back(name + ": " + std::to_string(ink) + " px in the text colour of " + Hex(back));
@@ -437,8 +421,7 @@ std::vector<std::string> Changed(const Client& before, bool outsideFields) {
 }
 }  // namespace
 
-// Each message in each direction: on by one, off by the other, and the other
-// way round, typing in between.
+// Each message in each direction: on by one, off by the other, and the other way round, typing in between.
 SCENARIO("contrast", on_and_off) {
   const std::set<uint32_t> picture = BackgroundPicture();
   Client ordinary = Pixels();
