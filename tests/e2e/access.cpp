@@ -38,11 +38,7 @@ std::string Said(const std::string& name, long kind, const std::string& cls, REC
          "," + std::to_string(r.right) + "," + std::to_string(r.bottom) + ")";
 }
 
-struct Heard {  // and the object, to press it
-  std::string said, name;
-  HWND window;
-  Com object;
-};
+struct Heard { std::string said, name; HWND window; Com object; };  // and the object, to press it
 
 // UI Automation through its vtables (mingw-w64 declares none of its interfaces), slots as in UIAutomationClient.idl.
 const GUID kClsidAutomation = {0xff48dba4, 0x60ef, 0x4201, {0xaa, 0x87, 0x54, 0x10, 0x3e, 0xef, 0x59, 0x4e}};
@@ -100,8 +96,7 @@ std::vector<Heard> Objects(const Com& automation) {
   LONG got = 0;
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   if (!automation && SUCCEEDED(AccessibleObjectFromWindow(Main(), OBJID_CLIENT, IID_PPV_ARGS(&client)))) {
-    AccessibleChildren(client, 0, 32, children, &got);
-    client->Release();
+    AccessibleChildren(static_cast<IAccessible*>(Hold(client).get()), 0, 32, children, &got);
   }
   for (LONG i = 0; i < got; ++i) {
     IAccessible* child = nullptr;
@@ -314,10 +309,7 @@ std::set<uint32_t> BackgroundPicture() {
 }
 
 struct Client {  // the screen, the client area's origin and size, and the fields
-  Shot shot;
-  POINT o;
-  SIZE size;
-  std::vector<RECT> fields;
+  Shot shot; POINT o; SIZE size; std::vector<RECT> fields;
   uint32_t At(int x, int y) const { return shot.At(o.x + x, o.y + y); }
 };
 
@@ -331,9 +323,8 @@ bool Inside(const std::vector<RECT>& rects, int x, int y) {
 }
 
 int Channel(uint32_t c, int i) { return int(c >> (16 - 8 * i)) & 255; }
-uint32_t Sys(int index) {
-  const COLORREF c = GetSysColor(index);
-  return uint32_t(GetRValue(c)) << 16 | GetGValue(c) << 8 | GetBValue(c);
+uint32_t Sys(int i) {
+  return uint32_t(GetRValue(GetSysColor(i))) << 16 | GetGValue(GetSysColor(i)) << 8 | GetBValue(GetSysColor(i));
 }
 
 // How far c lies from a towards b (0 to 1) if it blends the two, as smoothed text its colour and background; else -1.
