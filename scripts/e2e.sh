@@ -9,7 +9,8 @@
 # The i686 product by default, --x64 its twin, each under the runtime that
 # scripts/wine-env.sh chooses for it (qv_runtime). A group runs on the desktop
 # of its own name, or on another group's with --desktop. Builds into build/
-# (or $QV_BUILD_DIR) what is missing. A failed scenario leaves a picture of
+# (or $QV_BUILD_DIR) what is missing; $QV_EXE, inside the checkout or the
+# build tree, stands in for the program. A failed scenario leaves a picture of
 # the screen in <build>/e2e-artifacts-ARCH/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -74,4 +75,4 @@ for reg in $(printf '%s\n' "$desktop" "$group" | uniq); do
   fi
 done
 echo "e2e: the $arch build under $(qv_runtime_words "$QV_RUNTIME"), group $group"
-qv_wine wine "$win/tests/e2e/e2e.exe" --exe "$win/shell/quorvane.exe" --out "$artifacts" "$@" 2>/dev/null
+qv_wine wine "$win/tests/e2e/e2e.exe" --exe "${QV_EXE:-$win/shell/quorvane.exe}" --out "$artifacts" "$@" 2>/dev/null

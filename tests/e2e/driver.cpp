@@ -986,6 +986,9 @@ unsigned Beeps() {
   return beeps;
 }
 
+// --- assistive technology and high contrast
+HANDLE Program() { return Process.hProcess; }
+
 }  // namespace e2e
 
 using namespace e2e;

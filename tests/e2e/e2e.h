@@ -226,4 +226,7 @@ UINT_PTR RedirectImport(const char* function, const std::function<std::vector<BY
 // a refusal is only heard, which no test can under wine.
 unsigned Beeps();
 
+// --- assistive technology and high contrast
+HANDLE Program();  // the program's process, all access
+
 }  // namespace e2e

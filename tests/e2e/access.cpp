@@ -1,0 +1,439 @@
+// What a screen reader hears and presses, characters beyond ASCII as layouts and input methods send them, contrast.
+#include "e2e.h"
+#include <oleacc.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <memory>
+#include <set>
+
+#include "../../resources/resource.h"
+
+using namespace e2e;
+
+namespace {
+
+std::string Hex(unsigned long value, const char* format = "%06lX") {
+  char text[16];
+  return {text, size_t(snprintf(text, sizeof text, format, value))};
+}
+std::string Utf8(const wchar_t* text) {
+  char bytes[256];
+  return {bytes, size_t(std::max(1, WideCharToMultiByte(CP_UTF8, 0, text ? text : L"", -1, bytes, 256, 0, 0)) - 1)};
+}
+std::string ClassOf(HWND window) {
+  char name[64];
+  return {name, size_t(GetClassNameA(window, name, sizeof name))};
+}
+
+// --- what a screen reader hears --------------------------------------------------------------
+using Com = std::shared_ptr<IUnknown>;
+Com Hold(IUnknown* object) { return Com(object, [](IUnknown* o) { o->Release(); }); }
+VARIANT Self() { return {{{VT_I4}}}; }  // CHILDID_SELF
+
+// What assistive technology is told of an object: name, kind (MSAA's role, UI Automation's control type), class, place.
+std::string Said(const std::string& name, long kind, const std::string& cls, RECT r) {
+  return name + " " + std::to_string(kind) + " " + cls + " (" + std::to_string(r.left) + "," + std::to_string(r.top) +
+         "," + std::to_string(r.right) + "," + std::to_string(r.bottom) + ")";
+}
+
+struct Heard { std::string said, name; HWND window; Com object; };  // and the object, to press it
+
+// UI Automation through its vtables (mingw-w64 declares none of its interfaces), slots as in UIAutomationClient.idl.
+const GUID kClsidAutomation = {0xff48dba4, 0x60ef, 0x4201, {0xaa, 0x87, 0x54, 0x10, 0x3e, 0xef, 0x59, 0x4e}};
+const GUID kIidAutomation = {0x30cbe57d, 0xd9d0, 0x452a, {0xab, 0x13, 0x7a, 0xc5, 0xac, 0x48, 0x25, 0xee}};
+enum Slot { kInvoke = 3, kElementFromHandle = 6, kCurrentPattern = 16, kControlType = 21, kName = 23, kRectangle = 43 };
+
+template <typename... Args>
+HRESULT Call(IUnknown* object, Slot slot, Args... args) {
+  using Method = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, Args...);
+  return reinterpret_cast<Method>((*reinterpret_cast<void***>(object))[slot])(object, args...);
+}
+
+// The UI Automation client: null under wine 8, which registers no CUIAutomation.
+Com Automation(Where where = Where::current()) {
+  IUnknown* automation = nullptr;
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const HRESULT hr = CoCreateInstance(kClsidAutomation, nullptr, CLSCTX_INPROC_SERVER, kIidAutomation,
+                                      reinterpret_cast<void**>(&automation));
+  if (SUCCEEDED(hr)) return Hold(automation);
+  if (Wine() && atoi(Wine()) < 10) return nullptr;
+  Fail("UI Automation", "CoCreateInstance(CUIAutomation) to succeed", Hex(hr, "0x%08lX"), where);
+}
+
+// A window's object through UI Automation, or without it through MSAA.
+Heard Describe(HWND window, const Com& automation) {
+  IUnknown* object = nullptr;
+  IAccessible* accessible = nullptr;
+  BSTR name = nullptr;
+  long kind = -1;
+  RECT r{};
+  VARIANT role{};
+  if (automation && SUCCEEDED(Call(automation.get(), kElementFromHandle, window, &object))) {
+    Call(object, kName, &name);
+    Call(object, kControlType, &kind);
+    Call(object, kRectangle, &r);
+  } else if (!automation && SUCCEEDED(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_PPV_ARGS(&accessible)))) {
+    object = accessible;
+    accessible->get_accName(Self(), &name);
+    if (SUCCEEDED(accessible->get_accRole(Self(), &role)) && role.vt == VT_I4) kind = role.lVal;
+    accessible->accLocation(&r.left, &r.top, &r.right, &r.bottom, Self());
+    r = {r.left, r.top, r.left + r.right, r.top + r.bottom};
+  }
+  const std::string text = Utf8(name);
+  SysFreeString(name);
+  return {Said(text, kind, ClassOf(window), r), text, window, object ? Hold(object) : nullptr};
+}
+
+// The visible objects in the main window's client. Through MSAA as a screen reader walks it, each child's window asked
+// for its own client object (wine's window objects answer no role); through UI Automation the child windows (wine 10's
+// tree walkers answer E_NOTIMPL).
+std::vector<Heard> Objects(const Com& automation) {
+  std::vector<HWND> windows;
+  IAccessible* client = nullptr;
+  VARIANT children[32];
+  LONG got = 0;
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  if (!automation && SUCCEEDED(AccessibleObjectFromWindow(Main(), OBJID_CLIENT, IID_PPV_ARGS(&client)))) {
+    AccessibleChildren(static_cast<IAccessible*>(Hold(client).get()), 0, 32, children, &got);
+  }
+  for (LONG i = 0; i < got; ++i) {
+    IAccessible* child = nullptr;
+    if (children[i].vt == VT_DISPATCH && SUCCEEDED(children[i].pdispVal->QueryInterface(IID_PPV_ARGS(&child)))) {
+      WindowFromAccessibleObject(child, &windows.emplace_back());
+      child->Release();
+    }
+    VariantClear(&children[i]);
+  }
+  for (HWND w = GetWindow(Main(), GW_CHILD); automation && w; w = GetWindow(w, GW_HWNDNEXT)) windows.push_back(w);
+  std::vector<Heard> all;
+  for (HWND w : windows) {
+    if (IsWindowVisible(w)) all.push_back(Describe(w, automation));
+  }
+  return all;
+}
+
+// The drawn - and X as push buttons over them, named as Chinese Windows names a caption's buttons, placed at 96 DPI.
+const std::pair<const wchar_t*, RECT> kButtons[2] = {{L"最小化", {357, 0, 375, 18}}, {L"关闭", {377, 0, 395, 18}}};
+
+// The fields named after their labels, of fieldKind, and besides them exactly the two buttons, of buttonKind.
+void Hears(const std::string& step, long fieldKind, long buttonKind, const Com& automation,
+           Where where = Where::current()) {
+  const POINT o = ClientOrigin();
+  const auto screen = [o](RECT r) { return RECT{o.x + r.left, o.y + r.top, o.x + r.right, o.y + r.bottom}; };
+  std::vector<std::string> want, heard;
+  for (int f = 0; f < 4; ++f) want.push_back(Said(Utf8(kLabels[f]), fieldKind, "Edit", screen(Read().field[f])));
+  for (const auto& [name, r] : kButtons) want.push_back(Said(Utf8(name), buttonKind, "Button", screen(Scale(r))));
+  std::sort(want.begin(), want.end());
+  std::string expected;
+  for (const std::string& w : want) expected += (expected.empty() ? "" : "; ") + w;
+  UntilNone(step, expected, [&] {
+    heard.clear();
+    for (const Heard& h : Objects(automation)) heard.push_back(h.said);
+    std::sort(heard.begin(), heard.end());
+    return heard == want ? std::vector<std::string>{} : heard;
+  }, where);
+}
+
+// A button pressed by its default action: MSAA's, or with automation UI Automation's Invoke.
+void Press(const Com& automation, const wchar_t* name, Where where = Where::current()) {
+  HRESULT hr = E_INVALIDARG;
+  for (const Heard& h : Objects(automation)) {
+    if (h.name != Utf8(name) || !h.object) continue;
+    IUnknown* invoke = nullptr;
+    if (!automation) {
+      hr = static_cast<IAccessible*>(h.object.get())->accDoDefaultAction(Self());
+    } else if (SUCCEEDED(hr = Call(h.object.get(), kCurrentPattern, 10000 /* Invoke */, &invoke))) {
+      hr = invoke ? Call(Hold(invoke).get(), kInvoke) : E_NOINTERFACE;
+    }
+    // Wine implements neither default action for a Button (E_NOTIMPL): BM_CLICK, what the action is, stands in.
+    if (Wine() && hr == E_NOTIMPL) hr = SendMessageTimeoutW(h.window, BM_CLICK, 0, 0, 0, 3000, nullptr) ? S_OK : E_FAIL;
+    break;
+  }
+  const std::string step = std::string(automation ? "Invoke" : "accDoDefaultAction") + " of " + Utf8(name);
+  if (FAILED(hr)) Fail(step, "done", Hex(hr, "0x%08lX"), where);
+}
+
+}  // namespace
+
+// Each field is named after its label, from the hidden static just before it.
+SCENARIO("start", accessible_names) {
+  // Wine's oleacc gives a Button window the client role, not a push button's.
+  Hears("MSAA names and roles", ROLE_SYSTEM_TEXT, Wine() ? ROLE_SYSTEM_CLIENT : ROLE_SYSTEM_PUSHBUTTON, nullptr);
+  for (int f = 0; f < 4; ++f) {
+    HWND before = GetWindow(FieldWindow(Field(f)), GW_HWNDPREV);
+    wchar_t text[64] = L"";
+    SendMessageW(before, WM_GETTEXT, 64, LPARAM(text));
+    if (ClassOf(before) != "Static" || IsWindowVisible(before) || wcscmp(text, kLabels[f])) {
+      Fail(std::string("window before ") + kFieldNames[f], "a hidden Static holding " + Utf8(kLabels[f]),
+           ClassOf(before) + (IsWindowVisible(before) ? " visible " : " hidden ") + Utf8(text));
+    }
+  }
+}
+
+// The same through UI Automation, which Narrator and current NVDA use.
+SCENARIO("start", ui_automation_names) {
+  const Com automation = Automation();
+  if (!automation) SkipScenario(std::string("wine ") + Wine() + " has no UI Automation");
+  // Wine's UI Automation calls a Button window a pane (50033), not a button (50000).
+  Hears("UI Automation names and control types", 50004, Wine() ? 50033 : 50000, automation);
+}
+
+// A button given the focus hands it back to the field that had it. Its default action (accDoDefaultAction, and Invoke
+// where UI Automation exists) does what a press on the drawn one does: minimise, then Binary has the focus; close.
+SCENARIO("start", buttons_pressed_as_assistive_technology_does) {
+  FocusField(Decimal);
+  for (const auto& [name, r] : kButtons) {
+    // As a client gives another program's control the focus: joined to its input.
+    HWND button = FindWindowExW(Main(), nullptr, L"Button", name);
+    if (!button) Fail("a button named " + Utf8(name), "a child window of class Button", "none");
+    const DWORD thread = GetWindowThreadProcessId(button, nullptr);
+    AttachThreadInput(GetCurrentThreadId(), thread, TRUE);
+    SetFocus(button);
+    AttachThreadInput(GetCurrentThreadId(), thread, FALSE);
+    Expect("focus given to " + Utf8(name), "focus=decimal", [](const State& s) { return s.focus == "decimal"; });
+  }
+  const Com automation = Automation();
+  for (const Com& via : automation ? std::vector<Com>{nullptr, automation} : std::vector<Com>{nullptr}) {
+    if (via) Launch();
+    Press(via, kButtons[0].first);
+    Expect("minimised", "iconic", [](const State& s) { return s.iconic; });
+    Recover();
+    Expect("restored", "focus=binary", [](const State& s) { return !s.iconic && s.focus == "binary"; });
+    Press(via, kButtons[1].first);
+    Exits(via ? "closed by Invoke" : "closed by accDoDefaultAction");
+    Close();
+  }
+}
+
+// --- characters beyond ASCII -----------------------------------------------------------------
+namespace {
+// Sent as a keyboard layout or an input method delivers them. In code page 936 81 41 and 81 61 are double-byte
+// characters whose trail bytes are A and a; WM_IME_CHAR 0x8141 is the first whole. The UTF-16 characters' low bytes
+// are digits or hexadecimal letters. No digit is a trail byte in a double-byte code page: the pairs go to Hexadecimal.
+struct Sent { Field field; const char* how; UINT message; WPARAM wParam; };
+const Sent kNotAscii[] = {
+    {Binary, "sendw", WM_CHAR, 0x4E31}, {Binary, "postw", WM_CHAR, 0x4E30}, {Binary, "sendw", WM_IME_CHAR, 0x4E31},
+    {Octal, "sendw", WM_CHAR, 0x4E37}, {Octal, "postw", WM_IME_CHAR, 0x4E35}, {Decimal, "sendw", WM_CHAR, 0x4E39},
+    {Decimal, "sendw", WM_IME_CHAR, 0xFF19}, {Hexadecimal, "posta", WM_CHAR, 0x81},
+    {Hexadecimal, "posta", WM_CHAR, 0x41}, {Hexadecimal, "senda", WM_CHAR, 0x81}, {Hexadecimal, "senda", WM_CHAR, 0x61},
+    {Hexadecimal, "senda", WM_IME_CHAR, 0x8141}, {Hexadecimal, "posta", WM_IME_CHAR, 0x8142},
+    {Hexadecimal, "sendw", WM_CHAR, 0x4E41}, {Hexadecimal, "sendw", WM_IME_CHAR, 0x4E46}};
+// What a Greek, Polish or Czech layout or Alt+224 types, posted as such characters arrive: through the program's
+// queue. Taken out as ANSI they would become best-fit letters and digits (a, a, d, the digits, 1, 1, 0).
+const WPARAM kFromLayouts[] = {0x3B1,  0x105,  0x3B4,  0xFF10, 0xFF11, 0xFF12, 0xFF13, 0xFF14,
+                               0xFF15, 0xFF16, 0xFF17, 0xFF18, 0xFF19, 0xB9,   0x2081, 0x660};
+}  // namespace
+
+SCENARIO("filtering", characters_beyond_ascii_never_enter) {
+  const char typedAfter[4] = {'1', '7', '9', 'c'};
+  for (int f = 0; f < 4; ++f) {
+    HWND field = FieldWindow(Field(f));
+    EmptyField(Field(f));
+    for (const Sent& s : kNotAscii) {
+      const bool ansi = s.how[4] == 'a';
+      // The byte pairs are double-byte characters only in code page 936; elsewhere their trail bytes are letters.
+      if (s.field != f || (ansi && CodePage() != 936)) continue;
+      if (s.how[0] == 'p') (ansi ? PostMessageA : PostMessageW)(field, s.message, s.wParam, 0);
+      else (ansi ? SendMessageTimeoutA : SendMessageTimeoutW)(field, s.message, s.wParam, 0, 0, 3000, nullptr);
+    }
+    for (WPARAM c : kFromLayouts) PostMessageW(field, WM_CHAR, c, 0);
+    PostMessageW(field, WM_CHAR, WPARAM(typedAfter[f]), 0);
+    // Posted before the key is typed: only the posted ASCII digit and the typed one may be there.
+    Type(std::string(1, typedAfter[f]));
+    Shows(std::string("only the ASCII digits in ") + kFieldNames[f], Showing(Field(f), std::string(2, typedAfter[f])));
+  }
+}
+
+// --- high contrast ----------------------------------------------------------------------------
+// Wine never reports high contrast on and refuses to set it. The program's import of SystemParametersInfoW (the entry
+// of its import address table holding user32's address, the same in every process) is pointed at a stub that calls it
+// and adds HCF_HIGHCONTRASTON to a SPI_GETHIGHCONTRAST answer, then put back; the program is told as Windows tells it.
+namespace {
+#if defined(_WIN64)
+// cmp ecx, 42h; jne pass; push r8; sub rsp, 32; call [original]; add rsp, 32; pop r8; or dword [r8+4], 1; ret;
+// pass: jmp [original]; original: dq.
+const BYTE kStub[] = {0x83, 0xF9, 0x42, 0x75, 0x18, 0x41, 0x50, 0x48, 0x83, 0xEC, 0x20, 0xFF, 0x15, 0x12, 0x00, 0x00,
+                      0x00, 0x48, 0x83, 0xC4, 0x20, 0x41, 0x58, 0x41, 0x83, 0x48, 0x04, 0x01, 0xC3, 0xFF, 0x25, 0x00,
+                      0x00, 0x00, 0x00};
+#else
+// cmp dword [esp+4], 42h; jne pass; the four arguments pushed again; call [original]; mov ecx, [esp+12];
+// or dword [ecx+4], 1; ret 16; pass: jmp [original]; original: dd, whose address goes at 19h and 2Ah.
+const BYTE kStub[] = {0x83, 0x7C, 0x24, 0x04, 0x42, 0x75, 0x21, 0xFF, 0x74, 0x24, 0x10, 0xFF, 0x74, 0x24, 0x10, 0xFF,
+                      0x74, 0x24, 0x10, 0xFF, 0x74, 0x24, 0x10, 0xFF, 0x15, 0x00, 0x00, 0x00, 0x00, 0x8B, 0x4C, 0x24,
+                      0x0C, 0x83, 0x49, 0x04, 0x01, 0xC2, 0x10, 0x00, 0xFF, 0x25, 0x00, 0x00, 0x00, 0x00};
+#endif
+
+void SwitchContrast(bool on, UINT message, Where where = Where::current()) {
+  static UINT_PTR stub;  // the last one put into the program
+  const auto real = UINT_PTR(GetProcAddress(GetModuleHandleA("user32.dll"), "SystemParametersInfoW"));
+  const auto base = reinterpret_cast<BYTE*>(GetWindowLongPtrW(Main(), GWLP_HINSTANCE));
+  IMAGE_DOS_HEADER dos{};
+  IMAGE_NT_HEADERS nt{};
+  ReadProcessMemory(Program(), base, &dos, sizeof dos, nullptr);
+  ReadProcessMemory(Program(), base + dos.e_lfanew, &nt, sizeof nt, nullptr);
+  const IMAGE_DATA_DIRECTORY iat = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
+  std::vector<UINT_PTR> slots(iat.Size / sizeof real);
+  ReadProcessMemory(Program(), base + iat.VirtualAddress, slots.data(), slots.size() * sizeof real, nullptr);
+  BYTE code[sizeof kStub + sizeof real];
+  if (on) stub = UINT_PTR(VirtualAllocEx(Program(), nullptr, sizeof code, MEM_COMMIT, PAGE_EXECUTE_READWRITE));
+  memcpy(code, kStub, sizeof kStub);
+  memcpy(code + sizeof kStub, &real, sizeof real);
+#if !defined(_WIN64)
+  for (size_t at : {0x19, 0x2A}) *reinterpret_cast<DWORD*>(code + at) = DWORD(stub + sizeof kStub);
+#endif
+  const size_t slot = size_t(std::find(slots.begin(), slots.end(), on ? real : stub) - slots.begin());
+  const UINT_PTR value = on ? stub : real;
+  if (slot == slots.size() || (on && !WriteProcessMemory(Program(), LPVOID(stub), code, sizeof code, nullptr)) ||
+      !WriteProcessMemory(Program(), base + iat.VirtualAddress + slot * sizeof real, &value, sizeof value, nullptr)) {
+    Fail(std::string("high contrast ") + (on ? "on" : "off"), "SystemParametersInfoW's import switched", "not", where);
+  }
+  SendMessageTimeoutW(Main(), message, message == WM_SETTINGCHANGE ? SPI_SETHIGHCONTRAST : 0, 0, 0, 3000, nullptr);
+}
+
+// Every colour of the background picture (one pixel a row), from the program's resources.
+std::set<uint32_t> BackgroundPicture() {
+  wchar_t path[MAX_PATH] = L"";
+  DWORD size = MAX_PATH;
+  QueryFullProcessImageNameW(Program(), 0, path, &size);
+  HMODULE exe = LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  HRSRC found = FindResourceW(exe, MAKEINTRESOURCEW(IDB_BACKGROUND), MAKEINTRESOURCEW(2) /* RT_BITMAP */);
+  const auto* info = found ? static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(exe, found))) : nullptr;
+  if (!info || info->biBitCount != 24 || info->biWidth != 1) Fail("background picture", "24 bits, 1 wide", Utf8(path));
+  std::set<uint32_t> colours;
+  const BYTE* row = reinterpret_cast<const BYTE*>(info) + info->biSize;
+  for (int y = 0; y < abs(info->biHeight); ++y, row += 4) colours.insert(uint32_t(row[2]) << 16 | row[1] << 8 | row[0]);
+  FreeLibrary(exe);
+  return colours;
+}
+
+struct Client {  // the screen, the client area's origin and size, and the fields
+  Shot shot; POINT o; SIZE size; std::vector<RECT> fields;
+  uint32_t At(int x, int y) const { return shot.At(o.x + x, o.y + y); }
+};
+
+Client Pixels() {
+  const State s = Read();
+  return {Screen(), ClientOrigin(), s.client, {std::begin(s.field), std::end(s.field)}};
+}
+
+bool Inside(const std::vector<RECT>& rects, int x, int y) {
+  return std::any_of(rects.begin(), rects.end(), [&](const RECT& r) { return PtInRect(&r, {x, y}); });
+}
+
+int Channel(uint32_t c, int i) { return int(c >> (16 - 8 * i)) & 255; }
+uint32_t Sys(int i) {
+  return uint32_t(GetRValue(GetSysColor(i))) << 16 | GetGValue(GetSysColor(i)) << 8 | GetBValue(GetSysColor(i));
+}
+
+// How far c lies from a towards b (0 to 1) if it blends the two, as smoothed text its colour and background; else -1.
+double BlendOf(uint32_t c, uint32_t a, uint32_t b) {
+  int k = 0;
+  for (int i = 1; i < 3; ++i) k = abs(Channel(b, i) - Channel(a, i)) > abs(Channel(b, k) - Channel(a, k)) ? i : k;
+  const int span = Channel(b, k) - Channel(a, k);
+  const double t = span ? double(Channel(c, k) - Channel(a, k)) / span : 0.0;
+  for (int i = 0; i < 3; ++i) {
+    if (std::abs(Channel(a, i) + t * (Channel(b, i) - Channel(a, i)) - Channel(c, i)) > 3) return -1;
+  }
+  return t >= -0.02 && t <= 1.02 ? t : -1;
+}
+
+// What keeps the window from being painted in the theme's colours alone: a colour neither one of them nor a blend of
+// two, the picture, the rows' grey; a text not in the text colour of the background it is drawn on.
+std::vector<std::string> ContrastProblems(const std::set<uint32_t>& picture) {
+  const Client c = Pixels();
+  const int kText[4] = {COLOR_WINDOWTEXT, COLOR_BTNTEXT, COLOR_HIGHLIGHTTEXT, COLOR_HOTLIGHT};
+  const int kBack[4] = {COLOR_WINDOW, COLOR_BTNFACE, COLOR_HIGHLIGHT, COLOR_WINDOW};
+  std::set<uint32_t> palette = {Sys(COLOR_GRAYTEXT)};
+  std::vector<RECT> rows, labels;
+  for (int i = 0; i < 4; ++i) {
+    palette.insert({Sys(kText[i]), Sys(kBack[i])});
+    rows.push_back(Scale(RowRect(i)));
+    labels.push_back(Scale(LabelRect(i)));
+  }
+  std::map<uint32_t, bool> themed;
+  std::map<uint32_t, int> stray;
+  int grey = 0;
+  for (int y = 0; y < c.size.cy; ++y) {
+    for (int x = 0; x < c.size.cx; ++x) {
+      const uint32_t p = c.At(x, y);
+      if (Inside(c.fields, x, y)) continue;
+      if (!themed.count(p)) {
+        themed[p] = palette.count(p);
+        for (uint32_t a : palette) {
+          for (uint32_t b : palette) themed[p] = themed[p] || (a < b && BlendOf(p, a, b) >= 0);
+        }
+      }
+      stray[p] += picture.count(p) || !themed[p];
+      grey += p == 0xCCCCCC && Inside(rows, x, y) && !Inside(labels, x, y);
+    }
+  }
+  std::vector<std::string> problems;
+  for (const auto& [p, n] : stray) {
+    if (n) problems.push_back(std::to_string(n) + " px of " + (picture.count(p) ? "the picture's " : "") + Hex(p));
+  }
+  std::sort(problems.begin(), problems.end(), [](auto& a, auto& b) { return stoi(a) > stoi(b); });
+  problems.resize(std::min<size_t>(problems.size(), 5));
+  if (grey) problems.push_back(std::to_string(grey) + " px of the rows grey");
+  // A text's background is its place's commonest colour; `least` pixels lie 30 % of the way to that one's text colour.
+  std::vector<std::tuple<std::string, RECT, int>> texts = {{"title", kTitleText, 150}, {"X", kClose, 15},
+                                                           {"-", kMinimise, 4}};
+  for (int i = 0; i < 4; ++i) texts.push_back({"label " + std::to_string(i), LabelRect(i), 60});
+  for (const auto& [name, place, least] : texts) {
+    const RECT r = Scale(place);
+    std::map<uint32_t, int> count;
+    for (int y = r.top; y < r.bottom; ++y) for (int x = r.left; x < r.right; ++x) ++count[c.At(x, y)];
+    const auto most = [](auto& a, auto& b) { return a.second < b.second; };
+    const uint32_t back = std::max_element(count.begin(), count.end(), most)->first;
+    int ink = 0;
+    for (int i = 0; i < 4; ++i) {
+      int n = 0;
+      for (const auto& [p, k] : count) n += Sys(kBack[i]) == back && BlendOf(p, back, Sys(kText[i])) >= 0.3 ? k : 0;
+      ink = std::max(ink, n);
+    }
+    if (ink < least) problems.push_back(name + ": " + std::to_string(ink) + " px in the text colour of " + Hex(back));
+  }
+  return problems;
+}
+
+// The client area's pixels (or those outside the fields) unlike before.
+std::vector<std::string> Changed(const Client& before, bool outsideFields) {
+  const Client now = Pixels();
+  int n = 0;
+  std::string first;
+  for (int y = 0; y < now.size.cy; ++y) {
+    for (int x = 0; x < now.size.cx; ++x) {
+      if (now.At(x, y) == before.At(x, y) || (outsideFields && Inside(now.fields, x, y))) continue;
+      if (n++ < 3) first += " (" + std::to_string(x) + "," + std::to_string(y) + ")";
+    }
+  }
+  return n ? std::vector<std::string>{std::to_string(n) + " pixels, the first at" + first} : std::vector<std::string>{};
+}
+}  // namespace
+
+// Each message in each direction: on by one, off by the other, and the other way round, typing in between.
+SCENARIO("contrast", on_and_off) {
+  const std::set<uint32_t> picture = BackgroundPicture();
+  Client ordinary = Pixels();
+  UntilNone("painted", "the same picture twice", [&] {
+    const std::vector<std::string> changed = Changed(ordinary, false);
+    ordinary = Pixels();
+    return changed;
+  });
+  const char* look = "only the theme's colours, each text in a text colour on its background";
+  for (int round = 0; round < 2; ++round) {
+    const UINT on = round ? WM_SETTINGCHANGE : WM_SYSCOLORCHANGE, off = round ? WM_SYSCOLORCHANGE : WM_SETTINGCHANGE;
+    const auto by = [](UINT m) { return m == WM_SETTINGCHANGE ? " by WM_SETTINGCHANGE" : " by WM_SYSCOLORCHANGE"; };
+    SwitchContrast(true, on);
+    UntilNone(std::string("high contrast on") + by(on), look, [&] { return ContrastProblems(picture); });
+    if (round) {
+      Type("101");
+      Shows("typed in high contrast", "101 5 5 5 @binary");
+      UntilNone("typed in high contrast", look, [&] { return ContrastProblems(picture); });
+    }
+    SwitchContrast(false, off);
+    UntilNone(std::string("high contrast off") + by(off), "0 pixels different from before",
+              [&] { return Changed(ordinary, round > 0); });
+  }
+}
