@@ -265,28 +265,17 @@ const BYTE kStub[] = {0x83, 0x7C, 0x24, 0x04, 0x42, 0x75, 0x21, 0xFF, 0x74, 0x24
                       0x0C, 0x83, 0x49, 0x04, 0x01, 0xC2, 0x10, 0x00, 0xFF, 0x25, 0x00, 0x00, 0x00, 0x00};
 #endif
 
-void SwitchContrast(bool on, UINT message, Where where = Where::current()) {
-  static UINT_PTR stub;  // the last one put into the program
-  const auto real = UINT_PTR(GetProcAddress(GetModuleHandleA("user32.dll"), "SystemParametersInfoW"));
-  const auto base = reinterpret_cast<BYTE*>(GetWindowLongPtrW(Main(), GWLP_HINSTANCE));
-  IMAGE_DOS_HEADER dos{};
-  IMAGE_NT_HEADERS nt{};
-  ReadProcessMemory(Program(), base, &dos, sizeof dos, nullptr);
-  ReadProcessMemory(Program(), base + dos.e_lfanew, &nt, sizeof nt, nullptr);
-  const IMAGE_DATA_DIRECTORY iat = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
-  std::vector<UINT_PTR> slots(iat.Size / sizeof real);
-  ReadProcessMemory(Program(), base + iat.VirtualAddress, slots.data(), slots.size() * sizeof real, nullptr);
-  BYTE code[sizeof kStub + sizeof real];
-  if (on) stub = UINT_PTR(VirtualAllocEx(Program(), nullptr, sizeof code, MEM_COMMIT, PAGE_EXECUTE_READWRITE));
-  memcpy(code, kStub, sizeof kStub);
-  memcpy(code + sizeof kStub, &real, sizeof real);
+void Contrast(bool on, UINT message, Where where = Where::current()) {
+  const std::function<std::vector<BYTE>(UINT_PTR, UINT_PTR)> stub = [](UINT_PTR at, UINT_PTR real) {
+    std::vector<BYTE> code(kStub, kStub + sizeof kStub);
+    code.resize(sizeof kStub + sizeof real);
+    memcpy(&code[sizeof kStub], &real, sizeof real);
 #if !defined(_WIN64)
-  for (size_t at : {0x19, 0x2A}) *reinterpret_cast<DWORD*>(code + at) = DWORD(stub + sizeof kStub);
+    for (size_t i : {0x19, 0x2A}) *reinterpret_cast<DWORD*>(&code[i]) = DWORD(at + sizeof kStub);
 #endif
-  const size_t slot = size_t(std::find(slots.begin(), slots.end(), on ? real : stub) - slots.begin());
-  const UINT_PTR value = on ? stub : real;
-  if (slot == slots.size() || (on && !WriteProcessMemory(Program(), LPVOID(stub), code, sizeof code, nullptr)) ||
-      !WriteProcessMemory(Program(), base + iat.VirtualAddress + slot * sizeof real, &value, sizeof value, nullptr)) {
+    return code;
+  };
+  if (!RedirectImport("SystemParametersInfoW", on ? stub : nullptr)) {
     Fail(std::string("high contrast ") + (on ? "on" : "off"), "SystemParametersInfoW's import switched", "not", where);
   }
   SendMessageTimeoutW(Main(), message, message == WM_SETTINGCHANGE ? SPI_SETHIGHCONTRAST : 0, 0, 0, 3000, nullptr);
@@ -425,15 +414,21 @@ SCENARIO("contrast", on_and_off) {
   for (int round = 0; round < 2; ++round) {
     const UINT on = round ? WM_SETTINGCHANGE : WM_SYSCOLORCHANGE, off = round ? WM_SYSCOLORCHANGE : WM_SETTINGCHANGE;
     const auto by = [](UINT m) { return m == WM_SETTINGCHANGE ? " by WM_SETTINGCHANGE" : " by WM_SYSCOLORCHANGE"; };
-    SwitchContrast(true, on);
+    Contrast(true, on);
     UntilNone(std::string("high contrast on") + by(on), look, [&] { return ContrastProblems(picture); });
     if (round) {
       Type("101");
       Shows("typed in high contrast", "101 5 5 5 @binary");
       UntilNone("typed in high contrast", look, [&] { return ContrastProblems(picture); });
     }
-    SwitchContrast(false, off);
+    Contrast(false, off);
     UntilNone(std::string("high contrast off") + by(off), "0 pixels different from before",
               [&] { return Changed(ordinary, round > 0); });
   }
+}
+
+// For the README's picture in a contrast theme: on or off, returning once the window shows it.
+void e2e::SwitchContrast(bool on) {
+  Contrast(on, WM_SETTINGCHANGE);
+  if (on) UntilNone("high contrast on", "the theme's colours", [] { return ContrastProblems(BackgroundPicture()); });
 }
