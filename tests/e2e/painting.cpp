@@ -45,7 +45,9 @@ std::vector<std::string> SkinProblems() {
   auto check = [&](bool ok, const std::string& problem) { if (!ok) problems.push_back(problem); };
   const uint32_t gradient[] = {0x518FAF, 0x5593B5, 0x5A98B8, 0x5C9AB7, 0x5F9DBA, 0x67A3BF};  // rows 0, 25 ... 125
   for (int y = 0; y <= 125; y += 25) {
-    for (int x : {2, y ? 390 : 340}) check(Near(px(x, y), gradient[y / 25]), Say("gradient (%d, %d)", x, y));
+    for (int x : {2, y ? 390 : 340}) {
+      check(Near(px(x, y), gradient[y / 25]), Say("gradient (%d, %d): %06X, want %06X", x, y, px(x, y), gradient[y / 25]));
+    }
   }
   for (int y : {27, 49, 57, 79, 87, 109, 117, 139}) {  // the grey bars' top and bottom lines (19 mod 30)
     for (int x : {5, 60, 385, 387}) {
@@ -159,8 +161,8 @@ void MovedTo150PercentAndBack() {
     // Glyphs and digits half as tall and wide again at 144, exactly as before back at 96.
     const int tolerance = dpi == 96 ? 0 : 1;
     int ink = 0, advance = 0;
-    if (!Poll([&] { return abs((ink = LabelInkRows(dpi)) - At(ink96, dpi)) <= tolerance &&
-                           abs((advance = DigitAdvance()) - At(advance96, dpi)) <= tolerance; }, Slow(5))) {
+    if (!Poll([&] { return ink = LabelInkRows(dpi), advance = DigitAdvance(), abs(ink - At(ink96, dpi)) <= tolerance &&
+                           abs(advance - At(advance96, dpi)) <= tolerance; }, Slow(5))) {
       Fail(Say("glyphs at %d DPI", dpi), Say("label ink %d rows high, a digit %d px wide", At(ink96, dpi),
            At(advance96, dpi)), Say("%d rows, %d px", ink, advance));
     }
