@@ -46,7 +46,8 @@ std::vector<std::string> SkinProblems() {
   const uint32_t gradient[] = {0x518FAF, 0x5593B5, 0x5A98B8, 0x5C9AB7, 0x5F9DBA, 0x67A3BF};  // rows 0, 25 ... 125
   for (int y = 0; y <= 125; y += 25) {
     for (int x : {2, y ? 390 : 340}) {
-      check(Near(px(x, y), gradient[y / 25]), Say("gradient (%d, %d): %06X, want %06X", x, y, px(x, y), gradient[y / 25]));
+      check(Near(px(x, y), gradient[y / 25]),
+            Say("gradient (%d, %d): %06X, want %06X", x, y, px(x, y), gradient[y / 25]));
     }
   }
   for (int y : {27, 49, 57, 79, 87, 109, 117, 139}) {  // the grey bars' top and bottom lines (19 mod 30)
