@@ -116,8 +116,7 @@ HANDLE OpenProgram() {
   return GetWindowThreadProcessId(Main(), &pid), OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid);
 }
 
-// A message whose lParam points at data, put in the program's own memory: wine does not carry it across
-// processes. What the program wrote there comes back in data.
+// lParam points at data put in the program's memory (wine does not carry it across); data gets it back.
 LRESULT SendWithData(UINT message, WPARAM wParam, void* data, SIZE_T size) {
   HANDLE process = OpenProgram();
   void* remote = VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
@@ -131,8 +130,7 @@ LRESULT SendWithData(UINT message, WPARAM wParam, void* data, SIZE_T size) {
   return LRESULT(answer);
 }
 
-// A user32 function of one argument, called on a thread in the program (user32 lies at one address in
-// every process of one bitness): the answer the program's threads get.
+// A user32 call on a thread in the program (user32 lies at one address in each process of one bitness).
 DWORD InProgram(const char* function, UINT_PTR argument) {
   HANDLE process = OpenProgram();
   void* start = (void*)GetProcAddress(GetModuleHandleA("user32.dll"), function);
@@ -147,9 +145,8 @@ DWORD InProgram(const char* function, UINT_PTR argument) {
 void MovedTo150PercentAndBack() {
   FocusField(Decimal);
   Type("1234{S-Left}{S-Left}");
-  auto selected = [](const State& s) {
-    return s.Line() == Showing(Decimal, "1234") && s.sel[Decimal][0] == 2 && s.sel[Decimal][1] == 4;
-  };
+  auto selected = [](const State& s) { return s.Line() == Showing(Decimal, "1234") && s.sel[Decimal][0] == 2 &&
+                                              s.sel[Decimal][1] == 4; };
   const State start = Expect("typed, 34 selected", Showing(Decimal, "1234") + " 34 selected", selected);
   const int ink96 = LabelInkRows(96), advance96 = DigitAdvance();
   for (int step : {1, 2}) {
@@ -217,9 +214,8 @@ SCENARIO("wide_system_font", thirty_two_digits_typed_and_pasted_stay_whole) {
 // this program, which asked for v2, is. The program's own context: wine 10 reports a v2 window as v1.
 SCENARIO("dpi144", aware_with_physical_rectangles) {
   const auto program = DPI_AWARENESS_CONTEXT(UINT_PTR(InProgram("GetThreadDpiAwarenessContext", 0)));
-  const auto v2 = [](DPI_AWARENESS_CONTEXT c) {
-    return AreDpiAwarenessContextsEqual(c, DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2) ? " (v2)" : "";
-  };
+  const auto v2 = [](DPI_AWARENESS_CONTEXT c) { return AreDpiAwarenessContextsEqual(c,
+                                                    DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2) ? " (v2)" : ""; };
   const std::string read = Say("awareness %d%s, its window at %u DPI", GetAwarenessFromDpiAwarenessContext(program),
                                v2(program), GetDpiForWindow(Main()));
   const std::string want = Say("awareness 2%s, its window at %d DPI", v2(GetThreadDpiAwarenessContext()), Dpi());
@@ -228,8 +224,7 @@ SCENARIO("dpi144", aware_with_physical_rectangles) {
          [](const State& s) { return Placed(s) && FieldsAt(s, Dpi()); });
 }
 
-// The class's icons at the display's scale, as a taskbar takes them: loaded before the program is
-// aware of the scale, they would be made for 100 %.
+// The class's icons at the display's scale, as a taskbar takes them: loaded before awareness, at 100 %.
 SCENARIO("dpi192", icons_at_the_scale) {
   const std::string want = Say("%dx%d, %dx%d", Scale(32), Scale(32), Scale(16), Scale(16));
   std::string sizes, metrics;
