@@ -1,30 +1,8 @@
 // The window as it starts, typing and conversion, the characters a field
 // takes, Tab and Esc, and quitting.
-#include <algorithm>
-
 #include "e2e.h"
 
 using namespace e2e;
-
-namespace {
-
-// Where the window must be: centred in the maximised area, but at 0 on a
-// side where the screen is the smaller (centring would put it near 2^31 or
-// at a negative place).
-RECT Placement() {
-  const int w = Scale(kWindowSize.cx), h = Scale(kWindowSize.cy);
-  const int left = std::max(0, (GetSystemMetrics(SM_CXMAXIMIZED) - w) / 2);
-  const int top = std::max(0, (GetSystemMetrics(SM_CYMAXIMIZED) - h) / 2);
-  return {left, top, left + w, top + h};
-}
-
-bool Placed(const State& s) {
-  const RECT want = Placement();
-  return EqualRect(&s.rect, &want) && s.client.cx == want.right - want.left - 2 &&
-         s.client.cy == want.bottom - want.top - 2 && !s.iconic;
-}
-
-}  // namespace
 
 // --- start -------------------------------------------------------------------------
 

@@ -377,6 +377,7 @@ void RunGroup(const Group& group, const std::string& only, Tally& tally) {
   const void* table = nullptr;  // the table whose program is running
   for (const Scenario& s : Resolve(group)) {
     if (!only.empty() && !std::regex_search(s.name, std::regex(only))) continue;
+    if (s.when && !s.when()) continue;
     Current = std::string(group.name) + "." + s.name;
     const double t0 = Now();
     const char* status = "PASS";

@@ -229,4 +229,20 @@ unsigned Beeps();
 // --- assistive technology and high contrast
 HANDLE Program();  // the program's process, all access
 
+// --- the window's place (basics.cpp, painting.cpp)
+// Where the window must be: centred in the maximised area, but at 0 on a
+// side where the screen is the smaller (centring would put it near 2^31 or
+// at a negative place).
+inline RECT Placement() {
+  const int w = Scale(kWindowSize.cx), h = Scale(kWindowSize.cy);
+  const int x = (GetSystemMetrics(SM_CXMAXIMIZED) - w) / 2, y = (GetSystemMetrics(SM_CYMAXIMIZED) - h) / 2;
+  const int left = x < 0 ? 0 : x, top = y < 0 ? 0 : y;
+  return {left, top, left + w, top + h};
+}
+inline bool Placed(const State& s) {
+  const RECT want = Placement();
+  return EqualRect(&s.rect, &want) && s.client.cx == want.right - want.left - 2 &&
+         s.client.cy == want.bottom - want.top - 2 && !s.iconic;
+}
+
 }  // namespace e2e
