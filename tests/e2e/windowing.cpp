@@ -146,6 +146,36 @@ SCENARIO("overflow", text_still_overflowing_after_undo_brings_one_warning) {
   Calm("field emptied, others 0, no second warning", Showing(Decimal, ""));
 }
 
+// Text put in from outside, which nothing converts before a key release: Binary given another
+// value, so that a conversion from Binary instead of from the undone field would show.
+SCENARIO("overflow", undo_converts_from_the_undone_field) {
+  Rewritten("429496729");
+  ReplaceText(Binary, L"1");
+  Type("6");
+  DismissWarning("warning");
+  Shows("converted from the undone decimal", Showing(Decimal, "429496729"));
+}
+
+// Text no undo can take back: the warning once, and the field emptied.
+SCENARIO("overflow", foreign_overflowing_text_brings_one_warning) {
+  EmptyField(Decimal);
+  ReplaceText(Decimal, L"9999999999");
+  Type("{Shift}");
+  DismissWarning("one warning");
+  Calm("field emptied, others 0", Showing(Decimal, ""));
+}
+
+// After the drawn minimise, the activation that follows the box puts the focus in Binary, whose
+// value is then written into the other three, Decimal included.
+SCENARIO("overflow", after_drawn_minimise_undo_converts_from_binary) {
+  DrawnMinimiseAndRestore(Decimal);
+  Rewritten("429496729");
+  ReplaceText(Binary, L"1");
+  Type("6");
+  DismissWarning("warning");
+  Shows("converted from binary", Showing(Binary, "1", -1, Decimal));
+}
+
 // --- drawn buttons, drag strip, focus keeping -------------------------------------------------
 
 struct Strip {  // a click at client coordinates (96 DPI), and what it does
