@@ -38,7 +38,7 @@ case "${1:-}" in
       cmake make g++ clang libclang-rt-14-dev
       mingw-w64 binutils-mingw-w64
       googletest libgtest-dev libbenchmark-dev
-      wine wine64 xvfb xdotool x11-utils imagemagick
+      wine wine64 xvfb x11-utils imagemagick
       locales fonts-arphic-uming fonts-wine python3 mmdebstrap
     )
     # Node for the workflow's linter; a machine that has node and npm from

@@ -208,8 +208,7 @@ qv_prepare_prefix() {
     qv_install_wine_fonts "$WINEPREFIX"
     return
   fi
-  # A prefix of another runtime (or half made) is made again; the copies
-  # made from the old one see that (qv_copy_is_current).
+  # A prefix of another runtime (or half made) is made again.
   if [ -e "$WINEPREFIX/system.reg" ]; then
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
@@ -264,50 +263,11 @@ qv_install_wine_fonts() {
   cp "$from"/* "$to/"
 }
 
-# A copy of a prepared prefix without the label-font mapping: a system that
-# has no face of that name, only the CJK fonts installed. A copy saves a
-# second wineboot; drive_c (hundreds of MB of DLLs that nothing here writes)
-# is hard-linked, the registry files wine rewrites are real copies. The
-# source prefix's wine session must have ended.
-qv_copy_prefix_without_font_mapping() {
-  local from="$1" to="$2"
-  qv_copy_is_current "$from" "$to" && return 0
-  qv_copy_prefix "$from" "$to"
-  sed -i '/^\[Software\\\\Wine\\\\Fonts\\\\Replacements\]/,/^$/d' "$to/user.reg"
-  if grep -q 'Fonts\\\\Replacements' "$to/user.reg"; then
-    echo "wine-env: could not remove the font mapping from $to/user.reg" >&2
-    return 1
-  fi
-}
-
-# A copy of a prepared prefix whose System font (the fields' font) is wider
-# than Windows' own at 96 DPI, as where Windows scales it for a larger
-# display: wine takes the face named here for "System" on a code page 1252
-# desktop. Made like the copy above.
-qv_copy_prefix_with_system_font() {
-  local from="$1" to="$2" face="$3"
-  qv_copy_is_current "$from" "$to" && return 0
-  qv_copy_prefix "$from" "$to"
-  # Wine takes a replacement only for a face it does not have: wine's own
-  # System fonts leave this prefix (hard links: the source keeps them).
-  rm -f "$to/drive_c/windows/Fonts/"*sys*.fon "$to/drive_c/windows/Fonts/system.ttf"
-  WINEPREFIX="$to" qv_wine wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v System /d "$face" /f \
-    >/dev/null 2>&1
-  WINEPREFIX="$to" qv_wine wineserver -w
-  if ! grep -qF "\"System\"=\"$face\"" "$to/user.reg"; then
-    echo "wine-env: the System font mapping did not reach $to/user.reg" >&2
-    return 1
-  fi
-}
-
-# Whether a copy made earlier still stands for its source: its ready mark is
-# the source's own file (a hard link), which a source made again replaces.
-qv_copy_is_current() {
-  [ "$2/.quorvane-ready" -ef "$1/.quorvane-ready" ] && [ -f "$2/drive_c/windows/Fonts/tahoma.ttf" ]
-}
-
-# The copying behind every copy of a prepared prefix: drive_c hard-linked, the
-# registry files real copies.
+# A copy of a prepared prefix, made afresh for each end-to-end group
+# (scripts/e2e.sh), so that nothing one group leaves behind reaches another
+# and groups run side by side: drive_c (hundreds of MB that nothing here
+# writes) hard-linked, the registry files that wine rewrites real copies.
+# Wine replaces its prefix files by rename, never in place.
 qv_copy_prefix() {
   local from="$1" to="$2" hive
   rm -rf "$to"
@@ -316,63 +276,6 @@ qv_copy_prefix() {
   for hive in system.reg user.reg userdef.reg; do
     rm -f "$to/$hive"
     cp -p "$from/$hive" "$to/$hive" || return 1
-  done
-}
-
-# A copy of a prepared prefix whose display scale is DPI (LogPixels; 144 is
-# 150 %). With "unaware", programs there are left unaware of the scale unless
-# they ask (DpiScalingVer, as on Windows), where wine would otherwise make
-# every program per-monitor aware. The source prefix's wine session must have
-# ended.
-qv_copy_prefix_with_dpi() {
-  local from="$1" to="$2" dpi="$3" unaware="${4:-}" values
-  qv_copy_is_current "$from" "$to" && return 0
-  qv_copy_prefix "$from" "$to"
-  values="$(printf '"LogPixels"=dword:%08x' "$dpi")"
-  if [ "$unaware" = unaware ]; then
-    values="$values\n\"DpiScalingVer\"=dword:00001018"
-  fi
-  # After the key's line and its time stamp.
-  awk -v values="$values" '{ print }
-    /^\[Control Panel\\\\Desktop\] / { getline; print; print values }' \
-    "$from/user.reg" > "$to/user.reg"
-  if ! grep -qF "$(printf '"LogPixels"=dword:%08x' "$dpi")" "$to/user.reg"; then
-    echo "wine-env: could not set the display scale in $to/user.reg" >&2
-    return 1
-  fi
-}
-
-# A copy of a prepared prefix with other system colours, as a colour theme
-# sets them; a program reads them when it starts. Each argument after the two
-# prefixes is NAME=R G B, a value of HKCU\Control Panel\Colors ("Window=0 0 0").
-# Made like the copies above; a copy holding other colours is made again.
-qv_copy_prefix_with_colours() {
-  local from="$1" to="$2" pair values=""
-  shift 2
-  qv_copy_is_current "$from" "$to" && qv_prefix_has_colours "$to" "$@" && return 0
-  qv_copy_prefix "$from" "$to"
-  for pair in "$@"; do
-    values="$values\"${pair%%=*}\"=\"${pair#*=}\"\n"
-  done
-  # In the key's section, after its time stamp, in place of the values of
-  # the same names.
-  awk -v values="$values" '
-    /^\[/ { inside = ($0 ~ /^\[Control Panel\\\\Colors\] /) }
-    inside && /^"/ { name = $0; sub(/=.*/, "=", name); if (index(values, name)) next }
-    { print }
-    inside && /^#time=/ { printf "%s", values }' "$from/user.reg" > "$to/user.reg"
-  if ! qv_prefix_has_colours "$to" "$@"; then
-    echo "wine-env: could not set the colours in $to/user.reg" >&2
-    return 1
-  fi
-}
-
-# Whether a prefix's user.reg holds each NAME=R G B given.
-qv_prefix_has_colours() {
-  local prefix="$1" pair
-  shift
-  for pair in "$@"; do
-    grep -qxF "\"${pair%%=*}\"=\"${pair#*=}\"" "$prefix/user.reg" 2>/dev/null || return 1
   done
 }
 
@@ -386,27 +289,8 @@ qv_prefix_name() {
   esac
 }
 
-# The environment the end-to-end harness reads (tests/e2e/harness.py), for
-# scripts/e2e.sh and the README's pictures. Builds first if the program or
-# the probe is missing.
-#   qv_harness_env ARCH ARTIFACTS_NAME      (run from the checkout's top)
-qv_harness_env() {
-  local arch="$1" prefix dir abs
-  prefix="$(qv_prefix_name "$arch")" || return 2
-  dir="${QV_BUILD_DIR:-build}"
-  if [ ! -x "$dir/win-$arch/shell/quorvane.exe" ] || [ ! -x "$dir/win-$arch/tests/win/qv_probe.exe" ]; then
-    QV_BUILD_DIR="$dir" bash scripts/build.sh >/dev/null
-  fi
-  abs="$(cd "$dir" && pwd)"
-  export QV_ARCH="$arch"
-  export QV_EXE="$abs/win-$arch/shell/quorvane.exe"
-  export QV_PROBE="$abs/win-$arch/tests/win/qv_probe.exe"
-  export QV_PREFIX="$abs/$prefix"
-  export QV_ARTIFACTS="$abs/$2"
-}
-
-# The project's one Xvfb launcher; the end-to-end harness starts its displays
-# through it too.
+# The project's one Xvfb launcher; scripts/e2e.sh starts its displays through
+# it too.
 qv_start_display() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     return 0

@@ -557,6 +557,9 @@ void Launch() {
   }, Slow(20));
   if (!found) throw Failure{"the program's window did not show within " + Format("%.0f s", Slow(20))};
   MainWindow = found;
+  // Shown is not yet ready for keys: they go where the focus is once the window is active
+  // (whether it became so is the start group's check, not a precondition).
+  Poll([] { return GetForegroundWindow() == MainWindow; }, Slow(5));
 }
 
 bool Running() { return Process.hProcess && WaitForSingleObject(Process.hProcess, 0) == WAIT_TIMEOUT; }
