@@ -49,7 +49,7 @@ case "$desktop" in
   cp1252* | wide_system_font) lang=C.UTF-8 ;;
   small_screen) screen=320x100x24 ;;
 esac
-session="$base.sessions/${group#--}"
+session="$base.sessions/${group#--}-$$"  # two parts of one group may run side by side
 [ "$desktop" = "$group" ] || session="$session.on-$desktop"
 {
   flock 9
@@ -67,7 +67,7 @@ export QV_SLOW=2
 export WINEDLLOVERRIDES="winemenubuilder.exe=d"
 unset DISPLAY
 qv_start_display "$screen"
-trap 'qv_wine wineserver -k 2>/dev/null; qv_stop_display' EXIT
+trap 'qv_wine wineserver -k 2>/dev/null; qv_wine wineserver -w 2>/dev/null; qv_stop_display; rm -rf "$session"' EXIT
 for reg in $(printf '%s\n' "$desktop" "$group" | uniq); do
   reg="tests/e2e/variants/$reg.reg"
   if [ -f "$reg" ]; then

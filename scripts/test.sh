@@ -53,9 +53,9 @@ native_checks > "$native_log" 2>&1 &
 native=$!
 
 status=0
-# Three at a time on two cores: the end-to-end groups spend much of their
+# Four at a time on two cores: the end-to-end groups spend much of their
 # time waiting for the window.
-ctest --test-dir "$dir" --output-on-failure -j3 || status=1
+ctest --test-dir "$dir" --output-on-failure -j4 || status=1
 if wait "$native"; then
   echo "native checks (sanitizers, fuzzing, release files): passed"
 else

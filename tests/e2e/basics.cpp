@@ -105,7 +105,18 @@ SCENARIO("typing", release_converts_from_field_with_focus) {
   Type("{End}");
   KeyDown("5");
   Expect("5 inserted", "decimal=155", [](const State& s) { return s.text[Decimal] == "155"; });
-  FocusField(Octal);  // the click handled before the release comes
+  FocusField(Octal);
+  if (Wine()) {
+    // Wine lets go of a key that SendInput holds down once the pointer moves (its X keymap says
+    // the key is up), so the release comes with the click: it converts whichever field has the
+    // focus by then, Decimal or Octal. On Windows the key stays down until it is released.
+    KeyUp("5");
+    Expect("released by the click", "one conversion, from decimal or octal", [](const State& s) {
+      return s.Line() == "1111 17 15 F @octal" || s.Line() == "10011011 233 155 9B @octal";
+    });
+    return;
+  }
+  Steady("nothing converted by the click", "1111 17 155 F @octal");
   KeyUp("5");
   Shows("released in octal", "1111 17 15 F @octal");
 }
