@@ -44,7 +44,7 @@ native_checks() {
     "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
   ctest --test-dir "$san" --output-on-failure
   # Both fuzz targets for a bounded time, from the committed seed corpora.
-  QV_FUZZ_DIR="$dir-fuzz" bash scripts/fuzz-long.sh --ci 25
+  QV_FUZZ_DIR="$dir-fuzz" bash scripts/fuzz-long.sh --ci 10
   # The release files, and a second build of them elsewhere that must give
   # the same bytes.
   QV_DIST_DIR="$dir/dist" bash scripts/dist.sh --check

@@ -1041,8 +1041,15 @@ int wmain(int argc, wchar_t** argv) {
            Wine() ? Wine() : "", Dpi(), CodePage());
     if (!args.empty() && args[0] == "--all") {
       for (const Group& g : Groups()) RunGroup(g, "", tally);
-    } else if (!args.empty() && FindGroup(args[0])) {
-      RunGroup(*FindGroup(args[0]), args.size() > 1 ? args[1] : "", tally);
+    } else if (!args.empty() && FindGroup(args[0].substr(0, args[0].find(',')))) {
+      // GROUP,GROUP...: groups of one desktop in one session, which costs one start of it.
+      for (size_t at = 0; at != std::string::npos;) {
+        const size_t comma = args[0].find(',', at);
+        const Group* group = FindGroup(args[0].substr(at, comma == std::string::npos ? comma : comma - at));
+        if (!group) throw Failure{"no group " + args[0]};
+        RunGroup(*group, args.size() > 1 ? args[1] : "", tally);
+        at = comma == std::string::npos ? comma : comma + 1;
+      }
     } else {
       printf("usage: e2e.exe [--exe PATH] [--out DIR] GROUP [NAME-REGEX] | --all | --list [GROUP]\n");
       return 2;
