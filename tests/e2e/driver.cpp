@@ -274,6 +274,8 @@ int CALLBACK FaceFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found)
   return 0;
 }
 
+}  // namespace
+
 bool HasFace(const wchar_t* face) {
   LOGFONTW lf{};
   lf.lfCharSet = DEFAULT_CHARSET;
@@ -284,6 +286,8 @@ bool HasFace(const wchar_t* face) {
   ReleaseDC(nullptr, dc);
   return found;
 }
+
+namespace {
 
 bool Colours(COLORREF window, COLORREF text) {
   return GetSysColor(COLOR_WINDOW) == window && GetSysColor(COLOR_WINDOWTEXT) == text;
@@ -925,7 +929,6 @@ void ClickMenuItem(Field f, MenuItem item, Where where) {
 
 // --- soak, benchmark and pictures ------------------------------------------------------
 std::string FieldText(Field f) { return TextA(FieldWindow(f)); }
-bool HasFontFace(const wchar_t* face) { return HasFace(face); }
 
 // --- what other programs do to the fields ----------------------------------------------
 void ReplaceText(Field f, const std::wstring& text, bool undo) {

@@ -209,7 +209,7 @@ void ClickMenuItem(Field f, MenuItem item, Where where = Where::current());
 
 // --- soak, benchmark and pictures ------------------------------------------------------
 std::string FieldText(Field f);  // one WM_GETTEXT and nothing else: for timing
-bool HasFontFace(const wchar_t* face);
+bool HasFace(const wchar_t* face);  // a font of that face, by any of its names
 // High contrast on or off as the program sees it, returning once it shows (the contrast group's).
 void SwitchContrast(bool on);
 

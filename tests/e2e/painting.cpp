@@ -111,14 +111,9 @@ int LabelInkRows(int dpi) {
 
 int DigitAdvance() { return CharPosition(Decimal, 1).x - CharPosition(Decimal, 0).x; }
 
-HANDLE OpenProgram() {
-  DWORD pid = 0;
-  return GetWindowThreadProcessId(Main(), &pid), OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid);
-}
-
 // lParam points at data put in the program's memory (wine does not carry it across); data gets it back.
 LRESULT SendWithData(UINT message, WPARAM wParam, void* data, SIZE_T size) {
-  HANDLE process = OpenProgram();
+  HANDLE process = Program();
   void* remote = VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
   DWORD_PTR answer = 0;
   if (!remote || !WriteProcessMemory(process, remote, data, size, nullptr) ||
@@ -126,18 +121,18 @@ LRESULT SendWithData(UINT message, WPARAM wParam, void* data, SIZE_T size) {
       !ReadProcessMemory(process, remote, data, size, nullptr)) {
     Fail(Say("message %04X", message), "sent, its data in the program's memory", Say("error %lu", GetLastError()));
   }
-  VirtualFreeEx(process, remote, 0, MEM_RELEASE), CloseHandle(process);
+  VirtualFreeEx(process, remote, 0, MEM_RELEASE);
   return LRESULT(answer);
 }
 
 // A user32 call on a thread in the program (user32 lies at one address in each process of one bitness).
 DWORD InProgram(const char* function, UINT_PTR argument) {
-  HANDLE process = OpenProgram();
+  HANDLE process = Program();
   void* start = (void*)GetProcAddress(GetModuleHandleA("user32.dll"), function);
   HANDLE thread = CreateRemoteThread(process, nullptr, 0, LPTHREAD_START_ROUTINE(start), (void*)argument, 0, nullptr);
   DWORD code = 0;
   if (WaitForSingleObject(thread, 3000) == WAIT_OBJECT_0) GetExitCodeThread(thread, &code);
-  CloseHandle(thread), CloseHandle(process);
+  CloseHandle(thread);
   return code;
 }
 
