@@ -18,14 +18,6 @@ std::string Hex(unsigned long value, const char* format = "%06lX") {
   char text[16];
   return {text, size_t(snprintf(text, sizeof text, format, value))};
 }
-std::string Utf8(const wchar_t* text) {
-  char bytes[256];
-  return {bytes, size_t(std::max(1, WideCharToMultiByte(CP_UTF8, 0, text ? text : L"", -1, bytes, 256, 0, 0)) - 1)};
-}
-std::string ClassOf(HWND window) {
-  char name[64];
-  return {name, size_t(GetClassNameA(window, name, sizeof name))};
-}
 
 // --- what a screen reader hears --------------------------------------------------------------
 using Com = std::shared_ptr<IUnknown>;
@@ -81,7 +73,7 @@ Heard Describe(HWND window, const Com& automation) {
     accessible->accLocation(&r.left, &r.top, &r.right, &r.bottom, Self());
     r = {r.left, r.top, r.left + r.right, r.top + r.bottom};
   }
-  const std::string text = Utf8(name);
+  const std::string text = Utf8(name ? name : L"");
   SysFreeString(name);
   return {Said(text, kind, ClassOf(window), r), text, window, object ? Hold(object) : nullptr};
 }

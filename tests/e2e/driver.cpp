@@ -23,6 +23,33 @@ const wchar_t* const kLabels[4] = {L"二 进 制 :", L"八 进 制 :", L"十 进
 const wchar_t kWarningCaption[] = L"系统担示";
 const wchar_t kWarningText[] = L"你输入的数值已大于32位最大值0xffffffffH,请重新输入！";
 
+std::string Say(const char* format, ...) {
+  char buffer[2048];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  return buffer;
+}
+
+std::string Utf8(const std::wstring& text) {
+  char buffer[1024];
+  int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, buffer, sizeof buffer, nullptr, nullptr);
+  return n > 0 ? std::string(buffer, size_t(n - 1)) : std::string();
+}
+
+std::string ClassOf(HWND window) {
+  char name[64] = "";
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 3000, &result);
+  return LRESULT(result);
+}
+
 namespace {
 
 struct Failure {
@@ -40,34 +67,15 @@ HWND MainWindow;
 HWND OtherWindow;
 bool StartedUnaware;
 
-std::string Format(const char* format, ...) {
-  char buffer[2048];
-  va_list args;
-  va_start(args, format);
-  vsnprintf(buffer, sizeof buffer, format, args);
-  va_end(args);
-  return buffer;
-}
-
-std::string Narrow(const std::wstring& text) {
-  char buffer[1024];
-  int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, buffer, sizeof buffer, nullptr, nullptr);
-  return n > 0 ? std::string(buffer, size_t(n - 1)) : std::string();
-}
 
 std::string Quoted(const std::string& bytes) {
   std::string out = "\"";
-  for (unsigned char c : bytes) out += c >= 0x20 && c < 0x7F ? std::string(1, char(c)) : Format("\\x%02x", c);
+  for (unsigned char c : bytes) out += c >= 0x20 && c < 0x7F ? std::string(1, char(c)) : Say("\\x%02x", c);
   return out + "\"";
 }
 
-std::string RectText(RECT r) { return Format("(%ld,%ld,%ld,%ld)", r.left, r.top, r.right, r.bottom); }
+std::string RectText(RECT r) { return Say("(%ld,%ld,%ld,%ld)", r.left, r.top, r.right, r.bottom); }
 
-LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  DWORD_PTR result = 0;
-  SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 3000, &result);
-  return LRESULT(result);
-}
 
 // WM_GETTEXT, not GetWindowText: for another process's control the latter
 // gives only its creation caption.
@@ -84,11 +92,6 @@ std::wstring TextW(HWND window) {
   return buffer;
 }
 
-std::string ClassOf(HWND window) {
-  char name[64] = "";
-  GetClassNameA(window, name, sizeof name);
-  return name;
-}
 
 struct Found {
   const char* cls;
@@ -203,7 +206,7 @@ void SendKey(WORD vk, bool extended, bool up) {
   in.ki.wVk = vk;
   in.ki.wScan = WORD(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
   in.ki.dwFlags = (extended ? KEYEVENTF_EXTENDEDKEY : 0) | (up ? KEYEVENTF_KEYUP : 0);
-  if (SendInput(1, &in, sizeof in) != 1) throw Failure{Format("SendInput failed: %lu", GetLastError())};
+  if (SendInput(1, &in, sizeof in) != 1) throw Failure{Say("SendInput failed: %lu", GetLastError())};
 }
 
 const WORD kModifierKeys[3] = {VK_SHIFT, VK_CONTROL, VK_MENU};
@@ -231,14 +234,14 @@ void SendMouse(DWORD flags, POINT at = {}) {
     in.mi.dx = LONG((int64_t(at.x) * 65536 + w - 1) / w);
     in.mi.dy = LONG((int64_t(at.y) * 65536 + h - 1) / h);
   }
-  if (SendInput(1, &in, sizeof in) != 1) throw Failure{Format("SendInput failed: %lu", GetLastError())};
+  if (SendInput(1, &in, sizeof in) != 1) throw Failure{Say("SendInput failed: %lu", GetLastError())};
 }
 
 void MoveTo(POINT at) {
   SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, at);
   POINT now{};
   if (!Poll([&] { return GetCursorPos(&now) && now.x == at.x && now.y == at.y; }, 1)) {
-    throw Failure{Format("the pointer went to (%ld,%ld), not (%ld,%ld)", now.x, now.y, at.x, at.y)};
+    throw Failure{Say("the pointer went to (%ld,%ld), not (%ld,%ld)", now.x, now.y, at.x, at.y)};
   }
 }
 
@@ -451,7 +454,7 @@ std::string State::Line() const {
   std::string line;
   for (int f = 0; f < 4; ++f) {
     line += text[f].empty() ? "\"\"" : text[f];
-    if (length[f] != int(text[f].size())) line += Format("(length %d)", length[f]);
+    if (length[f] != int(text[f].size())) line += Say("(length %d)", length[f]);
     line += " ";
   }
   return line + "@" + focus;
@@ -459,18 +462,18 @@ std::string State::Line() const {
 
 std::string State::Describe() const {
   if (!main) return "no window";
-  std::string d = Line() + Format(" sel");
-  for (int f = 0; f < 4; ++f) d += Format(" %d-%d", sel[f][0], sel[f][1]);
+  std::string d = Line() + Say(" sel");
+  for (int f = 0; f < 4; ++f) d += Say(" %d-%d", sel[f][0], sel[f][1]);
   d += " active=" + active + " foreground=" + foreground + (iconic ? " iconic" : "") + (visible ? "" : " hidden");
   d += " rect=" + RectText(rect);
-  if (box.window) d += " box=\"" + Narrow(box.caption) + "\": \"" + Narrow(box.text) + "\"";
+  if (box.window) d += " box=\"" + Utf8(box.caption) + "\": \"" + Utf8(box.text) + "\"";
   return d;
 }
 
 std::string Canonical(uint32_t value, Field field) {
-  if (field == Decimal) return Format("%lu", static_cast<unsigned long>(value));
-  if (field == Octal) return Format("%lo", static_cast<unsigned long>(value));
-  if (field == Hexadecimal) return Format("%lX", static_cast<unsigned long>(value));
+  if (field == Decimal) return Say("%lu", static_cast<unsigned long>(value));
+  if (field == Octal) return Say("%lo", static_cast<unsigned long>(value));
+  if (field == Hexadecimal) return Say("%lX", static_cast<unsigned long>(value));
   std::string bits;
   do {
     bits.insert(bits.begin(), char('0' + (value & 1)));
@@ -494,7 +497,7 @@ std::string Disagreement(const State& s) {
   int source = -1;
   for (int f = 0; f < 4; ++f) {
     if (s.focus == kFieldNames[f]) source = f;
-    if (int(s.text[f].size()) > kLimits[f]) return Format("%s holds %zu characters", kFieldNames[f], s.text[f].size());
+    if (int(s.text[f].size()) > kLimits[f]) return Say("%s holds %zu characters", kFieldNames[f], s.text[f].size());
   }
   if (source < 0) return "the focus is not in a field: " + s.focus;
   const std::string& t = s.text[source];
@@ -550,7 +553,7 @@ void Launch() {
   si.cb = sizeof si;
   std::wstring command = L"\"" + ExePath + L"\"";
   if (!CreateProcessW(ExePath.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &Process)) {
-    throw Failure{Format("could not start %s: error %lu", Narrow(ExePath).c_str(), GetLastError())};
+    throw Failure{Say("could not start %s: error %lu", Utf8(ExePath).c_str(), GetLastError())};
   }
   HWND found = nullptr;
   Poll([&] {
@@ -559,7 +562,7 @@ void Launch() {
     if (found) GetWindowThreadProcessId(found, &pid);
     return found && pid == Process.dwProcessId && IsWindowVisible(found);
   }, Slow(20));
-  if (!found) throw Failure{"the program's window did not show within " + Format("%.0f s", Slow(20))};
+  if (!found) throw Failure{"the program's window did not show within " + Say("%.0f s", Slow(20))};
   MainWindow = found;
   // Shown is not yet ready for keys: they go where the focus is once the window is active
   // (whether it became so is the start group's check, not a precondition).
@@ -572,7 +575,7 @@ void Exits(const char* step, Where where) {
   if (!Poll([] { return !Running(); }, Slow(5))) Fail(step, "the process to end", "still running", where);
   DWORD code = 1;
   GetExitCodeProcess(Process.hProcess, &code);
-  if (code != 0) Fail(step, "exit code 0", Format("exit code %lu", code), where);
+  if (code != 0) Fail(step, "exit code 0", Say("exit code %lu", code), where);
 }
 
 void Close() {
@@ -728,7 +731,7 @@ bool Poll(const std::function<bool()>& done, double seconds) {
 
 void Fail(const std::string& step, const std::string& expected, const std::string& read, Where where) {
   const char* file = strrchr(where.file_name(), '/');
-  throw Failure{Format("%s:%u: %s: expected %s; read %s", file ? file + 1 : where.file_name(),
+  throw Failure{Say("%s:%u: %s: expected %s; read %s", file ? file + 1 : where.file_name(),
                        static_cast<unsigned>(where.line()), step.c_str(), expected.c_str(), read.c_str())};
 }
 
@@ -756,6 +759,10 @@ State Steady(const std::string& step, const std::string& line, double seconds, W
     Fail(step + " (steady)", "no further change from " + line, now.Describe(), where);
   }
   return s;
+}
+
+void Same(const std::string& step, const std::string& want, const std::string& read, Where where) {
+  if (read != want) Fail(step, want, read, where);
 }
 
 void UntilNone(const std::string& step, const std::string& expected,
@@ -919,7 +926,7 @@ void ClickMenuItem(Field f, MenuItem item, Where where) {
     // (wine 10). The items are found in a picture then.
     if (!Wine()) Fail("context menu's items", "the menu's handle and the item's rectangle", "none", where);
     if (!Poll([&] { return (rows = TextBands(m)).size() == 6; }, Slow(3))) {
-      Fail("context menu's items", "6 items", Format("%zu text bands in %s", rows.size(), RectText(m).c_str()), where);
+      Fail("context menu's items", "6 items", Say("%zu text bands in %s", rows.size(), RectText(m).c_str()), where);
     }
     r = rows[item];
   }
@@ -1020,9 +1027,9 @@ int wmain(int argc, wchar_t** argv) {
     if (a == L"--exe" && i + 1 < argc) {
       ExePath = argv[++i];
     } else if (a == L"--out" && i + 1 < argc) {
-      OutDir = Narrow(argv[++i]);
+      OutDir = Utf8(argv[++i]);
     } else {
-      args.push_back(Narrow(a));
+      args.push_back(Utf8(a));
     }
   }
   try {
@@ -1040,7 +1047,7 @@ int wmain(int argc, wchar_t** argv) {
       if (!FindGroup(s.group)) throw Failure{"scenario " + s.name + " is in no group: " + s.group};
     }
     Tally tally;
-    printf("e2e: %s on %s%s, %d DPI, code page %u\n", Narrow(ExePath).c_str(), Wine() ? "wine " : "Windows",
+    printf("e2e: %s on %s%s, %d DPI, code page %u\n", Utf8(ExePath).c_str(), Wine() ? "wine " : "Windows",
            Wine() ? Wine() : "", Dpi(), CodePage());
     if (!args.empty() && args[0] == "--all") {
       for (const Group& g : Groups()) RunGroup(g, "", tally);

@@ -45,6 +45,13 @@ constexpr RECT LabelRect(int i) { return {10, 29 + 30 * i, 95, 47 + 30 * i}; }
 constexpr RECT FieldRect(int i) { return {100, 30 + 30 * i, 380, 47 + 30 * i}; }
 constexpr POINT Centre(RECT r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
 
+// --- small means shared by the scenarios ----------------------------------------
+std::string Say(const char* format, ...);   // printf into a string
+std::string Utf8(const std::wstring& text);
+std::string ClassOf(HWND window);
+// SendMessageTimeoutW, 3 s, aborted if the program hangs: its answer, or 0.
+LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+
 // --- the system the tests run on ---------------------------------------------
 // Wine's version ("10.0"), or null on Windows.
 const char* Wine();
@@ -142,6 +149,14 @@ State Expect(const std::string& step, const std::string& expected, const std::fu
 State Shows(const std::string& step, const std::string& line, Where where = Where::current());
 // Like Shows, and the line then holds for `seconds`.
 State Steady(const std::string& step, const std::string& line, double seconds = 0.3, Where where = Where::current());
+// Fails unless read is want.
+void Same(const std::string& step, const std::string& want, const std::string& read, Where where = Where::current());
+// Conditions for Expect.
+inline bool Iconic(const State& s) { return s.iconic; }
+inline bool NoBox(const State& s) { return !s.box.window; }
+inline std::function<bool(const State&)> FocusIn(Field f) {
+  return [f](const State& s) { return s.focus == kFieldNames[f]; };
+}
 // Waits until problems() answers nothing; fails with the last answer.
 void UntilNone(const std::string& step, const std::string& expected,
                const std::function<std::vector<std::string>()>& problems, Where where = Where::current());

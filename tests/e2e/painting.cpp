@@ -8,12 +8,6 @@ using namespace e2e;
 
 namespace {
 
-template <typename... Args> std::string Say(const char* format, Args... args) {
-  char buffer[256];
-  snprintf(buffer, sizeof buffer, format, args...);
-  return buffer;
-}
-
 int R(uint32_t c) { return c >> 16 & 255; }
 int G(uint32_t c) { return c >> 8 & 255; }
 int B(uint32_t c) { return c & 255; }
