@@ -114,7 +114,7 @@ void RunGroup(const Group& group, const std::string& only) {
     try {
       if (MainWindow && (!s.table || s.table != table || s.fresh)) Close();
       if (MainWindow) {
-        s.reset();
+        Recover();
       } else {
         Launch();
         ++launches;

@@ -734,13 +734,12 @@ inline bool Placed(const State& s) {
 void SwitchContrast(bool on);
 
 // --- registration ----------------------------------------------------------------------------------------------
-// Rows of one table share a program: between them reset() sets it back; after a failed row the next starts a fresh
+// Rows of one table share a program, set back by Recover() between them; after a failed row the next starts a fresh
 // program. fresh rows get one of their own.
 struct Scenario {
   std::string group, name;
   std::function<void()> run;
   const void* table = nullptr;
-  std::function<void()> reset;
   bool fresh = false;
   std::function<bool()> when;  // runs only where this holds (null: always)
 };
@@ -752,20 +751,17 @@ inline int Add(Scenario s) {
   Scenarios().push_back(std::move(s));
   return 0;
 }
-#define E2E_CAT2(a, b) a##b
-#define E2E_CAT(a, b) E2E_CAT2(a, b)
-#define SCENARIO(group, name)                                                        \
-  static void name();                                                                \
-  static const int E2E_CAT(registered_, name) = e2e::Add({group, #name, name}); \
+#define SCENARIO(group, name)                                             \
+  static void name();                                                     \
+  static const int registered_##name = e2e::Add({group, #name, name}); \
   static void name()
 
-// One scenario per row, named name(row); the rows of one table share a program (Recover() between them), except
-// those for which fresh(row) holds.
+// One scenario per row, named name(row), all sharing a program but those for which fresh(row) holds.
 template <typename Row>
 int Table(const char* group, const std::vector<Row>& rows, std::function<std::string(const Row&)> name,
           std::function<void(const Row&)> body, std::function<bool(const Row&)> fresh = nullptr) {
   const void* key = new char;  // the table's own
-  for (const Row& row : rows) Add({group, name(row), [body, row] { body(row); }, key, Recover, fresh && fresh(row)});
+  for (const Row& row : rows) Add({group, name(row), [body, row] { body(row); }, key, fresh && fresh(row)});
   return int(rows.size());
 }
 

@@ -163,7 +163,7 @@ void MovedTo150PercentAndBack() {
 
 SCENARIO("painting", skin_pixels) { UntilNone("screenshot pixels", "the painted skin", SkinProblems); }
 
-const int moved = Add({"painting", "moved_to_150_percent_and_back", MovedTo150PercentAndBack, nullptr, nullptr, false,
+const int moved = Add({"painting", "moved_to_150_percent_and_back", MovedTo150PercentAndBack, nullptr, false,
                        [] { return Dpi() == 96; }});
 
 // Windows asks for the size at a new scale before it suggests a place: the layout's own, whatever it offers.
