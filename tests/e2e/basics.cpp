@@ -4,11 +4,7 @@
 using namespace e2e;
 
 namespace {
-struct Typed {
-  Field field;
-  const char* keys;
-  const char* line;  // the four texts and the focus after the keys
-};
+struct Typed { Field field; const char *keys, *line; };  // line: the four texts and the focus after the keys
 
 void TypeInto(const Typed& r) {
   EmptyField(r.field);
@@ -164,18 +160,11 @@ SCENARIO("keys", hex_lower_case_kept_until_tab) {
   Shows("Tab's release converts from binary", "11111111 377 255 FF @binary");
 }
 
-SCENARIO("keys", decimal_leading_zeros_dropped_by_tab) {
-  EmptyField(Decimal);
-  Type("007{Tab}");
-  Shows("Tab's release converts from hexadecimal", "111 7 7 7 @hexadecimal");
-}
+// Tab's release converts from the field it moves to.
+SCENARIO("keys", decimal_leading_zeros_dropped_by_tab) { TypeInto({Decimal, "007{Tab}", "111 7 7 7 @hexadecimal"}); }
 
 // No menu bar and no system menu: the menu keys start no menu mode that would eat the next keys.
-SCENARIO("keys", alt_and_f10_leave_typing_alone) {
-  EmptyField(Decimal);
-  Type("{Alt}5{F10}6");
-  Shows("both digits typed", "111000 70 56 38 @decimal");
-}
+SCENARIO("keys", alt_and_f10_leave_typing_alone) { TypeInto({Decimal, "{Alt}5{F10}6", "111000 70 56 38 @decimal"}); }
 
 const int escapes = Table<Typed>(
     "keys", {{Binary, "", ""}, {Octal, "17", ""}, {Decimal, "99", ""}, {Hexadecimal, "ff", ""}},

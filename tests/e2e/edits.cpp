@@ -1,15 +1,11 @@
-// Changes to a field that are not typing: the edit control's menu (WM_UNDO, WM_CUT, WM_CLEAR), text set by another
-// program (UI Automation and MSAA send WM_SETTEXT), a character put in some other way, a button pushed before its
-// click, and a paste while another program holds the clipboard. Each converts at once, as a key release does, and
-// no field keeps a character it does not take.
+// Changes that are not typing: the edit menu (WM_UNDO, WM_CUT, WM_CLEAR), text set by another program (UI Automation
+// and MSAA send WM_SETTEXT), a character put in some other way, a button pushed before its click, a paste while the
+// clipboard is held. Each converts at once, as a key release does, and no field keeps a character it does not take.
 #include "e2e.h"
 
 using namespace e2e;
 
-struct MenuEdit {
-  const char* name;
-  MenuItem item;
-};
+struct MenuEdit { const char* name; MenuItem item; };
 
 const int menuEdits = Table<MenuEdit>(
     "edits", {{"delete", MenuDelete}, {"cut", MenuCut}},

@@ -1,5 +1,4 @@
-// The overflow warning, and the mouse on the window: the drawn buttons, the drag strip, and where the focus goes
-// when the window is switched away from, minimised and restored.
+// The overflow warning, and the mouse: drawn buttons, drag strip, and where the focus goes on switching and restoring.
 #include "e2e.h"
 
 using namespace e2e;
@@ -169,10 +168,7 @@ SCENARIO("overflow", after_drawn_minimise_undo_converts_from_binary) {
   OverflowAfterOutsideText("converted from binary", Showing(Binary, "1", -1, Decimal));
 }
 
-struct Strip {  // a click at client coordinates (96 DPI), and what it does
-  POINT at;
-  const char* effect;
-};
+struct Strip { POINT at; const char* effect; };  // a click at client coordinates (96 DPI), and what it does
 
 const int clicks = Table<Strip>(
     "mouse", {
