@@ -1,30 +1,41 @@
-// The window as it starts, typing and conversion, the characters a field
-// takes, Tab and Esc, and quitting.
+// The window as it starts, typing and conversion, the characters a field takes, Tab and Esc, and quitting.
 #include "e2e.h"
 
 using namespace e2e;
 
-// --- start -------------------------------------------------------------------------
+namespace {
+struct Typed { Field field; const char *keys, *line; };  // line: the four texts and the focus after the keys
+
+void TypeInto(const Typed& r) {
+  EmptyField(r.field);
+  Type(r.keys);
+  Shows(Say("typed %s", r.keys), r.line);
+}
+
+void TabCycles(const char* tab) {
+  EmptyField(Binary);
+  Type("101");
+  for (Field f : {Octal, Decimal, Hexadecimal, Binary}) {
+    Type(tab);
+    Expect(Say("%s to %s", tab, kFieldNames[f]), Say("focus in %s, all selected", kFieldNames[f]), [f](const State& s) {
+      return s.focus == kFieldNames[f] && s.sel[f][0] == 0 && s.sel[f][1] == (f == Binary ? 3 : 1);
+    });
+  }
+  Shows("no tab character", "101 5 5 5 @binary");
+}
+}  // namespace
 
 SCENARIO("start", centred_window_binary_focused) {
   Expect("window placed", "the window centred, client 2 px smaller", Placed);
-  // A captionless popup with a one-pixel border; borderless edit fields with
-  // the limits, that scroll rather than refuse text wider than they are.
-  const LONG style = GetWindowLongW(Main(), GWL_STYLE);
+  // A captionless popup with a one-pixel border; borderless fields that scroll rather than refuse wider text.
+  const LONG popup = WS_POPUP | WS_BORDER | WS_VISIBLE, edit = WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL;
   const LONG unwanted = WS_DLGFRAME | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
-  if ((style & (WS_POPUP | WS_BORDER | WS_VISIBLE)) != (WS_POPUP | WS_BORDER | WS_VISIBLE) || (style & unwanted) ||
-      GetWindowLongW(Main(), GWL_EXSTYLE) != 0) {
-    Fail("window styles", "WS_POPUP | WS_BORDER, no caption, frame or system menu, no extended style",
-         std::to_string(style));
-  }
-  for (int f = 0; f < 4; ++f) {
-    const LONG fs = GetWindowLongW(FieldWindow(Field(f)), GWL_STYLE);
-    const LRESULT limit = SendMessageW(FieldWindow(Field(f)), EM_GETLIMITTEXT, 0, 0);
-    if ((fs & (WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL)) != (WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL) ||
-        (fs & WS_BORDER) || limit != kLimits[f]) {
-      Fail(std::string("field ") + kFieldNames[f], "a borderless, scrolling edit limited to " +
-           std::to_string(kLimits[f]), "style " + std::to_string(fs) + ", limit " + std::to_string(limit));
-    }
+  Same("window style (popup, border; no caption, frame or system menu), extended style", Say("%lx 0", popup),
+       Say("%lx %lx", GetWindowLongW(Main(), GWL_STYLE) & (popup | unwanted), GetWindowLongW(Main(), GWL_EXSTYLE)));
+  for (Field f : {Binary, Octal, Decimal, Hexadecimal}) {
+    Same(Say("field %s: a borderless, scrolling edit, and its limit", kFieldNames[f]), Say("%lx %d", edit, kLimits[f]),
+         Say("%lx %lld", GetWindowLongW(FieldWindow(f), GWL_STYLE) & (edit | WS_BORDER),
+             static_cast<long long>(Send(FieldWindow(f), EM_GETLIMITTEXT))));
   }
   Expect("initial fields", "0 \"\" \"\" \"\" @binary, the 0 selected, in the foreground", [](const State& s) {
     return s.Line() == "0 \"\" \"\" \"\" @binary" && s.sel[Binary][0] == 0 && s.sel[Binary][1] == 1 &&
@@ -44,17 +55,8 @@ SCENARIO("start", startup_focus_survives_switching_away) {
   Shows("typing reaches binary", "11 3 3 3 @binary");
 }
 
-// --- typing and conversion --------------------------------------------------------------
-
-struct Typed {
-  Field field;
-  const char* keys;
-  const char* line;  // the four texts and the focus after the keys
-};
-
 const int typing = Table<Typed>(
-    "typing",
-    {
+    "typing", {
         {Binary, "0001011", "0001011 13 11 B @binary"},
         {Octal, "0017", "1111 0017 15 F @octal"},
         {Decimal, "0042", "101010 52 0042 2A @decimal"},
@@ -69,15 +71,9 @@ const int typing = Table<Typed>(
         // Backspace edits, and its release converts.
         {Decimal, "123{Back}", "1100 14 12 C @decimal"},
     },
-    [](const Typed& r) { return std::string(kFieldNames[r.field]) + "_" + std::string(r.keys).substr(0, 12); },
-    [](const Typed& r) {
-      EmptyField(r.field);
-      Type(r.keys);
-      Shows(std::string("typed ") + r.keys, r.line);
-    });
+    [](const Typed& r) { return Say("%s_%.12s", kFieldNames[r.field], r.keys); }, TypeInto);
 
-// The release of any key converts the focused field, Shift's and an arrow's
-// too: a digit held down is in the field but not yet converted.
+// Any key's release converts, Shift's and an arrow's too: a digit held down is in the field but not yet converted.
 SCENARIO("typing", shift_and_arrow_release_convert_focused_field) {
   EmptyField(Decimal);
   Type("12");
@@ -86,17 +82,15 @@ SCENARIO("typing", shift_and_arrow_release_convert_focused_field) {
     KeyDown("3");
     Expect("3 held down", "decimal=123 binary=1100", [](const State& s) { return s.text[Decimal] == "123" &&
                                                                                  s.text[Binary] == "1100"; });
-    Type(std::string("{") + key + "}");
-    Shows(std::string(key) + " released", "1111011 173 123 7B @decimal");
+    Type(Say("{%s}", key));
+    Shows(Say("%s released", key), "1111011 173 123 7B @decimal");
     KeyUp("3");
-    Type("{End}{Back}{Back}{Back}");  // back to 12, the caret at the end
-    Type("12");
+    Type("{End}{Back}{Back}{Back}12");  // back to 12, typed again with the caret at the end
     Shows("typed again", "1100 14 12 C @decimal");
   }
 }
 
-// A key pressed in Decimal and released after a click moved the focus to
-// Octal converts Octal: Decimal's new digit is overwritten.
+// A key pressed in Decimal and released once a click moved the focus to Octal converts Octal, over Decimal's digit.
 SCENARIO("typing", release_converts_from_field_with_focus) {
   EmptyField(Octal);
   Type("17");
@@ -106,45 +100,33 @@ SCENARIO("typing", release_converts_from_field_with_focus) {
   KeyDown("5");
   Expect("5 inserted", "decimal=155", [](const State& s) { return s.text[Decimal] == "155"; });
   FocusField(Octal);
-  if (Wine()) {
-    // Wine lets go of a key that SendInput holds down once the pointer moves (its X keymap says
-    // the key is up), so the release comes with the click: it converts whichever field has the
-    // focus by then, Decimal or Octal. On Windows the key stays down until it is released.
-    KeyUp("5");
-    Expect("released by the click", "one conversion, from decimal or octal", [](const State& s) {
-      return s.Line() == "1111 17 15 F @octal" || s.Line() == "10011011 233 155 9B @octal";
-    });
-    return;
-  }
-  Steady("nothing converted by the click", "1111 17 155 F @octal");
+  // Wine lets go of a key SendInput holds once the pointer moves: the release comes with the click and converts
+  // whichever field has the focus by then. Windows keeps the key down until it is released.
+  if (!Wine()) Steady("nothing converted by the click", "1111 17 155 F @octal");
   KeyUp("5");
-  Shows("released in octal", "1111 17 15 F @octal");
+  if (!Wine()) return void(Shows("released in octal", "1111 17 15 F @octal"));
+  Expect("released by the click", "one conversion, from decimal or octal", [](const State& s) {
+    return s.Line() == "1111 17 15 F @octal" || s.Line() == "10011011 233 155 9B @octal";
+  });
 }
 
-// --- the characters a field takes ---------------------------------------------------------
-
 const int filtering = Table<Typed>(
-    "filtering",
-    {
+    "filtering", {
         {Binary, "1a2b0 -1.", "101 5 5 5 @binary"},
         {Octal, "7 8 9 g G - a F 1", "111001 71 57 39 @octal"},
         {Decimal, "9a-b8 F+.", "1100010 142 98 62 @decimal"},
         {Hexadecimal, "fgG Az-9", "111110101001 7651 4009 fA9 @hexadecimal"},
     },
-    [](const Typed& r) { return std::string("alphabet_") + kFieldNames[r.field]; },
-    [](const Typed& r) {
-      EmptyField(r.field);
-      Type(r.keys);
-      Shows(std::string("typed ") + r.keys, r.line);
-    });
+    [](const Typed& r) { return Say("alphabet_%s", kFieldNames[r.field]); }, TypeInto);
 
-// Ctrl+X, C, V, Z, A and B, and Enter: no cut, copy, paste, undo or stray
-// character. Copying is the menu's and Ctrl+Insert's, pasting Shift+Insert's.
+// Ctrl+X, C, V, Z, A and B, and Enter: no cut, copy, paste, undo or stray character. Copying is the menu's and
+// Ctrl+Insert's, pasting Shift+Insert's.
 SCENARIO("filtering", control_characters_do_nothing) {
   SetClipboard(std::string("5"));
   EmptyField(Decimal);
   Type("12{S-Home}");
-  Expect("selected", "decimal 0-2 selected", [](const State& s) { return s.sel[Decimal][1] == 2 && !s.sel[Decimal][0]; });
+  Expect("selected", "decimal 0-2 selected",
+         [](const State& s) { return s.sel[Decimal][1] == 2 && !s.sel[Decimal][0]; });
   Type("{C-x}{C-c}{C-v}{C-z}{C-a}{C-b}{Enter}{End}3");
   Shows("no cut, paste, undo or stray character", "1111011 173 123 7B @decimal");
   Type("{S-Home}{S-Ins}");  // the clipboard still holds what was put there
@@ -167,24 +149,6 @@ SCENARIO("filtering", ctrl_s_consumed_and_s_release_converts) {
   Shows("nothing inserted", "10011010010 2322 1234 4D2 @decimal");
 }
 
-// --- Tab and Esc -----------------------------------------------------------------------------
-
-namespace {
-void TabCycles(const char* tab) {
-  EmptyField(Binary);
-  Type("101");
-  for (int f : {Octal, Decimal, Hexadecimal, Binary}) {
-    Type(tab);
-    const int length = f == Binary ? 3 : 1;
-    Expect(std::string(tab) + " to " + kFieldNames[f], std::string("focus in ") + kFieldNames[f] + ", all selected",
-           [f, length](const State& s) {
-             return s.focus == kFieldNames[f] && s.sel[f][0] == 0 && s.sel[f][1] == length;
-           });
-  }
-  Shows("no tab character", "101 5 5 5 @binary");
-}
-}  // namespace
-
 SCENARIO("keys", tab_cycles_and_selects_all) { TabCycles("{Tab}"); }
 SCENARIO("keys", shift_tab_moves_forward_like_tab) { TabCycles("{S-Tab}"); }
 
@@ -196,31 +160,20 @@ SCENARIO("keys", hex_lower_case_kept_until_tab) {
   Shows("Tab's release converts from binary", "11111111 377 255 FF @binary");
 }
 
-SCENARIO("keys", decimal_leading_zeros_dropped_by_tab) {
-  EmptyField(Decimal);
-  Type("007{Tab}");
-  Shows("Tab's release converts from hexadecimal", "111 7 7 7 @hexadecimal");
-}
+// Tab's release converts from the field it moves to.
+SCENARIO("keys", decimal_leading_zeros_dropped_by_tab) { TypeInto({Decimal, "007{Tab}", "111 7 7 7 @hexadecimal"}); }
 
-// No menu bar and no system menu: the menu keys start no menu mode that
-// would eat the next keys.
-SCENARIO("keys", alt_and_f10_leave_typing_alone) {
-  EmptyField(Decimal);
-  Type("{Alt}5{F10}6");
-  Shows("both digits typed", "111000 70 56 38 @decimal");
-}
+// No menu bar and no system menu: the menu keys start no menu mode that would eat the next keys.
+SCENARIO("keys", alt_and_f10_leave_typing_alone) { TypeInto({Decimal, "{Alt}5{F10}6", "111000 70 56 38 @decimal"}); }
 
 const int escapes = Table<Typed>(
     "keys", {{Binary, "", ""}, {Octal, "17", ""}, {Decimal, "99", ""}, {Hexadecimal, "ff", ""}},
-    [](const Typed& r) { return std::string("esc_empties_") + kFieldNames[r.field]; },
+    [](const Typed& r) { return Say("esc_empties_%s", kFieldNames[r.field]); },
     [](const Typed& r) {
       FocusField(r.field);
-      Type(r.keys);
-      Type("{Esc}");
+      Type(r.keys + std::string("{Esc}"));
       Shows("Esc released", Showing(r.field, ""));
     });
-
-// --- quitting ------------------------------------------------------------------------------------
 
 SCENARIO("quit", close_button_exit_code_zero) {
   Type("1");

@@ -1,14 +1,12 @@
-// The overflow warning, and the mouse on the window: the drawn buttons, the
-// drag strip, and where the focus goes when the window is switched away from,
-// minimised and restored.
+// The overflow warning, and the mouse: drawn buttons, drag strip, and where the focus goes on switching and restoring.
 #include "e2e.h"
 
 using namespace e2e;
 
 namespace {
 
-// Tab around the four fields and back, then End: the field's text is then the
-// one a conversion wrote, so that its undo takes back only what is typed next.
+// Tab around the four fields and back, then End: the field's text is then the one a conversion wrote, so that its
+// undo takes back only what is typed next.
 const char kRewrite[] = "{Tab}{Tab}{Tab}{Tab}{End}";
 
 void Rewritten(const std::string& decimal, Where where = Where::current()) {
@@ -27,22 +25,28 @@ void Restore(Field focus, Where where = Where::current()) {
   Show(SW_RESTORE);
   Expect("restored", "not iconic", [](const State& s) { return !s.iconic; }, where);
   ActivateMain(where);
-  Expect("restored, focus in " + std::string(kFieldNames[focus]), std::string("focus=") + kFieldNames[focus],
-         [focus](const State& s) { return s.focus == kFieldNames[focus]; }, where);
+  Expect(Say("restored, focus in %s", kFieldNames[focus]), Say("focus=%s", kFieldNames[focus]), FocusIn(focus), where);
 }
 
-// Minimised by the drawn button from a field: from then on every activation
-// puts the focus in Binary.
+// Minimised by the drawn button from a field: from then on every activation puts the focus in Binary.
 void DrawnMinimiseAndRestore(Field from, Where where = Where::current()) {
   FocusField(from, where);
   Click(Centre(kMinimise));
-  Expect("minimised by the drawn button", "iconic", [](const State& s) { return s.iconic; }, where);
+  Expect("minimised by the drawn button", "iconic", Iconic, where);
   Restore(Binary, where);
 }
 
-}  // namespace
+// Binary given another value from outside, which nothing converts before a key release, then Decimal overflowed:
+// the line shows which field the undo converted from.
+void OverflowAfterOutsideText(const std::string& step, const std::string& line, Where where = Where::current()) {
+  Rewritten("429496729", where);
+  ReplaceText(Binary, L"1");
+  Type("6");
+  DismissWarning("warning", false, where);
+  Shows(step, line, where);
+}
 
-// --- overflow warning ------------------------------------------------------------------
+}  // namespace
 
 struct Overflow {
   const char* name;
@@ -56,8 +60,7 @@ struct Overflow {
 };
 
 const int overflowing = Table<Overflow>(
-    "overflow",
-    {
+    "overflow", {
         {"decimal_tenth_digit_warns_and_undoes", Decimal, "429496729", kRewrite, "6", false, "429496729", "", ""},
         // What a user does next: type the right last digit.
         {"corrected_digit_after_warning_lands_at_end", Decimal, "429496729", kRewrite, "6", false, "429496729", "5",
@@ -73,10 +76,10 @@ const int overflowing = Table<Overflow>(
     [](const Overflow& r) {
       EmptyField(r.field);
       Type(std::string(r.text) + r.moves);
-      Calm(std::string("typed ") + r.text, Showing(r.field, r.text));
+      Calm(Say("typed %s", r.text), Showing(r.field, r.text));
       if (!*r.keys) return;
       Type(r.keys);
-      DismissWarning(std::string("warning for ") + r.text + r.keys, r.click);
+      DismissWarning(Say("warning for %s%s", r.text, r.keys), r.click);
       Shows("undone", Showing(r.field, r.undone));
       if (!*r.next) return;
       Type(r.next);
@@ -103,7 +106,7 @@ SCENARIO("overflow", keys_while_warning_up_reach_only_the_box) {
   Steady("fields unchanged behind the box", up);
   // Esc closes the box as its OK would; the field sees no Esc, which would empty it.
   Type("{Esc}");
-  Expect("box closed by Esc", "no box", [](const State& s) { return !s.box.window; });
+  Expect("box closed by Esc", "no box", NoBox);
   Shows("undone, not emptied", Showing(Decimal, "429496729"));
 }
 
@@ -117,15 +120,14 @@ SCENARIO("overflow", switching_away_while_warning_up) {
   ClickScreen({(box.rect.left + box.rect.right) / 2, box.ok.top - Scale(8)});
   Expect("box active again", "active=box", [](const State& s) { return s.active == "box"; });
   Type("{Enter}");
-  Expect("box closed", "no box", [](const State& s) { return !s.box.window; });
+  Expect("box closed", "no box", NoBox);
   Shows("undone", Showing(Decimal, "429496729"));
   Type("5");
   Shows("typing goes on at the end", Showing(Decimal, "4294967295"));
 }
 
-// Decimal gets 4294967296 with no key release of its own (the 6 is released
-// in another window); a digit typed over its last digit is undone back to
-// 4294967296, which overflows as well: the field is emptied, with one warning.
+// Decimal gets 4294967296 with no key release of its own (the 6 is released in another window); a digit typed over
+// its last digit is undone back to 4294967296, which overflows as well: the field is emptied, with one warning.
 SCENARIO("overflow", text_still_overflowing_after_undo_brings_one_warning) {
   Rewritten("429496729");
   KeyDown("6");
@@ -139,21 +141,15 @@ SCENARIO("overflow", text_still_overflowing_after_undo_brings_one_warning) {
   });
   const POINT p = CharPosition(Decimal, 9);
   DragScreen({p.x + 1, p.y + 5}, {p.x + 30, p.y + 5});  // a selection made with no key release
-  Expect("last digit selected", "decimal 9-10", [](const State& s) { return s.sel[Decimal][0] == 9 &&
-                                                                               s.sel[Decimal][1] == 10; });
+  Expect("last digit selected", "decimal 9-10",
+         [](const State& s) { return s.sel[Decimal][0] == 9 && s.sel[Decimal][1] == 10; });
   Type("7");
   DismissWarning("one warning");
   Calm("field emptied, others 0, no second warning", Showing(Decimal, ""));
 }
 
-// Text put in from outside, which nothing converts before a key release: Binary given another
-// value, so that a conversion from Binary instead of from the undone field would show.
 SCENARIO("overflow", undo_converts_from_the_undone_field) {
-  Rewritten("429496729");
-  ReplaceText(Binary, L"1");
-  Type("6");
-  DismissWarning("warning");
-  Shows("converted from the undone decimal", Showing(Decimal, "429496729"));
+  OverflowAfterOutsideText("converted from the undone decimal", Showing(Decimal, "429496729"));
 }
 
 // Text no undo can take back: the warning once, and the field emptied.
@@ -165,27 +161,17 @@ SCENARIO("overflow", foreign_overflowing_text_brings_one_warning) {
   Calm("field emptied, others 0", Showing(Decimal, ""));
 }
 
-// After the drawn minimise, the activation that follows the box puts the focus in Binary, whose
-// value is then written into the other three, Decimal included.
+// After the drawn minimise, the activation that follows the box puts the focus in Binary, whose value is then
+// written into the other three, Decimal included.
 SCENARIO("overflow", after_drawn_minimise_undo_converts_from_binary) {
   DrawnMinimiseAndRestore(Decimal);
-  Rewritten("429496729");
-  ReplaceText(Binary, L"1");
-  Type("6");
-  DismissWarning("warning");
-  Shows("converted from binary", Showing(Binary, "1", -1, Decimal));
+  OverflowAfterOutsideText("converted from binary", Showing(Binary, "1", -1, Decimal));
 }
 
-// --- drawn buttons, drag strip, focus keeping -------------------------------------------------
-
-struct Strip {  // a click at client coordinates (96 DPI), and what it does
-  POINT at;
-  const char* effect;
-};
+struct Strip { POINT at; const char* effect; };  // a click at client coordinates (96 DPI), and what it does
 
 const int clicks = Table<Strip>(
-    "mouse",
-    {
+    "mouse", {
         // Each close and drag ends its program: a program of its own.
         {{377, 18}, "close"}, {{392, 0}, "close"},
         {{376, 5}, "drag"}, {{356, 18}, "drag"}, {{0, 0}, "drag"},
@@ -194,7 +180,7 @@ const int clicks = Table<Strip>(
         {{385, 9}, "right"}, {{365, 9}, "right"},  // the drawn buttons take the left button only
         {{357, 18}, "minimise"}, {{375, 0}, "minimise"},
     },
-    [](const Strip& r) { return r.effect + ("_at_" + std::to_string(r.at.x)) + "_" + std::to_string(r.at.y); },
+    [](const Strip& r) { return Say("%s_at_%ld_%ld", r.effect, r.at.x, r.at.y); },
     [](const Strip& r) {
       const std::string effect = r.effect;
       EmptyField(Binary);
@@ -211,7 +197,7 @@ const int clicks = Table<Strip>(
       }
       Click(r.at, effect == "right" ? Right : Left, effect == "double" ? 2 : 1);
       if (effect == "close") return Exits();
-      if (effect == "minimise") return void(Expect("minimised", "iconic", [](const State& s) { return s.iconic; }));
+      if (effect == "minimise") return void(Expect("minimised", "iconic", Iconic));
       Steady("nothing happens", "\"\" 0 0 0 @binary");
       Expect("window kept", "the same rectangle, not minimised",
              [&](const State& s) { return EqualRect(&s.rect, &before.rect) && !s.iconic; });
@@ -243,12 +229,12 @@ SCENARIO("mouse", restore_after_other_minimise_keeps_field) {
   ActivateMain();
   FocusField(Hexadecimal);
   Show(SW_MINIMIZE);
-  Expect("minimised", "iconic", [](const State& s) { return s.iconic; });
+  Expect("minimised", "iconic", Iconic);
   Restore(Hexadecimal);
   Type("b");
   Shows("typing goes on there", Showing(Hexadecimal, "b"));
   ActivateMain();
-  Expect("a click keeps it there", "focus=hexadecimal", [](const State& s) { return s.focus == "hexadecimal"; });
+  Expect("a click keeps it there", "focus=hexadecimal", FocusIn(Hexadecimal));
 }
 
 SCENARIO("mouse", after_drawn_minimise_binary_wins_every_activation) {
@@ -257,7 +243,7 @@ SCENARIO("mouse", after_drawn_minimise_binary_wins_every_activation) {
   FocusField(Octal);
   ActivateOther();
   ActivateMain();
-  Expect("binary after every activation", "focus=binary", [](const State& s) { return s.focus == "binary"; });
+  Expect("binary after every activation", "focus=binary", FocusIn(Binary));
 }
 
 SCENARIO("mouse", focus_kept_across_switching_windows) {
@@ -266,7 +252,7 @@ SCENARIO("mouse", focus_kept_across_switching_windows) {
   ActivateOther();
   Expect("main inactive", "active=none", [](const State& s) { return s.active == "none"; });
   ActivateMain();
-  Expect("focus back in hexadecimal", "focus=hexadecimal", [](const State& s) { return s.focus == "hexadecimal"; });
+  Expect("focus back in hexadecimal", "focus=hexadecimal", FocusIn(Hexadecimal));
   Type("b");
   Shows("typing continues there", Showing(Hexadecimal, "ab"));
 }
