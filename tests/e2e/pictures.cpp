@@ -1,5 +1,4 @@
-// The README's pictures (scripts/screenshots.sh): the window with a value typed,
-// cropped from the screen, named after the desktop the system reports.
+// The README's pictures (scripts/screenshots.sh): the window with a value typed, named after the desktop it is on.
 #include "e2e.h"
 
 using namespace e2e;

@@ -1,5 +1,4 @@
-// Random real keys into one running program (soak), and the time from a key's release to the other three
-// fields rewritten (bench_keyup, for scripts/bench.sh).
+// Random real keys into one running program (soak); key release to the fields rewritten (bench_keyup, bench.sh).
 #include <algorithm>
 #include <cstdio>
 #include <random>
@@ -16,18 +15,14 @@ static double Seconds() {
   return double(now.QuadPart) / double(frequency.QuadPart);
 }
 
-static long long Setting(const char* name, long long fallback) {
-  char value[32] = "";
-  return GetEnvironmentVariableA(name, value, sizeof value) ? atoll(value) : fallback;
-}
+static long long Setting(const char* name, long long fallback) { return getenv(name) ? atoll(getenv(name)) : fallback; }
 
-static double Ms(std::vector<double> v, double quantile) {
+static double Ms(std::vector<double> v, double quantile) {  // in milliseconds
   std::sort(v.begin(), v.end());
   return 1000 * v[std::min(v.size() - 1, size_t(quantile * double(v.size())))];
 }
 
-// QV_SOAK_KEYS keys (200 by default) from the seed QV_SOAK_SEED (else a random one). After every key the
-// program runs, and once settled the others show the focused field's value; a warning is read and dismissed.
+// QV_SOAK_KEYS keys (200) from the seed QV_SOAK_SEED (else a random one): after each the program runs and settles.
 SCENARIO("soak", random_keys) {
   const int keys = int(Setting("QV_SOAK_KEYS", 200));
   const long long seed = Setting("QV_SOAK_SEED", (long long)(Seconds() * 1e6) + GetCurrentProcessId()) % (1 << 30);
@@ -48,7 +43,7 @@ SCENARIO("soak", random_keys) {
   EmptyField(Binary);
   for (int i = 0; i < keys; ++i) {
     const std::string key = names[below(0, names.size())];
-    const std::string step = "seed " + std::to_string(seed) + ", key " + std::to_string(i) + " " + key;
+    const std::string step = Say("seed %lld, key %d %s", seed, i, key.c_str());
     if (key == "{S-Ins}") {  // a number, 0x and hexadecimal digits, other characters, a number above 32 bits
       const uint64_t kind = below(0, 4), n = kind == 3 ? below(1ull << 32, 100000000000ull) : below(0, 1ull << 32);
       std::string clip = kind == 1 ? "0x" + Canonical(uint32_t(n), Hexadecimal) : kind == 2 ? "" : std::to_string(n);
@@ -61,8 +56,7 @@ SCENARIO("soak", random_keys) {
     std::string previous;
     const State s = Expect(step, "the other fields showing the focused field's value", [&](const State& s) {
       if (!Running()) Fail(step, "the program to keep running", "it ended");
-      const bool twice = std::exchange(previous, s.Line()) == s.Line();
-      return s.box.window || (twice && Disagreement(s).empty());
+      return s.box.window || (std::exchange(previous, s.Line()) == s.Line() && Disagreement(s).empty());
     });
     if (s.box.window) {
       ++warnings;
@@ -78,8 +72,7 @@ SCENARIO("soak", random_keys) {
          "(seed %lld)\n", settle.size(), warnings, Seconds() - started, Ms(settle, 0.5), Ms(settle, 1), seed);
 }
 
-// QV_BENCH_KEYS key releases in Binary, each timed until the other fields show the new value, against a
-// WM_GETTEXT round trip timed in the same run: the measure's resolution.
+// QV_BENCH_KEYS key releases timed until the other fields show the value, against a WM_GETTEXT round trip.
 SCENARIO("bench_keyup", key_release) {
   EmptyField(Binary);
   // Reads Hexadecimal (rewritten last) without a pause, which would be the measure, until it shows want.
@@ -91,8 +84,7 @@ SCENARIO("bench_keyup", key_release) {
   for (int i = 0; i < 200; ++i) trips.push_back(until("0", Seconds()));  // the field shows it: one reading
   std::string typed;
   for (int k = 0; k < Setting("QV_BENCH_KEYS", 600); ++k) {
-    // 31 ones, then 31 Backspaces, and again: every release changes the value.
-    const char* key = k / 31 % 2 ? "Back" : "1";
+    const char* key = k / 31 % 2 ? "Back" : "1";  // 31 ones, then 31 Backspaces: every release changes the value
     typed = *key == '1' ? typed + "1" : typed.substr(0, typed.size() - 1);
     KeyDown(key);
     Expect("key down", "binary " + typed, [&](const State& s) { return s.text[Binary] == typed; });
@@ -100,7 +92,7 @@ SCENARIO("bench_keyup", key_release) {
     const double t0 = Seconds();
     KeyUp(key);
     times.push_back(until(want, t0));
-    Shows("key " + std::to_string(k) + " released", Showing(Binary, typed));
+    Shows(Say("key %d released", k), Showing(Binary, typed));
   }
   printf("input SendInput\nkeys %zu\nmedian_ms %.3f\np99_ms %.3f\nmax_ms %.3f\ngettext_roundtrip_median_ms %.3f\n"
          "median_over_roundtrip %.1f\n", times.size(), Ms(times, 0.5), Ms(times, 0.99), Ms(times, 1), Ms(trips, 0.5),
