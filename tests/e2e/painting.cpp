@@ -117,8 +117,8 @@ LRESULT SendWithData(UINT message, WPARAM wParam, void* data, SIZE_T size) {
 
 // A user32 call on a thread in the program (user32 lies at one address in each process of one bitness).
 DWORD InProgram(const char* function, UINT_PTR argument) {
-  const auto start = LPTHREAD_START_ROUTINE(GetProcAddress(GetModuleHandleA("user32.dll"), function));
-  HANDLE thread = CreateRemoteThread(Program(), nullptr, 0, start, (void*)argument, 0, nullptr);
+  void* start = (void*)GetProcAddress(GetModuleHandleA("user32.dll"), function);
+  HANDLE thread = CreateRemoteThread(Program(), nullptr, 0, LPTHREAD_START_ROUTINE(start), (void*)argument, 0, nullptr);
   DWORD code = 0;
   if (WaitForSingleObject(thread, 3000) == WAIT_OBJECT_0) GetExitCodeThread(thread, &code);
   CloseHandle(thread);
