@@ -69,13 +69,13 @@ std::vector<Heard> Objects(const Com& automation) {
   }
   std::vector<Heard> all;
   for (HWND w : windows) {
+    if (!IsWindowVisible(w)) continue;
     IUnknown* object = nullptr;
     IAccessible* accessible = nullptr;
     BSTR name = nullptr;
     long kind = -1;
     RECT r{};
     VARIANT role{};
-    if (!IsWindowVisible(w)) continue;
     if (automation && SUCCEEDED(Call(automation.get(), kElementFromHandle, w, &object))) {
       Call(object, kName, &name);
       Call(object, kControlType, &kind);
@@ -94,45 +94,38 @@ std::vector<Heard> Objects(const Com& automation) {
   return all;
 }
 
-std::string Joined(const std::multiset<std::string>& all) {
-  std::string text;
-  for (const std::string& one : all) text += (text.empty() ? "" : "; ") + one;
-  return text;
-}
-
 // The drawn - and X as push buttons over them, named as Chinese Windows names a caption's buttons, placed at 96 DPI.
 const std::pair<const wchar_t*, RECT> kButtons[2] = {{L"最小化", {357, 0, 375, 18}}, {L"关闭", {377, 0, 395, 18}}};
 
 // The fields named after their labels, of fieldKind, and besides them exactly the two buttons, of buttonKind.
-void Hears(const std::string& step, long fieldKind, long buttonKind, const Com& automation,
-           Where where = Where::current()) {
+void Hears(const std::string& step, long fieldKind, long buttonKind, const Com& via, Where where = Where::current()) {
   const POINT o = ClientOrigin();
   const auto screen = [o](RECT r) { return RECT{o.x + r.left, o.y + r.top, o.x + r.right, o.y + r.bottom}; };
   std::multiset<std::string> want;
   for (int f = 0; f < 4; ++f) want.insert(Said(Utf8(kLabels[f]), fieldKind, "Edit", screen(Read().field[f])));
   for (const auto& [name, r] : kButtons) want.insert(Said(Utf8(name), buttonKind, "Button", screen(Scale(r))));
-  UntilNone(step, Joined(want), [&] {
+  std::string expected;
+  for (const std::string& w : want) expected += (expected.empty() ? "" : "; ") + w;
+  UntilNone(step, expected, [&] {
     std::multiset<std::string> heard;
-    for (const Heard& h : Objects(automation)) heard.insert(h.said);
-    return heard == want ? std::vector<std::string>{} : std::vector<std::string>{Joined(heard)};
+    for (const Heard& h : Objects(via)) heard.insert(h.said);
+    if (heard.empty()) return std::vector<std::string>{"nothing"};
+    return heard == want ? std::vector<std::string>{} : std::vector<std::string>(heard.begin(), heard.end());
   }, where);
 }
 
-// A button pressed by its default action: MSAA's, or with automation UI Automation's Invoke.
-void Press(const Com& automation, const wchar_t* name, Where where = Where::current()) {
-  const std::vector<Heard> all = Objects(automation);
-  const auto h = std::find_if(all.begin(), all.end(), [&](const Heard& h) { return h.name == Utf8(name) && h.object; });
+// A button pressed by its default action: MSAA's, or through a UI Automation client its Invoke.
+void Press(const Com& via, const wchar_t* name, Where where = Where::current()) {
+  const std::vector<Heard> all = Objects(via);
+  const auto h = std::find_if(all.begin(), all.end(), [&](const Heard& o) { return o.name == Utf8(name) && o.object; });
   IUnknown* invoke = nullptr;
   HRESULT hr = h == all.end() ? E_INVALIDARG
-               : automation ? Call(h->object.get(), kCurrentPattern, 10000 /* Invoke */, &invoke)
-                            : static_cast<IAccessible*>(h->object.get())->accDoDefaultAction(Self());
-  if (automation && SUCCEEDED(hr)) hr = invoke ? Call(Hold(invoke).get(), kInvoke) : E_NOINTERFACE;
+               : via ? Call(h->object.get(), kCurrentPattern, 10000 /* Invoke */, &invoke)
+                     : static_cast<IAccessible*>(h->object.get())->accDoDefaultAction(Self());
+  if (via && SUCCEEDED(hr)) hr = invoke ? Call(Hold(invoke).get(), kInvoke) : E_NOINTERFACE;
   // Wine implements neither default action for a Button (E_NOTIMPL): BM_CLICK, what the action is, stands in.
   if (Wine() && hr == E_NOTIMPL) hr = SendMessageTimeoutW(h->window, BM_CLICK, 0, 0, 0, 3000, nullptr) ? S_OK : E_FAIL;
-  if (FAILED(hr)) {
-    Fail(Say("%s of %s", automation ? "Invoke" : "accDoDefaultAction", Utf8(name).c_str()), "done", Say("0x%08lX", hr),
-         where);
-  }
+  if (FAILED(hr)) Fail(via ? "Invoke" : "accDoDefaultAction", Utf8(name) + " pressed", Say("0x%08lX", hr), where);
 }
 
 }  // namespace
@@ -185,12 +178,10 @@ SCENARIO("start", buttons_pressed_as_assistive_technology_does) {
 }
 
 // --- characters beyond ASCII -----------------------------------------------------------------
-namespace {
 // Sent as a keyboard layout or an input method delivers them. In code page 936 81 41 and 81 61 are double-byte
 // characters whose trail bytes are A and a; WM_IME_CHAR 0x8141 is the first whole. The UTF-16 characters' low bytes
 // are digits or hexadecimal letters. No digit is a trail byte in a double-byte code page: the pairs go to Hexadecimal.
-struct Sent { Field field; const char* how; UINT message; WPARAM wParam; };
-const Sent kNotAscii[] = {
+const std::tuple<Field, const char*, UINT, WPARAM> kNotAscii[] = {
     {Binary, "sendw", WM_CHAR, 0x4E31}, {Binary, "postw", WM_CHAR, 0x4E30}, {Binary, "sendw", WM_IME_CHAR, 0x4E31},
     {Octal, "sendw", WM_CHAR, 0x4E37}, {Octal, "postw", WM_IME_CHAR, 0x4E35}, {Decimal, "sendw", WM_CHAR, 0x4E39},
     {Decimal, "sendw", WM_IME_CHAR, 0xFF19}, {Hexadecimal, "posta", WM_CHAR, 0x81},
@@ -201,19 +192,18 @@ const Sent kNotAscii[] = {
 // queue. Taken out as ANSI they would become best-fit letters and digits (a, a, d, the digits, 1, 1, 0).
 const WPARAM kFromLayouts[] = {0x3B1,  0x105,  0x3B4,  0xFF10, 0xFF11, 0xFF12, 0xFF13, 0xFF14,
                                0xFF15, 0xFF16, 0xFF17, 0xFF18, 0xFF19, 0xB9,   0x2081, 0x660};
-}  // namespace
 
 SCENARIO("filtering", characters_beyond_ascii_never_enter) {
   for (int f = 0; f < 4; ++f) {
     const char typed = "179c"[f];
     HWND field = FieldWindow(Field(f));
     EmptyField(Field(f));
-    for (const Sent& s : kNotAscii) {
-      const bool ansi = s.how[4] == 'a';
+    for (const auto& [to, how, message, wParam] : kNotAscii) {
+      const bool ansi = how[4] == 'a';
       // The byte pairs are double-byte characters only in code page 936; elsewhere their trail bytes are letters.
-      if (s.field != f || (ansi && CodePage() != 936)) continue;
-      if (s.how[0] == 'p') (ansi ? PostMessageA : PostMessageW)(field, s.message, s.wParam, 0);
-      else (ansi ? SendMessageTimeoutA : SendMessageTimeoutW)(field, s.message, s.wParam, 0, 0, 3000, nullptr);
+      if (to != f || (ansi && CodePage() != 936)) continue;
+      if (how[0] == 'p') (ansi ? PostMessageA : PostMessageW)(field, message, wParam, 0);
+      else (ansi ? SendMessageTimeoutA : SendMessageTimeoutW)(field, message, wParam, 0, 0, 3000, nullptr);
     }
     for (WPARAM c : kFromLayouts) PostMessageW(field, WM_CHAR, c, 0);
     PostMessageW(field, WM_CHAR, WPARAM(typed), 0);
@@ -224,19 +214,17 @@ SCENARIO("filtering", characters_beyond_ascii_never_enter) {
 }
 
 // --- high contrast ----------------------------------------------------------------------------
-// Wine never reports high contrast on and refuses to set it. The program's import of SystemParametersInfoW (the entry
-// of its import address table holding user32's address, the same in every process) is pointed at a stub that calls it
-// and adds HCF_HIGHCONTRASTON to a SPI_GETHIGHCONTRAST answer, then put back; the program is told as Windows tells it.
+// Wine never reports high contrast on and refuses to set it: the program's import of SystemParametersInfoW is pointed
+// at a stub adding HCF_HIGHCONTRASTON to SPI_GETHIGHCONTRAST's answer (then put back); it is told as Windows tells it.
 namespace {
 #if defined(_WIN64)
-// cmp ecx, 42h; jne pass; push r8; sub rsp, 32; call [original]; add rsp, 32; pop r8; or dword [r8+4], 1; ret;
-// pass: jmp [original]; original: dq.
+// cmp ecx,42h; jne 1f; push r8; sub rsp,32; call [2f]; add rsp,32; pop r8; or dword [r8+4],1; ret; 1: jmp [2f]; 2: dq
 const BYTE kStub[] = {0x83, 0xF9, 0x42, 0x75, 0x18, 0x41, 0x50, 0x48, 0x83, 0xEC, 0x20, 0xFF, 0x15, 0x12, 0x00, 0x00,
                       0x00, 0x48, 0x83, 0xC4, 0x20, 0x41, 0x58, 0x41, 0x83, 0x48, 0x04, 0x01, 0xC3, 0xFF, 0x25, 0x00,
                       0x00, 0x00, 0x00};
 #else
-// cmp dword [esp+4], 42h; jne pass; the four arguments pushed again; call [original]; mov ecx, [esp+12];
-// or dword [ecx+4], 1; ret 16; pass: jmp [original]; original: dd, whose address goes at 19h and 2Ah.
+// cmp dword [esp+4],42h; jne 1f; push dword [esp+16] four times; call [2f]; mov ecx,[esp+12]; or dword [ecx+4],1;
+// ret 16; 1: jmp [2f]; 2: dd, whose address goes at 19h and 2Ah.
 const BYTE kStub[] = {0x83, 0x7C, 0x24, 0x04, 0x42, 0x75, 0x21, 0xFF, 0x74, 0x24, 0x10, 0xFF, 0x74, 0x24, 0x10, 0xFF,
                       0x74, 0x24, 0x10, 0xFF, 0x74, 0x24, 0x10, 0xFF, 0x15, 0x00, 0x00, 0x00, 0x00, 0x8B, 0x4C, 0x24,
                       0x0C, 0x83, 0x49, 0x04, 0x01, 0xC2, 0x10, 0x00, 0xFF, 0x25, 0x00, 0x00, 0x00, 0x00};
