@@ -14,11 +14,6 @@ using namespace e2e;
 
 namespace {
 
-std::string Hex(unsigned long value, const char* format = "%06lX") {
-  char text[16];
-  return {text, size_t(snprintf(text, sizeof text, format, value))};
-}
-
 // --- what a screen reader hears --------------------------------------------------------------
 using Com = std::shared_ptr<IUnknown>;
 Com Hold(IUnknown* object) { return Com(object, [](IUnknown* o) { o->Release(); }); }
@@ -26,8 +21,7 @@ VARIANT Self() { return {{{VT_I4}}}; }  // CHILDID_SELF
 
 // What assistive technology is told of an object: name, kind (MSAA's role, UI Automation's control type), class, place.
 std::string Said(const std::string& name, long kind, const std::string& cls, RECT r) {
-  return name + " " + std::to_string(kind) + " " + cls + " (" + std::to_string(r.left) + "," + std::to_string(r.top) +
-         "," + std::to_string(r.right) + "," + std::to_string(r.bottom) + ")";
+  return Say("%s %ld %s (%ld,%ld,%ld,%ld)", name.c_str(), kind, cls.c_str(), r.left, r.top, r.right, r.bottom);
 }
 
 struct Heard { std::string said, name; HWND window; Com object; };  // and the object, to press it
@@ -51,57 +45,51 @@ Com Automation(Where where = Where::current()) {
                                       reinterpret_cast<void**>(&automation));
   if (SUCCEEDED(hr)) return Hold(automation);
   if (Wine() && atoi(Wine()) < 10) return nullptr;
-  Fail("UI Automation", "CoCreateInstance(CUIAutomation) to succeed", Hex(hr, "0x%08lX"), where);
+  Fail("UI Automation", "CoCreateInstance(CUIAutomation) to succeed", Say("0x%08lX", hr), where);
 }
 
-// A window's object through UI Automation, or without it through MSAA.
-Heard Describe(HWND window, const Com& automation) {
-  IUnknown* object = nullptr;
-  IAccessible* accessible = nullptr;
-  BSTR name = nullptr;
-  long kind = -1;
-  RECT r{};
-  VARIANT role{};
-  if (automation && SUCCEEDED(Call(automation.get(), kElementFromHandle, window, &object))) {
-    Call(object, kName, &name);
-    Call(object, kControlType, &kind);
-    Call(object, kRectangle, &r);
-  } else if (!automation && SUCCEEDED(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_PPV_ARGS(&accessible)))) {
-    object = accessible;
-    accessible->get_accName(Self(), &name);
-    if (SUCCEEDED(accessible->get_accRole(Self(), &role)) && role.vt == VT_I4) kind = role.lVal;
-    accessible->accLocation(&r.left, &r.top, &r.right, &r.bottom, Self());
-    r = {r.left, r.top, r.left + r.right, r.top + r.bottom};
-  }
-  const std::string text = Utf8(name ? name : L"");
-  SysFreeString(name);
-  return {Said(text, kind, ClassOf(window), r), text, window, object ? Hold(object) : nullptr};
-}
-
-// The visible objects in the main window's client. Through MSAA as a screen reader walks it, each child's window asked
-// for its own client object (wine's window objects answer no role); through UI Automation the child windows (wine 10's
-// tree walkers answer E_NOTIMPL).
+// The visible objects in the client: through MSAA as a screen reader walks it, each child window's own client object
+// (wine's window objects answer no role); through UI Automation the child windows (wine 10's walkers answer E_NOTIMPL).
 std::vector<Heard> Objects(const Com& automation) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   std::vector<HWND> windows;
+  for (HWND w = GetWindow(Main(), GW_CHILD); automation && w; w = GetWindow(w, GW_HWNDNEXT)) windows.push_back(w);
   IAccessible* client = nullptr;
   VARIANT children[32];
   LONG got = 0;
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   if (!automation && SUCCEEDED(AccessibleObjectFromWindow(Main(), OBJID_CLIENT, IID_PPV_ARGS(&client)))) {
     AccessibleChildren(static_cast<IAccessible*>(Hold(client).get()), 0, 32, children, &got);
   }
   for (LONG i = 0; i < got; ++i) {
     IAccessible* child = nullptr;
     if (children[i].vt == VT_DISPATCH && SUCCEEDED(children[i].pdispVal->QueryInterface(IID_PPV_ARGS(&child)))) {
-      WindowFromAccessibleObject(child, &windows.emplace_back());
-      child->Release();
+      WindowFromAccessibleObject(static_cast<IAccessible*>(Hold(child).get()), &windows.emplace_back());
     }
     VariantClear(&children[i]);
   }
-  for (HWND w = GetWindow(Main(), GW_CHILD); automation && w; w = GetWindow(w, GW_HWNDNEXT)) windows.push_back(w);
   std::vector<Heard> all;
   for (HWND w : windows) {
-    if (IsWindowVisible(w)) all.push_back(Describe(w, automation));
+    if (!IsWindowVisible(w)) continue;
+    IUnknown* object = nullptr;
+    IAccessible* accessible = nullptr;
+    BSTR name = nullptr;
+    long kind = -1;
+    RECT r{};
+    VARIANT role{};
+    if (automation && SUCCEEDED(Call(automation.get(), kElementFromHandle, w, &object))) {
+      Call(object, kName, &name);
+      Call(object, kControlType, &kind);
+      Call(object, kRectangle, &r);
+    } else if (!automation && SUCCEEDED(AccessibleObjectFromWindow(w, OBJID_CLIENT, IID_PPV_ARGS(&accessible)))) {
+      object = accessible;
+      accessible->get_accName(Self(), &name);
+      if (SUCCEEDED(accessible->get_accRole(Self(), &role)) && role.vt == VT_I4) kind = role.lVal;
+      accessible->accLocation(&r.left, &r.top, &r.right, &r.bottom, Self());
+      r = {r.left, r.top, r.left + r.right, r.top + r.bottom};
+    }
+    const std::string text = Utf8(name ? name : L"");
+    SysFreeString(name);
+    all.push_back({Said(text, kind, ClassOf(w), r), text, w, object ? Hold(object) : nullptr});
   }
   return all;
 }
@@ -110,41 +98,34 @@ std::vector<Heard> Objects(const Com& automation) {
 const std::pair<const wchar_t*, RECT> kButtons[2] = {{L"最小化", {357, 0, 375, 18}}, {L"关闭", {377, 0, 395, 18}}};
 
 // The fields named after their labels, of fieldKind, and besides them exactly the two buttons, of buttonKind.
-void Hears(const std::string& step, long fieldKind, long buttonKind, const Com& automation,
-           Where where = Where::current()) {
+void Hears(const std::string& step, long fieldKind, long buttonKind, const Com& via, Where where = Where::current()) {
   const POINT o = ClientOrigin();
   const auto screen = [o](RECT r) { return RECT{o.x + r.left, o.y + r.top, o.x + r.right, o.y + r.bottom}; };
-  std::vector<std::string> want, heard;
-  for (int f = 0; f < 4; ++f) want.push_back(Said(Utf8(kLabels[f]), fieldKind, "Edit", screen(Read().field[f])));
-  for (const auto& [name, r] : kButtons) want.push_back(Said(Utf8(name), buttonKind, "Button", screen(Scale(r))));
-  std::sort(want.begin(), want.end());
+  std::multiset<std::string> want;
+  for (int f = 0; f < 4; ++f) want.insert(Said(Utf8(kLabels[f]), fieldKind, "Edit", screen(Read().field[f])));
+  for (const auto& [name, r] : kButtons) want.insert(Said(Utf8(name), buttonKind, "Button", screen(Scale(r))));
   std::string expected;
   for (const std::string& w : want) expected += (expected.empty() ? "" : "; ") + w;
   UntilNone(step, expected, [&] {
-    heard.clear();
-    for (const Heard& h : Objects(automation)) heard.push_back(h.said);
-    std::sort(heard.begin(), heard.end());
-    return heard == want ? std::vector<std::string>{} : heard;
+    std::multiset<std::string> heard;
+    for (const Heard& h : Objects(via)) heard.insert(h.said);
+    if (heard.empty()) return std::vector<std::string>{"nothing"};
+    return heard == want ? std::vector<std::string>{} : std::vector<std::string>(heard.begin(), heard.end());
   }, where);
 }
 
-// A button pressed by its default action: MSAA's, or with automation UI Automation's Invoke.
-void Press(const Com& automation, const wchar_t* name, Where where = Where::current()) {
-  HRESULT hr = E_INVALIDARG;
-  for (const Heard& h : Objects(automation)) {
-    if (h.name != Utf8(name) || !h.object) continue;
-    IUnknown* invoke = nullptr;
-    if (!automation) {
-      hr = static_cast<IAccessible*>(h.object.get())->accDoDefaultAction(Self());
-    } else if (SUCCEEDED(hr = Call(h.object.get(), kCurrentPattern, 10000 /* Invoke */, &invoke))) {
-      hr = invoke ? Call(Hold(invoke).get(), kInvoke) : E_NOINTERFACE;
-    }
-    // Wine implements neither default action for a Button (E_NOTIMPL): BM_CLICK, what the action is, stands in.
-    if (Wine() && hr == E_NOTIMPL) hr = SendMessageTimeoutW(h.window, BM_CLICK, 0, 0, 0, 3000, nullptr) ? S_OK : E_FAIL;
-    break;
-  }
-  const std::string step = std::string(automation ? "Invoke" : "accDoDefaultAction") + " of " + Utf8(name);
-  if (FAILED(hr)) Fail(step, "done", Hex(hr, "0x%08lX"), where);
+// A button pressed by its default action: MSAA's, or through a UI Automation client its Invoke.
+void Press(const Com& via, const wchar_t* name, Where where = Where::current()) {
+  const std::vector<Heard> all = Objects(via);
+  const auto h = std::find_if(all.begin(), all.end(), [&](const Heard& o) { return o.name == Utf8(name) && o.object; });
+  IUnknown* invoke = nullptr;
+  HRESULT hr = h == all.end() ? E_INVALIDARG
+               : via ? Call(h->object.get(), kCurrentPattern, 10000 /* Invoke */, &invoke)
+                     : static_cast<IAccessible*>(h->object.get())->accDoDefaultAction(Self());
+  if (via && SUCCEEDED(hr)) hr = invoke ? Call(Hold(invoke).get(), kInvoke) : E_NOINTERFACE;
+  // Wine implements neither default action for a Button (E_NOTIMPL): BM_CLICK, what the action is, stands in.
+  if (Wine() && hr == E_NOTIMPL) hr = SendMessageTimeoutW(h->window, BM_CLICK, 0, 0, 0, 3000, nullptr) ? S_OK : E_FAIL;
+  if (FAILED(hr)) Fail(via ? "Invoke" : "accDoDefaultAction", Utf8(name) + " pressed", Say("0x%08lX", hr), where);
 }
 
 }  // namespace
@@ -157,10 +138,8 @@ SCENARIO("start", accessible_names) {
     HWND before = GetWindow(FieldWindow(Field(f)), GW_HWNDPREV);
     wchar_t text[64] = L"";
     SendMessageW(before, WM_GETTEXT, 64, LPARAM(text));
-    if (ClassOf(before) != "Static" || IsWindowVisible(before) || wcscmp(text, kLabels[f])) {
-      Fail(std::string("window before ") + kFieldNames[f], "a hidden Static holding " + Utf8(kLabels[f]),
-           ClassOf(before) + (IsWindowVisible(before) ? " visible " : " hidden ") + Utf8(text));
-    }
+    Same(std::string("window before ") + kFieldNames[f], "Static hidden " + Utf8(kLabels[f]),
+         ClassOf(before) + (IsWindowVisible(before) ? " visible " : " hidden ") + Utf8(text));
   }
 }
 
@@ -180,17 +159,16 @@ SCENARIO("start", buttons_pressed_as_assistive_technology_does) {
     // As a client gives another program's control the focus: joined to its input.
     HWND button = FindWindowExW(Main(), nullptr, L"Button", name);
     if (!button) Fail("a button named " + Utf8(name), "a child window of class Button", "none");
-    const DWORD thread = GetWindowThreadProcessId(button, nullptr);
-    AttachThreadInput(GetCurrentThreadId(), thread, TRUE);
+    AttachThreadInput(GetCurrentThreadId(), GetWindowThreadProcessId(button, nullptr), TRUE);
     SetFocus(button);
-    AttachThreadInput(GetCurrentThreadId(), thread, FALSE);
-    Expect("focus given to " + Utf8(name), "focus=decimal", [](const State& s) { return s.focus == "decimal"; });
+    AttachThreadInput(GetCurrentThreadId(), GetWindowThreadProcessId(button, nullptr), FALSE);
+    Expect("focus given to " + Utf8(name), "focus=decimal", FocusIn(Decimal));
   }
   const Com automation = Automation();
   for (const Com& via : automation ? std::vector<Com>{nullptr, automation} : std::vector<Com>{nullptr}) {
     if (via) Launch();
     Press(via, kButtons[0].first);
-    Expect("minimised", "iconic", [](const State& s) { return s.iconic; });
+    Expect("minimised", "iconic", Iconic);
     Recover();
     Expect("restored", "focus=binary", [](const State& s) { return !s.iconic && s.focus == "binary"; });
     Press(via, kButtons[1].first);
@@ -200,12 +178,10 @@ SCENARIO("start", buttons_pressed_as_assistive_technology_does) {
 }
 
 // --- characters beyond ASCII -----------------------------------------------------------------
-namespace {
 // Sent as a keyboard layout or an input method delivers them. In code page 936 81 41 and 81 61 are double-byte
 // characters whose trail bytes are A and a; WM_IME_CHAR 0x8141 is the first whole. The UTF-16 characters' low bytes
 // are digits or hexadecimal letters. No digit is a trail byte in a double-byte code page: the pairs go to Hexadecimal.
-struct Sent { Field field; const char* how; UINT message; WPARAM wParam; };
-const Sent kNotAscii[] = {
+const std::tuple<Field, const char*, UINT, WPARAM> kNotAscii[] = {
     {Binary, "sendw", WM_CHAR, 0x4E31}, {Binary, "postw", WM_CHAR, 0x4E30}, {Binary, "sendw", WM_IME_CHAR, 0x4E31},
     {Octal, "sendw", WM_CHAR, 0x4E37}, {Octal, "postw", WM_IME_CHAR, 0x4E35}, {Decimal, "sendw", WM_CHAR, 0x4E39},
     {Decimal, "sendw", WM_IME_CHAR, 0xFF19}, {Hexadecimal, "posta", WM_CHAR, 0x81},
@@ -216,61 +192,60 @@ const Sent kNotAscii[] = {
 // queue. Taken out as ANSI they would become best-fit letters and digits (a, a, d, the digits, 1, 1, 0).
 const WPARAM kFromLayouts[] = {0x3B1,  0x105,  0x3B4,  0xFF10, 0xFF11, 0xFF12, 0xFF13, 0xFF14,
                                0xFF15, 0xFF16, 0xFF17, 0xFF18, 0xFF19, 0xB9,   0x2081, 0x660};
-}  // namespace
 
 SCENARIO("filtering", characters_beyond_ascii_never_enter) {
-  const char typedAfter[4] = {'1', '7', '9', 'c'};
   for (int f = 0; f < 4; ++f) {
+    const char typed = "179c"[f];
     HWND field = FieldWindow(Field(f));
     EmptyField(Field(f));
-    for (const Sent& s : kNotAscii) {
-      const bool ansi = s.how[4] == 'a';
+    for (const auto& [to, how, message, wParam] : kNotAscii) {
+      const bool ansi = how[4] == 'a';
       // The byte pairs are double-byte characters only in code page 936; elsewhere their trail bytes are letters.
-      if (s.field != f || (ansi && CodePage() != 936)) continue;
-      if (s.how[0] == 'p') (ansi ? PostMessageA : PostMessageW)(field, s.message, s.wParam, 0);
-      else (ansi ? SendMessageTimeoutA : SendMessageTimeoutW)(field, s.message, s.wParam, 0, 0, 3000, nullptr);
+      if (to != f || (ansi && CodePage() != 936)) continue;
+      if (how[0] == 'p') (ansi ? PostMessageA : PostMessageW)(field, message, wParam, 0);
+      else (ansi ? SendMessageTimeoutA : SendMessageTimeoutW)(field, message, wParam, 0, 0, 3000, nullptr);
     }
     for (WPARAM c : kFromLayouts) PostMessageW(field, WM_CHAR, c, 0);
-    PostMessageW(field, WM_CHAR, WPARAM(typedAfter[f]), 0);
+    PostMessageW(field, WM_CHAR, WPARAM(typed), 0);
     // Posted before the key is typed: only the posted ASCII digit and the typed one may be there.
-    Type(std::string(1, typedAfter[f]));
-    Shows(std::string("only the ASCII digits in ") + kFieldNames[f], Showing(Field(f), std::string(2, typedAfter[f])));
+    Type(std::string(1, typed));
+    Shows(std::string("only the ASCII digits in ") + kFieldNames[f], Showing(Field(f), std::string(2, typed)));
   }
 }
 
 // --- high contrast ----------------------------------------------------------------------------
-// Wine never reports high contrast on and refuses to set it. The program's import of SystemParametersInfoW (the entry
-// of its import address table holding user32's address, the same in every process) is pointed at a stub that calls it
-// and adds HCF_HIGHCONTRASTON to a SPI_GETHIGHCONTRAST answer, then put back; the program is told as Windows tells it.
+// Wine never reports high contrast on and refuses to set it: the program's import of SystemParametersInfoW is pointed
+// at a stub adding HCF_HIGHCONTRASTON to SPI_GETHIGHCONTRAST's answer (then put back); it is told as Windows tells it.
 namespace {
 #if defined(_WIN64)
-// cmp ecx, 42h; jne pass; push r8; sub rsp, 32; call [original]; add rsp, 32; pop r8; or dword [r8+4], 1; ret;
-// pass: jmp [original]; original: dq.
+// cmp ecx,42h; jne 1f; push r8; sub rsp,32; call [2f]; add rsp,32; pop r8; or dword [r8+4],1; ret; 1: jmp [2f]; 2: dq
 const BYTE kStub[] = {0x83, 0xF9, 0x42, 0x75, 0x18, 0x41, 0x50, 0x48, 0x83, 0xEC, 0x20, 0xFF, 0x15, 0x12, 0x00, 0x00,
                       0x00, 0x48, 0x83, 0xC4, 0x20, 0x41, 0x58, 0x41, 0x83, 0x48, 0x04, 0x01, 0xC3, 0xFF, 0x25, 0x00,
                       0x00, 0x00, 0x00};
 #else
-// cmp dword [esp+4], 42h; jne pass; the four arguments pushed again; call [original]; mov ecx, [esp+12];
-// or dword [ecx+4], 1; ret 16; pass: jmp [original]; original: dd, whose address goes at 19h and 2Ah.
+// cmp dword [esp+4],42h; jne 1f; push dword [esp+16] four times; call [2f]; mov ecx,[esp+12]; or dword [ecx+4],1;
+// ret 16; 1: jmp [2f]; 2: dd, whose address goes at 19h and 2Ah.
 const BYTE kStub[] = {0x83, 0x7C, 0x24, 0x04, 0x42, 0x75, 0x21, 0xFF, 0x74, 0x24, 0x10, 0xFF, 0x74, 0x24, 0x10, 0xFF,
                       0x74, 0x24, 0x10, 0xFF, 0x74, 0x24, 0x10, 0xFF, 0x15, 0x00, 0x00, 0x00, 0x00, 0x8B, 0x4C, 0x24,
                       0x0C, 0x83, 0x49, 0x04, 0x01, 0xC2, 0x10, 0x00, 0xFF, 0x25, 0x00, 0x00, 0x00, 0x00};
 #endif
 
-void Contrast(bool on, UINT message, Where where = Where::current()) {
-  const std::function<std::vector<BYTE>(UINT_PTR, UINT_PTR)> stub = [](UINT_PTR at, UINT_PTR real) {
-    std::vector<BYTE> code(kStub, kStub + sizeof kStub);
-    code.resize(sizeof kStub + sizeof real);
-    memcpy(&code[sizeof kStub], &real, sizeof real);
+std::vector<BYTE> Stub([[maybe_unused]] UINT_PTR at, UINT_PTR real) {
+  std::vector<BYTE> code(kStub, kStub + sizeof kStub);
+  code.resize(sizeof kStub + sizeof real);
+  memcpy(&code[sizeof kStub], &real, sizeof real);
 #if !defined(_WIN64)
-    for (size_t i : {0x19, 0x2A}) *reinterpret_cast<DWORD*>(&code[i]) = DWORD(at + sizeof kStub);
+  for (size_t i : {0x19, 0x2A}) *reinterpret_cast<DWORD*>(&code[i]) = DWORD(at + sizeof kStub);
 #endif
-    return code;
-  };
-  if (!RedirectImport("SystemParametersInfoW", on ? stub : nullptr)) {
-    Fail(std::string("high contrast ") + (on ? "on" : "off"), "SystemParametersInfoW's import switched", "not", where);
-  }
-  SendMessageTimeoutW(Main(), message, message == WM_SETTINGCHANGE ? SPI_SETHIGHCONTRAST : 0, 0, 0, 3000, nullptr);
+  return code;
+}
+
+// High contrast on or off, the program told by WM_SETTINGCHANGE or WM_SYSCOLORCHANGE: the step's name.
+std::string Contrast(bool on, bool setting, Where where = Where::current()) {
+  const auto step = Say("high contrast %s by WM_%s", on ? "on" : "off", setting ? "SETTINGCHANGE" : "SYSCOLORCHANGE");
+  if (!RedirectImport("SystemParametersInfoW", on ? Stub : nullptr)) Fail(step, "the import switched", "not", where);
+  Send(Main(), setting ? WM_SETTINGCHANGE : WM_SYSCOLORCHANGE, setting ? SPI_SETHIGHCONTRAST : 0);
+  return step;
 }
 
 // Every colour of the background picture (one pixel a row), from the program's resources.
@@ -279,7 +254,7 @@ std::set<uint32_t> BackgroundPicture() {
   DWORD size = MAX_PATH;
   QueryFullProcessImageNameW(Program(), 0, path, &size);
   HMODULE exe = LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  HRSRC found = FindResourceW(exe, MAKEINTRESOURCEW(IDB_BACKGROUND), MAKEINTRESOURCEW(2) /* RT_BITMAP */);
+  HRSRC found = FindResourceW(exe, MAKEINTRESOURCEW(IDB_BACKGROUND), RT_BITMAP);
   const auto* info = found ? static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(exe, found))) : nullptr;
   if (!info || info->biBitCount != 24 || info->biWidth != 1) Fail("background picture", "24 bits, 1 wide", Utf8(path));
   std::set<uint32_t> colours;
@@ -289,24 +264,18 @@ std::set<uint32_t> BackgroundPicture() {
   return colours;
 }
 
-struct Client {  // the screen, the client area's origin and size, and the fields
-  Shot shot; POINT o; SIZE size; std::vector<RECT> fields;
+struct Client {  // the screen, the client area's origin, and the window as read
+  Shot shot; POINT o; State s;
   uint32_t At(int x, int y) const { return shot.At(o.x + x, o.y + y); }
 };
+Client Pixels() { return {Screen(), ClientOrigin(), Read()}; }
 
-Client Pixels() {
-  const State s = Read();
-  return {Screen(), ClientOrigin(), s.client, {std::begin(s.field), std::end(s.field)}};
-}
-
-bool Inside(const std::vector<RECT>& rects, int x, int y) {
-  return std::any_of(rects.begin(), rects.end(), [&](const RECT& r) { return PtInRect(&r, {x, y}); });
+bool Inside(const RECT (&rects)[4], int x, int y) {
+  return std::any_of(rects, rects + 4, [&](const RECT& r) { return PtInRect(&r, {x, y}); });
 }
 
 int Channel(uint32_t c, int i) { return int(c >> (16 - 8 * i)) & 255; }
-uint32_t Sys(int i) {
-  return uint32_t(GetRValue(GetSysColor(i))) << 16 | GetGValue(GetSysColor(i)) << 8 | GetBValue(GetSysColor(i));
-}
+uint32_t Sys(int i) { return __builtin_bswap32(GetSysColor(i)) >> 8; }  // 0xBBGGRR to 0xRRGGBB
 
 // How far c lies from a towards b (0 to 1) if it blends the two, as smoothed text its colour and background; else -1.
 double BlendOf(uint32_t c, uint32_t a, uint32_t b) {
@@ -323,104 +292,95 @@ double BlendOf(uint32_t c, uint32_t a, uint32_t b) {
 // What keeps the window from being painted in the theme's colours alone: a colour neither one of them nor a blend of
 // two, the picture, the rows' grey; a text not in the text colour of the background it is drawn on.
 std::vector<std::string> ContrastProblems(const std::set<uint32_t>& picture) {
-  const Client c = Pixels();
   const int kText[4] = {COLOR_WINDOWTEXT, COLOR_BTNTEXT, COLOR_HIGHLIGHTTEXT, COLOR_HOTLIGHT};
   const int kBack[4] = {COLOR_WINDOW, COLOR_BTNFACE, COLOR_HIGHLIGHT, COLOR_WINDOW};
+  const Client c = Pixels();
   std::set<uint32_t> palette = {Sys(COLOR_GRAYTEXT)};
-  std::vector<RECT> rows, labels;
+  RECT rows[4], labels[4];
   for (int i = 0; i < 4; ++i) {
     palette.insert({Sys(kText[i]), Sys(kBack[i])});
-    rows.push_back(Scale(RowRect(i)));
-    labels.push_back(Scale(LabelRect(i)));
+    rows[i] = Scale(RowRect(i));
+    labels[i] = Scale(LabelRect(i));
   }
-  std::map<uint32_t, bool> themed;
-  std::map<uint32_t, int> stray;
+  std::map<uint32_t, int> seen;
   int grey = 0;
-  for (int y = 0; y < c.size.cy; ++y) {
-    for (int x = 0; x < c.size.cx; ++x) {
-      const uint32_t p = c.At(x, y);
-      if (Inside(c.fields, x, y)) continue;
-      if (!themed.count(p)) {
-        themed[p] = palette.count(p);
-        for (uint32_t a : palette) {
-          for (uint32_t b : palette) themed[p] = themed[p] || (a < b && BlendOf(p, a, b) >= 0);
-        }
-      }
-      stray[p] += picture.count(p) || !themed[p];
-      grey += p == 0xCCCCCC && Inside(rows, x, y) && !Inside(labels, x, y);
+  for (int y = 0; y < c.s.client.cy; ++y) {
+    for (int x = 0; x < c.s.client.cx; ++x) {
+      if (Inside(c.s.field, x, y)) continue;
+      ++seen[c.At(x, y)];
+      grey += c.At(x, y) == 0xCCCCCC && Inside(rows, x, y) && !Inside(labels, x, y);
     }
   }
-  std::vector<std::string> problems;
-  for (const auto& [p, n] : stray) {
-    if (n) problems.push_back(std::to_string(n) + " px of " + (picture.count(p) ? "the picture's " : "") + Hex(p));
+  std::multimap<int, uint32_t, std::greater<int>> stray;  // the commonest first
+  for (const auto& [p, n] : seen) {
+    bool themed = palette.count(p);
+    for (uint32_t a : palette) {
+      for (uint32_t b : palette) themed = themed || (a < b && BlendOf(p, a, b) >= 0);
+    }
+    if (picture.count(p) || !themed) stray.emplace(n, p);
   }
-  std::sort(problems.begin(), problems.end(), [](auto& a, auto& b) { return stoi(a) > stoi(b); });
-  problems.resize(std::min<size_t>(problems.size(), 5));
-  if (grey) problems.push_back(std::to_string(grey) + " px of the rows grey");
+  std::vector<std::string> problems;
+  for (const auto& [n, p] : stray) {
+    if (problems.size() < 5) problems.push_back(Say("%d px of %s%06X", n, picture.count(p) ? "the picture's " : "", p));
+  }
+  if (grey) problems.push_back(Say("%d px of the rows grey", grey));
   // A text's background is its place's commonest colour; `least` pixels lie 30 % of the way to that one's text colour.
-  std::vector<std::tuple<std::string, RECT, int>> texts = {{"title", kTitleText, 150}, {"X", kClose, 15},
-                                                           {"-", kMinimise, 4}};
-  for (int i = 0; i < 4; ++i) texts.push_back({"label " + std::to_string(i), LabelRect(i), 60});
+  const std::tuple<const char*, RECT, int> texts[] = {
+      {"title", kTitleText, 150}, {"X", kClose, 15}, {"-", kMinimise, 4}, {"label 0", LabelRect(0), 60},
+      {"label 1", LabelRect(1), 60}, {"label 2", LabelRect(2), 60}, {"label 3", LabelRect(3), 60}};
   for (const auto& [name, place, least] : texts) {
     const RECT r = Scale(place);
     std::map<uint32_t, int> count;
     for (int y = r.top; y < r.bottom; ++y) for (int x = r.left; x < r.right; ++x) ++count[c.At(x, y)];
     const auto most = [](auto& a, auto& b) { return a.second < b.second; };
     const uint32_t back = std::max_element(count.begin(), count.end(), most)->first;
-    int ink = 0;
-    for (int i = 0; i < 4; ++i) {
-      int n = 0;
-      for (const auto& [p, k] : count) n += Sys(kBack[i]) == back && BlendOf(p, back, Sys(kText[i])) >= 0.3 ? k : 0;
-      ink = std::max(ink, n);
+    int ink[4] = {};
+    for (const auto& [p, n] : count) {
+      for (int i = 0; i < 4; ++i) ink[i] += Sys(kBack[i]) == back && BlendOf(p, back, Sys(kText[i])) >= 0.3 ? n : 0;
     }
-    if (ink < least) problems.push_back(name + ": " + std::to_string(ink) + " px in the text colour of " + Hex(back));
+    const int inked = *std::max_element(ink, ink + 4);
+    if (inked < least) problems.push_back(Say("%s: %d px in the text colour of %06X", name, inked, back));
   }
   return problems;
 }
 
 // The client area's pixels (or those outside the fields) unlike before.
-std::vector<std::string> Changed(const Client& before, bool outsideFields) {
-  const Client now = Pixels();
+std::vector<std::string> Changed(const Client& before, bool outsideFields, const Client& now = Pixels()) {
   int n = 0;
   std::string first;
-  for (int y = 0; y < now.size.cy; ++y) {
-    for (int x = 0; x < now.size.cx; ++x) {
-      if (now.At(x, y) == before.At(x, y) || (outsideFields && Inside(now.fields, x, y))) continue;
-      if (n++ < 3) first += " (" + std::to_string(x) + "," + std::to_string(y) + ")";
+  for (int y = 0; y < now.s.client.cy; ++y) {
+    for (int x = 0; x < now.s.client.cx; ++x) {
+      if (now.At(x, y) == before.At(x, y) || (outsideFields && Inside(now.s.field, x, y))) continue;
+      if (n++ < 3) first += Say(" (%d,%d)", x, y);
     }
   }
-  return n ? std::vector<std::string>{std::to_string(n) + " pixels, the first at" + first} : std::vector<std::string>{};
+  return n ? std::vector<std::string>{Say("%d pixels, the first at%s", n, first.c_str())} : std::vector<std::string>{};
 }
 }  // namespace
 
 // Each message in each direction: on by one, off by the other, and the other way round, typing in between.
 SCENARIO("contrast", on_and_off) {
   const std::set<uint32_t> picture = BackgroundPicture();
+  const auto problems = [&] { return ContrastProblems(picture); };
+  const char* look = "only the theme's colours, each text in a text colour on its background";
   Client ordinary = Pixels();
   UntilNone("painted", "the same picture twice", [&] {
-    const std::vector<std::string> changed = Changed(ordinary, false);
-    ordinary = Pixels();
-    return changed;
+    const Client before = ordinary;
+    return Changed(before, false, ordinary = Pixels());
   });
-  const char* look = "only the theme's colours, each text in a text colour on its background";
-  for (int round = 0; round < 2; ++round) {
-    const UINT on = round ? WM_SETTINGCHANGE : WM_SYSCOLORCHANGE, off = round ? WM_SYSCOLORCHANGE : WM_SETTINGCHANGE;
-    const auto by = [](UINT m) { return m == WM_SETTINGCHANGE ? " by WM_SETTINGCHANGE" : " by WM_SYSCOLORCHANGE"; };
-    Contrast(true, on);
-    UntilNone(std::string("high contrast on") + by(on), look, [&] { return ContrastProblems(picture); });
-    if (round) {
+  for (bool setting : {false, true}) {
+    UntilNone(Contrast(true, setting), look, problems);
+    if (setting) {
       Type("101");
       Shows("typed in high contrast", "101 5 5 5 @binary");
-      UntilNone("typed in high contrast", look, [&] { return ContrastProblems(picture); });
+      UntilNone("typed in high contrast", look, problems);
     }
-    Contrast(false, off);
-    UntilNone(std::string("high contrast off") + by(off), "0 pixels different from before",
-              [&] { return Changed(ordinary, round > 0); });
+    UntilNone(Contrast(false, !setting), "0 pixels different from before", [&] { return Changed(ordinary, setting); });
   }
 }
 
 // For the README's picture in a contrast theme: on or off, returning once the window shows it.
 void e2e::SwitchContrast(bool on) {
-  Contrast(on, WM_SETTINGCHANGE);
+  Contrast(on, true);
   if (on) UntilNone("high contrast on", "the theme's colours", [] { return ContrastProblems(BackgroundPicture()); });
 }

@@ -26,47 +26,47 @@ bool FieldsAt(const State& s, int dpi) {
 std::vector<std::string> SkinProblems() {
   const POINT o = ClientOrigin();
   const Shot shot = Screen();
-  auto S = [dpi = Dpi()](int length) { return At(length, dpi); };
-  auto px = [&](int x, int y) { return shot.At(o.x + S(x), o.y + S(y)); };
-  auto count = [&](RECT r, auto test) {
+  const auto S = [dpi = Dpi()](int length) { return At(length, dpi); };
+  const auto px = [&](int x, int y) { return shot.At(o.x + S(x), o.y + S(y)); };
+  const auto count = [&](RECT r, auto test) {
     int n = 0;
-    for (int y = S(r.top), bottom = S(r.bottom), right = S(r.right); y < bottom; ++y) {
-      for (int x = S(r.left); x < right; ++x) n += test(shot.At(o.x + x, o.y + y));
+    for (int y = S(r.top); y < S(r.bottom); ++y) {
+      for (int x = S(r.left); x < S(r.right); ++x) n += test(shot.At(o.x + x, o.y + y));
     }
     return n;
   };
   std::vector<std::string> problems;
-  auto check = [&](bool ok, const std::string& problem) { if (!ok) problems.push_back(problem); };
+  auto check = [&](bool ok, const char* what, auto... args) { if (!ok) problems.push_back(Say(what, args...)); };
   const uint32_t gradient[] = {0x518FAF, 0x5593B5, 0x5A98B8, 0x5C9AB7, 0x5F9DBA, 0x67A3BF};  // rows 0, 25 ... 125
   for (int y = 0; y <= 125; y += 25) {
     for (int x : {2, y ? 390 : 340}) {
-      check(Near(px(x, y), gradient[y / 25]),
-            Say("gradient (%d, %d): %06X, want %06X", x, y, px(x, y), gradient[y / 25]));
+      const uint32_t want = gradient[y / 25];
+      check(Near(px(x, y), want), "gradient (%d, %d): %06X, want %06X", x, y, px(x, y), want);
     }
   }
   for (int y : {27, 49, 57, 79, 87, 109, 117, 139}) {  // the grey bars' top and bottom lines (19 mod 30)
     for (int x : {5, 60, 385, 387}) {
-      check(px(x, y) == 0xCCCCCC || (x == 60 && y % 30 == 19), Say("row bar (%d, %d): %06X", x, y, px(x, y)));
+      check(px(x, y) == 0xCCCCCC || (x == 60 && y % 30 == 19), "row bar (%d, %d): %06X", x, y, px(x, y));
     }
   }
   check(px(388, 28) != 0xCCCCCC && px(20, 50) != 0xCCCCCC, "row bars reach past their right or bottom edge");
   // Anti-aliased glyphs: blends of the text colour and what is behind, a few at the full colour.
-  auto yellow = [](uint32_t c) { return std::min(R(c), G(c)) >= 0x90 && B(c) <= R(c) - 0x40; };
+  const auto yellow = [](uint32_t c) { return std::min(R(c), G(c)) >= 0x90 && B(c) <= R(c) - 0x40; };
   const int x_ink = count(kClose, yellow), minus_ink = count(kMinimise, yellow);
   check(x_ink >= 15 && minus_ink >= 4 && count(kClose, [](uint32_t c) { return c == 0xFFFF00; }) >= 1,
-        Say("yellow glyphs: X %d px, - %d px", x_ink, minus_ink));
+        "yellow glyphs: X %d px, - %d px", x_ink, minus_ink);
   check(!count({0, 0, kMinimise.left, 148}, yellow), "yellow outside the buttons");
-  auto white = [](uint32_t c) { return std::min({R(c), G(c), B(c)}) >= 0xD8; };
-  check(count(kTitleText, white) >= 200, Say("title: %d white pixels", count(kTitleText, white)));
+  const auto white = [](uint32_t c) { return std::min({R(c), G(c), B(c)}) >= 0xD8; };
+  check(count(kTitleText, white) >= 200, "title: %d white pixels", count(kTitleText, white));
   check(!count({0, kTitleStrip.bottom, FieldRect(0).left - 1, 148}, white), "white below the title");
   for (int i = 0; i < 4; ++i) {
-    check(count(LabelRect(i), Dark) >= 80, Say("label %d: %d dark pixels", i, count(LabelRect(i), Dark)));
+    check(count(LabelRect(i), Dark) >= 80, "label %d: %d dark pixels", i, count(LabelRect(i), Dark));
     check(!count(LabelRect(i), [](uint32_t c) { return Dark(c) && !(R(c) == G(c) && G(c) == B(c)); }),
-          Say("label %d not black on grey", i));
+          "label %d not black on grey", i);
   }
-  // CJK labels, not boxes or single-byte characters: 二 two strokes across with nothing between, 十 one
-  // across and one down. A glyph's cell, 17 x 21 from just above the label: its lines (or columns) ended by '|'.
-  auto cell = [&](int i, bool down) {
+  // CJK labels, not boxes or single-byte characters: 二 two strokes across with nothing between, 十 one across
+  // and one down. A glyph's cell, 17 x 21 from just above the label: its lines (or columns) ended by '|'.
+  const auto cell = [&](int i, bool down) {
     const POINT at = {o.x + S(LabelRect(i).left), o.y + S(LabelRect(i).top - 1)};
     std::string lines;
     for (int a = 0; a < S(down ? 17 : 21); ++a, lines += '|') {
@@ -81,12 +81,9 @@ std::vector<std::string> SkinProblems() {
     ink += c == '#';
     if (c == '|') two += ink >= S(6) ? '-' : ink > S(2) ? 'x' : '.', ink = 0;
   }
-  check(std::regex_match(two, std::regex("[.x]*-+[.]+-+[.x]*")), "first label does not start with 二: " + two);
-  const std::string stroke(S(9), '#');
-  for (int i : {2, 3}) {
-    check(cell(i, false).find(stroke) != std::string::npos && cell(i, true).find(stroke) != std::string::npos,
-          Say("label %d does not start with 十", i));
-  }
+  check(std::regex_match(two, std::regex("[.x]*-+[.]+-+[.x]*")), "label 0 does not start with 二: %s", two.c_str());
+  const auto stroke = [&](int i, bool down) { return cell(i, down).find(std::string(S(9), '#')) != std::string::npos; };
+  for (int i : {2, 3}) check(stroke(i, false) && stroke(i, true), "label %d does not start with 十", i);
   return problems;
 }
 
@@ -107,23 +104,21 @@ int DigitAdvance() { return CharPosition(Decimal, 1).x - CharPosition(Decimal, 0
 
 // lParam points at data put in the program's memory (wine does not carry it across); data gets it back.
 LRESULT SendWithData(UINT message, WPARAM wParam, void* data, SIZE_T size) {
-  HANDLE process = Program();
-  void* remote = VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  void* remote = VirtualAllocEx(Program(), nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
   DWORD_PTR answer = 0;
-  if (!remote || !WriteProcessMemory(process, remote, data, size, nullptr) ||
+  if (!remote || !WriteProcessMemory(Program(), remote, data, size, nullptr) ||
       !SendMessageTimeoutW(Main(), message, wParam, LPARAM(remote), SMTO_ABORTIFHUNG, 3000, &answer) ||
-      !ReadProcessMemory(process, remote, data, size, nullptr)) {
+      !ReadProcessMemory(Program(), remote, data, size, nullptr)) {
     Fail(Say("message %04X", message), "sent, its data in the program's memory", Say("error %lu", GetLastError()));
   }
-  VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  VirtualFreeEx(Program(), remote, 0, MEM_RELEASE);
   return LRESULT(answer);
 }
 
 // A user32 call on a thread in the program (user32 lies at one address in each process of one bitness).
 DWORD InProgram(const char* function, UINT_PTR argument) {
-  HANDLE process = Program();
   void* start = (void*)GetProcAddress(GetModuleHandleA("user32.dll"), function);
-  HANDLE thread = CreateRemoteThread(process, nullptr, 0, LPTHREAD_START_ROUTINE(start), (void*)argument, 0, nullptr);
+  HANDLE thread = CreateRemoteThread(Program(), nullptr, 0, LPTHREAD_START_ROUTINE(start), (void*)argument, 0, nullptr);
   DWORD code = 0;
   if (WaitForSingleObject(thread, 3000) == WAIT_OBJECT_0) GetExitCodeThread(thread, &code);
   CloseHandle(thread);
@@ -134,8 +129,9 @@ DWORD InProgram(const char* function, UINT_PTR argument) {
 void MovedTo150PercentAndBack() {
   FocusField(Decimal);
   Type("1234{S-Left}{S-Left}");
-  auto selected = [](const State& s) { return s.Line() == Showing(Decimal, "1234") && s.sel[Decimal][0] == 2 &&
-                                              s.sel[Decimal][1] == 4; };
+  const auto selected = [](const State& s) {
+    return s.Line() == Showing(Decimal, "1234") && s.sel[Decimal][0] == 2 && s.sel[Decimal][1] == 4;
+  };
   const State start = Expect("typed, 34 selected", Showing(Decimal, "1234") + " 34 selected", selected);
   const int ink96 = LabelInkRows(96), advance96 = DigitAdvance();
   for (int step : {1, 2}) {
@@ -145,9 +141,8 @@ void MovedTo150PercentAndBack() {
     Expect(Say("laid out at %d DPI", dpi), "the window where suggested, its client 2 px smaller, fields scaled",
            [&](const State& s) { return EqualRect(&s.rect, &want) && s.client.cx == want.right - x - 2 &&
                                         s.client.cy == want.bottom - y - 2 && FieldsAt(s, dpi) && selected(s); });
-    // Glyphs and digits half as tall and wide again at 144, exactly as before back at 96.
-    const int tolerance = dpi == 96 ? 0 : 1;
-    int ink = 0, advance = 0;
+    // Glyphs and digits half as tall and wide again at 144 (give or take a pixel), exactly as before back at 96.
+    int ink = 0, advance = 0, tolerance = dpi == 96 ? 0 : 1;
     if (!Poll([&] { return ink = LabelInkRows(dpi), advance = DigitAdvance(), abs(ink - At(ink96, dpi)) <= tolerance &&
                            abs(advance - At(advance96, dpi)) <= tolerance; }, Slow(5))) {
       Fail(Say("glyphs at %d DPI", dpi), Say("label ink %d rows high, a digit %d px wide", At(ink96, dpi),
@@ -171,9 +166,8 @@ SCENARIO("painting", size_asked_before_a_scale_change) {
   for (int dpi : {120, 144, 192}) {
     SIZE size = {At(kWindowSize.cx, dpi) - 1, At(kWindowSize.cy, dpi) + 1};
     const int answer = int(SendWithData(WM_GETDPISCALEDSIZE, dpi, &size, sizeof size));
-    const std::string want = Say("1, %d x %d", At(kWindowSize.cx, dpi), At(kWindowSize.cy, dpi));
-    const std::string read = Say("%d, %ld x %ld", answer, size.cx, size.cy);
-    if (read != want) Fail(Say("WM_GETDPISCALEDSIZE %d", dpi), want, read);
+    Same(Say("WM_GETDPISCALEDSIZE %d", dpi), Say("1, %d x %d", At(kWindowSize.cx, dpi), At(kWindowSize.cy, dpi)),
+         Say("%d, %ld x %ld", answer, size.cx, size.cy));
   }
 }
 
@@ -203,12 +197,12 @@ SCENARIO("wide_system_font", thirty_two_digits_typed_and_pasted_stay_whole) {
 // this program, which asked for v2, is. The program's own context: wine 10 reports a v2 window as v1.
 SCENARIO("dpi144", aware_with_physical_rectangles) {
   const auto program = DPI_AWARENESS_CONTEXT(UINT_PTR(InProgram("GetThreadDpiAwarenessContext", 0)));
-  const auto v2 = [](DPI_AWARENESS_CONTEXT c) { return AreDpiAwarenessContextsEqual(c,
-                                                    DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2) ? " (v2)" : ""; };
-  const std::string read = Say("awareness %d%s, its window at %u DPI", GetAwarenessFromDpiAwarenessContext(program),
-                               v2(program), GetDpiForWindow(Main()));
-  const std::string want = Say("awareness 2%s, its window at %d DPI", v2(GetThreadDpiAwarenessContext()), Dpi());
-  if (read != want) Fail("awareness", want, read);
+  const auto v2 = [](DPI_AWARENESS_CONTEXT c) {
+    return AreDpiAwarenessContextsEqual(c, DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2) ? " (v2)" : "";
+  };
+  Same("awareness", Say("awareness 2%s, its window at %d DPI", v2(GetThreadDpiAwarenessContext()), Dpi()),
+       Say("awareness %d%s, its window at %u DPI", GetAwarenessFromDpiAwarenessContext(program), v2(program),
+           GetDpiForWindow(Main())));
   Expect("scaled window and fields", "the window placed, the fields scaled",
          [](const State& s) { return Placed(s) && FieldsAt(s, Dpi()); });
 }
@@ -216,7 +210,7 @@ SCENARIO("dpi144", aware_with_physical_rectangles) {
 // The class's icons at the display's scale, as a taskbar takes them: loaded before awareness, at 100 %.
 SCENARIO("dpi192", icons_at_the_scale) {
   const std::string want = Say("%dx%d, %dx%d", Scale(32), Scale(32), Scale(16), Scale(16));
-  std::string sizes, metrics;
+  std::string sizes;
   for (int which : {GCLP_HICON, GCLP_HICONSM}) {
     ICONINFO info{};
     BITMAP bitmap{};
@@ -226,8 +220,8 @@ SCENARIO("dpi192", icons_at_the_scale) {
   }
   // Wine keeps another process's class icons to itself (GetClassLongPtr answers 0): there only the icon
   // sizes the program's threads get, which it loads its icons at, show.
-  for (int m : {SM_CXICON, SM_CYICON, SM_CXSMICON, SM_CYSMICON}) {
-    metrics += Say(m == SM_CXICON ? "%lu" : m == SM_CXSMICON ? ", %lu" : "x%lu", InProgram("GetSystemMetrics", m));
-  }
+  const auto metric = [](int m) { return InProgram("GetSystemMetrics", m); };
+  const std::string metrics = Say("%lux%lu, %lux%lu", metric(SM_CXICON), metric(SM_CYICON), metric(SM_CXSMICON),
+                                  metric(SM_CYSMICON));
   if (sizes != want && (!Wine() || metrics != want)) Fail("class icons", want, sizes + "; metrics " + metrics);
 }
