@@ -18,9 +18,10 @@ bool StartedUnaware;
 
 int SystemFontWidth() {  // 32 binary digits in the fields' font
   SIZE size{};
-  const HGDIOBJ old = SelectObject(ScreenDc(), GetStockObject(SYSTEM_FONT));
-  GetTextExtentPoint32A(ScreenDc(), "11111111111111111111111111111111", 32, &size);
-  SelectObject(ScreenDc(), old);
+  const ScreenDc dc;
+  const HGDIOBJ old = SelectObject(dc, GetStockObject(SYSTEM_FONT));
+  GetTextExtentPoint32A(dc, "11111111111111111111111111111111", 32, &size);
+  SelectObject(dc, old);
   return size.cx;
 }
 bool Asked(const char* variable) { return GetEnvironmentVariableA(variable, nullptr, 0) > 0; }

@@ -79,10 +79,12 @@ inline const char* Wine() {
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version")));
   return version ? version() : nullptr;
 }
-inline HDC ScreenDc() {
-  static const HDC dc = GetDC(nullptr);
-  return dc;
-}
+// The screen's DC for one use: given back each time, as a cached DC of the system's must be.
+struct ScreenDc {
+  HDC dc = GetDC(nullptr);
+  ~ScreenDc() { ReleaseDC(nullptr, dc); }
+  operator HDC() const { return dc; }
+};
 inline int Dpi() { return GetDeviceCaps(ScreenDc(), LOGPIXELSY); }  // 96 at 100 %
 inline int Scale(int length96) { return MulDiv(length96, Dpi(), 96); }
 inline RECT Scale(RECT r) { return {Scale(r.left), Scale(r.top), Scale(r.right), Scale(r.bottom)}; }
@@ -118,7 +120,10 @@ inline bool Running() { return Process.hProcess && WaitForSingleObject(Process.h
 inline bool Poll(const std::function<bool()>& done, double seconds) {
   const double deadline = Now() + seconds;
   for (DWORD pause = 5;; pause = std::min<DWORD>(pause * 3 / 2, 100)) {
-    for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg);
+    for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
     if (done()) return true;
     if (Now() > deadline) return false;
     MsgWaitForMultipleObjects(0, nullptr, FALSE, pause, QS_ALLINPUT);
@@ -179,11 +184,17 @@ inline std::wstring TextW(HWND window) {
 inline std::string FieldText(Field f) { return TextA(FieldWindow(f)); }  // one WM_GETTEXT alone: for timing
 
 // The first visible top-level window of a class (and owner, if given).
+struct Found { const char* cls; HWND owner, window; };
+inline BOOL CALLBACK FindVisibleWindow(HWND w, LPARAM p) {
+  auto& f = *reinterpret_cast<Found*>(p);
+  if (ClassOf(w) != f.cls || (f.owner && GetWindow(w, GW_OWNER) != f.owner) || !IsWindowVisible(w)) return TRUE;
+  f.window = w;
+  return FALSE;
+}
 inline HWND FindVisible(const char* cls, HWND owner = nullptr) {
-  for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, cls, nullptr));) {
-    if (IsWindowVisible(w) && (!owner || GetWindow(w, GW_OWNER) == owner)) return w;
-  }
-  return nullptr;
+  Found found{cls, owner, nullptr};
+  EnumWindows(FindVisibleWindow, LPARAM(&found));
+  return found.window;
 }
 
 inline std::string NameOf(HWND window, HWND box) {
@@ -570,11 +581,12 @@ struct Shot {  // the screen (or part of it), read through GDI
 inline Shot Screen(RECT r = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}) {
   Shot shot{r.right - r.left, r.bottom - r.top};
   BITMAPINFO bi{{sizeof(BITMAPINFOHEADER), shot.width, -shot.height, 1, 32, BI_RGB}};
-  HDC dc = CreateCompatibleDC(ScreenDc());
+  const ScreenDc screen;
+  HDC dc = CreateCompatibleDC(screen);
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(dc, bitmap);
-  BitBlt(dc, 0, 0, shot.width, shot.height, ScreenDc(), r.left, r.top, SRCCOPY);
+  BitBlt(dc, 0, 0, shot.width, shot.height, screen, r.left, r.top, SRCCOPY);
   GdiFlush();
   const auto* p = static_cast<const uint32_t*>(bits);
   shot.pixels.assign(p, p + size_t(shot.width) * size_t(shot.height));
