@@ -629,15 +629,15 @@ inline RECT OpenContextMenu(Field f, bool key = false, Where where = Where::curr
 // The bands of rows that hold some text on a menu's background, as screen rectangles; separators and the frame are
 // rows nearly all line. A mnemonic's underline, a row or two below its letter, joins its item's band.
 inline std::vector<RECT> TextBands(RECT m) {
-  const Shot shot = Screen();
-  const uint32_t background = shot.At(m.left + 2, m.top + 2);
+  const Shot shot = Screen(m);  // the menu alone: the whole screen is slow to read under an emulator
+  const uint32_t background = shot.At(2, 2);
   std::vector<RECT> bands;
-  for (int y = m.top + 1; y < m.bottom; ++y) {
+  for (int y = 1; y < shot.height; ++y) {
     int marked = 0;
-    for (int x = m.left + 3; x < m.right - 3; ++x) marked += shot.At(x, y) != background;
-    if (marked == 0 || marked >= (m.right - m.left) * 3 / 4) continue;
-    if (bands.empty() || y - bands.back().bottom > Scale(3)) bands.push_back({m.left, y, m.right, y});
-    bands.back().bottom = y;
+    for (int x = 3; x < shot.width - 3; ++x) marked += shot.At(x, y) != background;
+    if (marked == 0 || marked >= shot.width * 3 / 4) continue;
+    if (bands.empty() || m.top + y - bands.back().bottom > Scale(3)) bands.push_back({m.left, m.top + y, m.right, 0});
+    bands.back().bottom = m.top + y;
   }
   return bands;
 }
