@@ -39,7 +39,7 @@ for reg in $(printf 'tests/e2e/variants/%s.reg\n' "$desktop" "$group" | uniq); d
 done
 echo "e2e: the $arch build under $(qv_runtime_words "$QV_RUNTIME"), group $group"
 # QV_SLOW: sessions share two cores, and the emulator is slower still. Now and then a wine session hangs as a whole,
-# its programs idle and wineserver busy (about once in sixty group runs under the emulator, and seen under wine 10):
+# its programs idle and wineserver busy (about once in sixty group runs under the emulator), under any runtime:
 # a group not ended in 3 minutes (4 under the emulator), twice its longest time, runs once more in a new session.
 # A long soak or benchmark asked for by hand runs as long as it takes.
 limit=180 retries=1
