@@ -185,12 +185,13 @@ int wmain(int argc, wchar_t** argv) {
            Wine() ? Wine() : "", Dpi(), CodePage());
     // GROUP,GROUP...: groups of one desktop in one session, which costs one start of it.
     std::vector<const Group*> groups;
-    std::istringstream names(args[0] == "--all" ? "" : args[0]);
-    for (const Group& g : kGroups) groups.push_back(args[0] == "--all" ? &g : nullptr);
-    for (std::string name; std::getline(names, name, ',');) groups.push_back(FindGroup(name));
-    for (const Group* g : groups) {
-      if (g) RunGroup(*g, args.size() > 1 ? args[1] : "");
+    if (args[0] == "--all") {
+      for (const Group& g : kGroups) groups.push_back(&g);
+    } else {
+      std::istringstream names(args[0]);
+      for (std::string name; std::getline(names, name, ',');) groups.push_back(FindGroup(name));
     }
+    for (const Group* g : groups) RunGroup(*g, args.size() > 1 ? args[1] : "");
     printf("e2e: %d passed, %d failed, %d skipped\n", passed, failed, skipped);
     return failed || (passed == 0 && skipped == 0) ? 1 : 0;
   } catch (const Failure& f) {
