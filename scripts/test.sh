@@ -26,16 +26,17 @@ native_log="$dir/native-checks.log"
 
 # The runtimes and each build's prefix (a download once per machine, a
 # wineboot once per tree) are made while everything is built.
-prefixes=()
+declare -A prefix_job
 for arch in x86_64 i686; do
   # shellcheck disable=SC2016
   bash -c 'source scripts/wine-env.sh && qv_prepare_prefix "$1/$(qv_prefix_name "$2")" "$2"' \
     qv "$dir" "$arch" > "$dir/prefix-$arch.log" 2>&1 &
-  prefixes+=($!)
+  prefix_job[$arch]=$!
 done
 bash scripts/build.sh
-for job in "${prefixes[@]}"; do
-  wait "$job" || { echo "test: preparing a prefix failed; see $dir/prefix-*.log" >&2; exit 1; }
+for arch in x86_64 i686; do
+  wait "${prefix_job[$arch]}" || { echo "test: preparing the $arch prefix failed ($dir/prefix-$arch.log):" >&2
+    tail -n 5 "$dir/prefix-$arch.log" >&2; exit 1; }
 done
 
 native_checks() {

@@ -18,6 +18,10 @@
 # The locale that gives wine its code page (zh_CN.UTF-8: 936) is handed only
 # to the wine commands (QV_LANG, qv_wine), never set in the calling shell: a
 # shell started before the locale was generated cannot take it and warns.
+#
+# Each wine command that makes a prefix has QV_PREFIX_LIMIT seconds (default
+# 300) to end; one that hangs is named, its wine session ended, and the
+# prefix made once more in a new one. A second hang fails.
 
 QV_SCRIPTS="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
@@ -208,15 +212,63 @@ qv_prepare_prefix() {
     qv_install_wine_fonts "$WINEPREFIX"
     return
   fi
+  # Once here, under load, the emulated runtime's wineboot, services and
+  # regedit all sat idle on pipes, and nothing ended them.
+  local try status
+  for try in first second; do
+    qv_make_prefix && return
+    status=$?
+    [ "$status" = 124 ] || return "$status"
+    qv_wine timeout -k 10 60 wineserver -k >/dev/null 2>&1
+    qv_wine timeout -k 10 60 wineserver -w >/dev/null 2>&1
+    if [ "$try" = first ]; then
+      echo "wine-env: that wine session ended; making the prefix once more in a new one" >&2
+    fi
+  done
+  echo "wine-env: the new session hung too; the prefix is not made" >&2
+  return 124
+}
+
+# One wine command of a prefix's set-up, given QV_PREFIX_LIMIT seconds to end:
+# 124 when it did not, with a line that names it, else 0. Its own status is
+# not looked at: what the set-up must leave is checked where it lands.
+#   qv_prefix_step COMMAND...
+qv_prefix_step() {
+  local limit="${QV_PREFIX_LIMIT:-300}" status=0
+  # --foreground: the programs it started stay, to be named, until the
+  # session is ended.
+  qv_wine timeout --foreground -k 10 "$limit" "$@" >/dev/null 2>&1 || status=$?
+  if [ "$status" = 124 ] || [ "$status" = 137 ]; then
+    echo "wine-env: '$*' hung while making $WINEPREFIX: it had not ended after $limit s;" \
+      "still running in its session: $(qv_session_programs)" >&2
+    return 124
+  fi
+}
+
+# The programs of WINEPREFIX's wine session, by name, for messages.
+qv_session_programs() {
+  local env arg0 names=()
+  for env in /proc/[0-9]*/environ; do
+    grep -qzxF "WINEPREFIX=$WINEPREFIX" "$env" 2>/dev/null || continue
+    IFS= read -r -d '' arg0 < "${env%environ}cmdline" || [ -n "$arg0" ] || continue
+    arg0="${arg0##*/}"
+    names+=("${arg0##*\\}")
+  done
+  echo "${names[*]:-nothing}"
+}
+
+# The prefix itself, for qv_prepare_prefix (WINEPREFIX and the runtime set).
+qv_make_prefix() {
   # A prefix of another runtime (or half made) is made again.
   if [ -e "$WINEPREFIX/system.reg" ]; then
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
   fi
   # No network here: keep wineboot from asking to download Mono and Gecko;
-  # no desktop here either, so no menu entries.
-  WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=" DISPLAY= qv_wine wineboot -i >/dev/null 2>&1
-  qv_wine wineserver -w
+  # no desktop here either, so no menu entries. Its wineserver -w waits for
+  # the services wineboot started.
+  WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=" DISPLAY= qv_prefix_step wineboot -i || return
+  qv_prefix_step wineserver -w || return
   local reg="$WINEPREFIX/quorvane-fonts.reg"
   # The program's label face has no file of its own here; a CJK face that
   # Debian packages stands in for it. regedit reads a text .reg file in the
@@ -226,14 +278,14 @@ qv_prepare_prefix() {
   printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
     '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
     '"宋体"="AR PL UMing CN"' '"SimSun"="AR PL UMing CN"' | iconv -f UTF-8 -t UTF-16LE >> "$reg"
-  DISPLAY= qv_wine wine regedit /S "$reg" >/dev/null 2>&1
-  qv_wine wineserver -w
+  DISPLAY= qv_prefix_step wine regedit /S "$reg" || return
+  qv_prefix_step wineserver -w || return
   if ! grep -qF '"\x5b8b\x4f53"="AR PL UMing CN"' "$WINEPREFIX/user.reg"; then
     echo "wine-env: the label font mapping did not reach $WINEPREFIX/user.reg" >&2
     return 1
   fi
   qv_install_wine_fonts "$WINEPREFIX" || return 1
-  echo "$runtime" > "$WINEPREFIX/.quorvane-ready"
+  echo "$QV_RUNTIME" > "$WINEPREFIX/.quorvane-ready"
 }
 
 # A wine command (wine, wineboot, wineserver, winepath) in the prefix's
