@@ -12,7 +12,7 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
 transcript() {  # the groups as they ran; the run's end unless --cut
-  echo "e2e: C:\\a\\quorvane.exe on Windows, 96 DPI, code page 1252"
+  echo "e2e: quorvane.exe on Windows, 96 DPI, code page 1252"
   local g
   for g in "$@"; do
     [ "$g" = --cut ] && return
