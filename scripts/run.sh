@@ -44,7 +44,7 @@ echo "run: building $exe"
 QV_BUILD_DIR="$dir" bash scripts/build.sh --program "$arch"
 
 if ! wait "$setup"; then
-  echo "run: preparing the runtime failed:" >&2
+  echo "run: preparing the runtime or its prefix failed:" >&2
   tail -n 20 "$setup_log" >&2
   exit 1
 fi
