@@ -8,6 +8,7 @@ namespace {
 // Tab around the four fields and back, then End: the field's text is then the one a conversion wrote, so that its
 // undo takes back only what is typed next.
 const char kRewrite[] = "{Tab}{Tab}{Tab}{Tab}{End}";
+const std::string kBinary429 = Canonical(429496729, Binary);
 
 void Rewritten(const std::string& decimal, Where where = Where::current()) {
   EmptyField(Decimal, where);
@@ -36,11 +37,20 @@ void DrawnMinimiseAndRestore(Field from, Where where = Where::current()) {
   Restore(Binary, where);
 }
 
-// Binary given another value from outside, which nothing converts before a key release, then Decimal overflowed:
-// the line shows which field the undo converted from.
-void OverflowAfterOutsideText(const std::string& step, const std::string& line, Where where = Where::current()) {
+// Binary given one more digit whose key is released in another window, which nothing converts, then Decimal
+// overflowed: the line shows which field the undo converted from.
+void OverflowAfterUnconvertedBinary(const std::string& step, const std::string& line, Where where = Where::current()) {
   Rewritten("429496729", where);
-  ReplaceText(Binary, L"1");
+  FocusField(Binary, where);
+  Type("{End}");
+  KeyDown("1");
+  Expect("1 put in", "binary=" + kBinary429 + "1", [](const State& s) { return s.text[Binary] == kBinary429 + "1"; },
+         where);
+  ActivateOther(where);
+  KeyUp("1");
+  ActivateMain(where);
+  ClickField(Decimal, 270);  // past the text's end: the caret at the end, with no key released there
+  Expect("focus in decimal", "focus=decimal", FocusIn(Decimal), where);
   Type("6");
   DismissWarning("warning", false, where);
   Shows(step, line, where);
@@ -149,14 +159,13 @@ SCENARIO("overflow", text_still_overflowing_after_undo_brings_one_warning) {
 }
 
 SCENARIO("overflow", undo_converts_from_the_undone_field) {
-  OverflowAfterOutsideText("converted from the undone decimal", Showing(Decimal, "429496729"));
+  OverflowAfterUnconvertedBinary("converted from the undone decimal", Showing(Decimal, "429496729"));
 }
 
-// Text no undo can take back: the warning once, and the field emptied.
+// Put in by another program with no undo: the warning once, and the field emptied.
 SCENARIO("overflow", foreign_overflowing_text_brings_one_warning) {
   EmptyField(Decimal);
   ReplaceText(Decimal, L"9999999999");
-  Type("{Shift}");
   DismissWarning("one warning");
   Calm("field emptied, others 0", Showing(Decimal, ""));
 }
@@ -165,7 +174,7 @@ SCENARIO("overflow", foreign_overflowing_text_brings_one_warning) {
 // written into the other three, Decimal included.
 SCENARIO("overflow", after_drawn_minimise_undo_converts_from_binary) {
   DrawnMinimiseAndRestore(Decimal);
-  OverflowAfterOutsideText("converted from binary", Showing(Binary, "1", -1, Decimal));
+  OverflowAfterUnconvertedBinary("converted from binary", Showing(Binary, kBinary429 + "1", -1, Decimal));
 }
 
 struct Strip { POINT at; const char* effect; };  // a click at client coordinates (96 DPI), and what it does
