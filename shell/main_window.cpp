@@ -180,6 +180,8 @@ void OnCreate(HWND window) {
   SubclassField(FieldKind::Decimal);
   SubclassField(FieldKind::Octal);
   SubclassField(FieldKind::Hexadecimal);
+  // Binary's 0, put in before, is the program's own text: nothing to convert.
+  App.Changed = nullptr;
 
   App.Background = LoadBitmapA(App.Instance, MAKEINTRESOURCEA(IDB_BACKGROUND));
   App.RowBrush = CreateSolidBrush(RowColour);
