@@ -231,20 +231,42 @@ SCENARIO("mouse", restore_after_drawn_minimise_focuses_binary) {
   Shows("typing goes to binary", Showing(Binary, "1"));
 }
 
-// A field remembered at an earlier switch must not come back instead.
-SCENARIO("mouse", restore_after_other_minimise_keeps_field) {
-  FocusField(Octal);
-  ActivateOther();
-  ActivateMain();
-  FocusField(Hexadecimal);
-  Show(SW_MINIMIZE);
-  Expect("minimised", "iconic", Iconic);
-  Restore(Hexadecimal);
-  Type("b");
-  Shows("typing goes on there", Showing(Hexadecimal, "b"));
-  ActivateMain();
-  Expect("a click keeps it there", "focus=hexadecimal", FocusIn(Hexadecimal));
+// The focus taken off the field in the program, as Windows does at the very start of a minimise: through the
+// program's input state, shared for the moment.
+void TakeFocus(Where where = Where::current()) {
+  const DWORD self = GetCurrentThreadId(), program = GetWindowThreadProcessId(Main(), nullptr);
+  AttachThreadInput(self, program, TRUE);
+  SetFocus(nullptr);
+  AttachThreadInput(self, program, FALSE);
+  Expect("focus taken off the field", "focus=none", [](const State& s) { return s.focus == "none"; }, where);
 }
+
+// Minimised by other means than the drawn button, in the order Windows tells it (the focus taken off the field
+// first, then the deactivation) and in wine's (the focus left in the field, no deactivation for the only window, and
+// the window given the focus on the restore): the field comes back either way, not one remembered at an earlier switch.
+const int otherMinimise = Table<bool>(
+    "mouse", {true, false},
+    [](const bool& windowsOrder) {
+      return Say("restore_after_other_minimise_keeps_field%s", windowsOrder ? "_in_windows_order" : "");
+    },
+    [](const bool& windowsOrder) {
+      FocusField(Octal);
+      ActivateOther();
+      ActivateMain();
+      FocusField(Hexadecimal);
+      if (windowsOrder) {
+        TakeFocus();
+        ActivateOther();
+      }
+      Show(SW_MINIMIZE);
+      Expect("minimised", "iconic", Iconic);
+      Restore(Hexadecimal);
+      Type("b");
+      Shows("typing goes on there", Showing(Hexadecimal, "b"));
+      ActivateMain();
+      Expect("a click keeps it there", "focus=hexadecimal", FocusIn(Hexadecimal));
+    },
+    [](const bool&) { return true; });  // each from the start: nothing remembered, nothing typed
 
 SCENARIO("mouse", after_drawn_minimise_binary_wins_every_activation) {
   DrawnMinimiseAndRestore(Octal);
