@@ -65,20 +65,36 @@ bool HoldsOverflow(PanelHost& host, FieldKind kind) {
   return InAlphabet(kind, check) && Overflows(kind, check);
 }
 
+// The warning, one at a time: while its box is open, another change that
+// would bring one (another program's, which the box does not hold back) is
+// refused with the beep instead, and the focus stays with the box. True when
+// the warning was shown.
+bool Warn(PanelHost& host, PanelState& state, FieldKind kind) {
+  if (state.WarningUp) {
+    host.Beep();
+    return false;
+  }
+  state.WarningUp = 1;
+  host.ShowOverflowWarning(kind, OverflowWarningTextW, OverflowWarningCaptionW);
+  state.WarningUp = 0;
+  return true;
+}
+
 // Warn once, undo the field's last edit, and let the resent key release
 // convert whatever the undo restored. The nested release must not warn
 // again: an edit control's undo toggles between its last two texts, so if
 // both overflow the warnings would never end. It empties the field instead,
-// which leaves every field consistent (the others show 0).
+// which leaves every field consistent (the others show 0). A change refused
+// while the warning is up is undone the same way, and nothing else moves.
 Result TakeOverflowPath(PanelHost& host, PanelState& state, FieldKind kind) {
-  if (state.OverflowDepth > 0) {
+  if (state.OverflowDepth > 0 && !state.WarningUp) {
     ClearField(host, state, kind);
     return Result::Done;
   }
   ++state.OverflowDepth;
-  host.ShowOverflowWarning(kind, OverflowWarningTextW, OverflowWarningCaptionW);
+  const bool warned = Warn(host, state, kind);
   host.UndoField(kind);
-  host.ResendKeyUp(kind);
+  if (warned) host.ResendKeyUp(kind);
   // The resent release converts the field that has the focus by then. After
   // a minimise that is Binary, and when Binary holds text that is no number
   // it converts nothing, leaving what the undo restored here unchecked and
@@ -93,7 +109,7 @@ Result TakeOverflowPath(PanelHost& host, PanelState& state, FieldKind kind) {
       SyncFromField(host, state, kind);
     }
   }
-  host.FocusField(kind);
+  if (warned) host.FocusField(kind);
   --state.OverflowDepth;
   return Result::Done;
 }
@@ -101,14 +117,13 @@ Result TakeOverflowPath(PanelHost& host, PanelState& state, FieldKind kind) {
 // Whether text may replace a field's whole text from outside (a paste,
 // another program): refused with the beep when the field could not hold it
 // from typing, and with the overflow warning when it is too large.
-bool Admits(PanelHost& host, FieldKind kind, const char* text) {
+bool Admits(PanelHost& host, PanelState& state, FieldKind kind, const char* text) {
   if (!IsFieldNumber(kind, text)) {
     host.Beep();
     return false;
   }
   if (Overflows(kind, text)) {
-    host.ShowOverflowWarning(kind, OverflowWarningTextW, OverflowWarningCaptionW);
-    host.FocusField(kind);
+    if (Warn(host, state, kind)) host.FocusField(kind);
     return false;
   }
   return true;
@@ -250,7 +265,7 @@ Result OnFieldChar(PanelHost& host, PanelState& /*state*/, uint8_t code) {
     if (!inField) return Result::Swallow;
     const FieldKind next = NextField(focused);
     host.FocusField(next);
-    host.SelectAll(next);
+    host.Select(next, 0, UINT32_MAX);
     return Result::Done;
   }
 
@@ -285,24 +300,46 @@ Result OnFieldEdited(PanelHost& host, PanelState& state, FieldKind kind) {
 }
 
 bool OnFieldSetText(PanelHost& host, PanelState& state, FieldKind kind, const char* text) {
-  if (!Admits(host, kind, text)) return false;
-  host.WriteFieldText(kind, text);
-  ConvertFrom(host, state, kind);
-  return true;
+  return Admits(host, state, kind, text);
 }
 
 void OnFieldChanged(PanelHost& host, PanelState& state, FieldKind kind) {
   char text[TextBufferSize];
   host.ReadFieldText(kind, text, TextBufferSize);
+  uint32_t start;
+  uint32_t end;
+  host.GetSelection(kind, start, end);
   uint32_t kept = 0;
+  const uint32_t startBefore = start;
+  const uint32_t endBefore = end;
   for (uint32_t i = 0; text[i] != '\0'; ++i) {
-    if (Accepts(kind, static_cast<uint8_t>(text[i]))) text[kept++] = text[i];
+    if (Accepts(kind, static_cast<uint8_t>(text[i]))) {
+      text[kept++] = text[i];
+    } else {
+      // Rewritten, the field would put the caret at its start: the user's
+      // next key would land there.
+      if (i < startBefore) --start;
+      if (i < endBefore) --end;
+    }
   }
-  if (text[kept] == '\0') return;  // nothing taken out
-  text[kept] = '\0';
-  host.Beep();
-  host.WriteFieldText(kind, text);
+  if (text[kept] != '\0') {
+    text[kept] = '\0';
+    host.Beep();
+    host.WriteFieldText(kind, text);
+    host.Select(kind, start, end);
+  }
   OnFieldEdited(host, state, kind);
+}
+
+void OnFieldFocus(PanelState& state, FieldKind kind) { state.RememberedField = kind; }
+
+void OnWindowActivation(PanelHost& host, PanelState& state, bool active) {
+  if (state.MinimizedOnce) {
+    state.RememberedField = FieldKind::Binary;
+  } else if (!active) {
+    return;
+  }
+  host.FocusField(state.RememberedField);
 }
 
 void NarrowText(const char16_t* text, char* buffer, uint32_t size) {
@@ -355,7 +392,7 @@ Result OnFieldPaste(PanelHost& host, PanelState& state, FieldKind target, const 
 
   // Digits around the selection that were set from outside would make the
   // result a text no keystroke could produce.
-  if (Admits(host, target, after)) {
+  if (Admits(host, state, target, after)) {
     host.ReplaceSelection(target, digits);
     ConvertFrom(host, state, target);
   }

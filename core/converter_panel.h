@@ -44,6 +44,9 @@ struct PanelState {
   uint32_t CurrentValue;            // last value parsed from a source field
   char TextBuffer[TextBufferSize];  // source text, then each formatted result
   uint8_t OverflowDepth;            // > 0 while an overflow warning is being handled
+  uint8_t WarningUp;                // 1 while the warning's box is open
+  FieldKind RememberedField;        // the field the user was in: the last to get the focus
+  uint8_t MinimizedOnce;            // set by the first use of the drawn minimise button
 };
 
 // What the panel asks of the window layer. Each operation names the Win32
@@ -59,8 +62,8 @@ class PanelHost {
   virtual void WriteFieldText(FieldKind kind, const char* text) = 0;
   // SetFocus.
   virtual void FocusField(FieldKind kind) = 0;
-  // EM_SETSEL 0, -1.
-  virtual void SelectAll(FieldKind kind) = 0;
+  // EM_SETSEL start, end; an end beyond the text selects to its end.
+  virtual void Select(FieldKind kind, uint32_t start, uint32_t end) = 0;
   // A message box owned by the main window, MB_OK; returns when dismissed.
   // The texts are UTF-16 (wide_texts.h).
   virtual void ShowOverflowWarning(FieldKind kind, const char16_t* text,
@@ -96,23 +99,35 @@ Result OnFieldChar(PanelHost& host, PanelState& state, uint8_t code);
 // A key released in a field; converts from whichever field has the focus.
 Result OnFieldKeyUp(PanelHost& host, PanelState& state);
 
-// A field's text was changed by something other than typing (the edit
-// control's own Undo, Cut or Delete, or another program): converted at once
-// by the rules of a key release, as if the field had the focus. Done when the
-// overflow path ran.
+// The field's text converted by the rules of a key release, as if the field
+// had the focus. Done when the overflow path ran.
 Result OnFieldEdited(PanelHost& host, PanelState& state, FieldKind kind);
 
 // Another program sets a field's whole text (text, NUL-terminated, as
-// NarrowText gives it): taken and converted like a paste of exactly these
-// characters, or refused with the beep (a character the field does not take,
-// or more than its limit), or with the overflow warning; the field keeps its
-// text unless taken. True when taken.
+// NarrowText gives it): taken like a paste of exactly these characters, or
+// refused with the beep (a character the field does not take, or more than
+// its limit), or with the overflow warning; the field keeps its text unless
+// taken. True when it may be set; the change is then told as any other
+// (OnFieldChanged).
 bool OnFieldSetText(PanelHost& host, PanelState& state, FieldKind kind, const char* text);
 
-// Whatever changed a field's text, it may hold only the field's own digits:
-// every other character is taken out again, with the beep, and what is left
-// is converted.
+// A field's text was changed by something other than typing: the edit
+// control's own Undo, Cut or Delete, text set or put in by another program,
+// an input method. The field may hold only its own digits: every other
+// character is taken out again, with the beep, and the selection moves back
+// by those taken out before it. What is left is converted at once by the
+// rules of a key release; above 32 bits it brings the warning and the undo.
 void OnFieldChanged(PanelHost& host, PanelState& state, FieldKind kind);
+
+// A field got the keyboard focus: the one the focus goes back to.
+void OnFieldFocus(PanelState& state, FieldKind kind);
+
+// The main window was activated (active), deactivated, or given the focus
+// itself (as activated): the focus goes back to the field the user was in, or
+// to Binary at the start, and at every change once the drawn minimise button
+// has been used. A deactivation asks nothing of the focus, which Windows may
+// already have taken off the field (a minimise does so first).
+void OnWindowActivation(PanelHost& host, PanelState& state, bool active);
 
 // Copies UTF-16 text (null for none) into buffer (room for size >= 1 bytes,
 // NUL-terminated), at most size - 1 units: ASCII as it is, anything else as

@@ -68,7 +68,7 @@ std::string Quoted(const std::string& text) {
   for (uint32_t i = 0; i < FieldCount; ++i)
     std::fprintf(stderr, " %s=\"%s\"", kNames[i], host.Text(kKinds[i]).c_str());
   std::fprintf(stderr, "\nwarnings %zu maxNesting %u minimizedOnce %d\n", host.warnings.size(),
-               host.maxNesting, host.minimizedOnce);
+               host.maxNesting, host.MinimizedOnce());
   std::abort();
 }
 
@@ -153,9 +153,9 @@ void CheckAfterRelease(FakeHost& host, size_t warningsBefore) {
   if (!FitsItsRule(focused, text)) Fail(host, "overflowing text left after warning");
   const bool binaryIsNumber = InAlphabet(FieldKind::Binary, host.Text(FieldKind::Binary));
   const bool fromFocused =
-      Converted(host, focused, /*skipBinary=*/host.minimizedOnce && !binaryIsNumber);
+      Converted(host, focused, /*skipBinary=*/host.MinimizedOnce() && !binaryIsNumber);
   const bool fromBinary =
-      host.minimizedOnce && binaryIsNumber && Converted(host, FieldKind::Binary);
+      host.MinimizedOnce() && binaryIsNumber && Converted(host, FieldKind::Binary);
   if (!fromFocused && !fromBinary) Fail(host, "fields disagree after the overflow warning");
 }
 
@@ -197,8 +197,7 @@ void RunOne(const uint8_t* data, size_t size) {
       case 11:  // Undo from the edit control's context menu, converted at once
         std::snprintf(step, sizeof step, " undo(%s)", kNames[arg % FieldCount]);
         trace += step;
-        host.UndoField(kind);
-        ConverterPanel::OnFieldEdited(host, state, kind);
+        host.UndoFromOutside(kind);
         if (host.warnings.size() - warningsBefore > 1) Fail(host, "more than one warning for one undo");
         CheckConverted(host, kind, "other fields do not show the value the undo restored");
         break;
@@ -225,7 +224,7 @@ void RunOne(const uint8_t* data, size_t size) {
       }
       case 13: {  // another program sets a field's text (within its limit)
         const std::string text = in.bytes(in.byte() % (RowOf(kind).textLimit + 1u));
-        if (arg < 128) {  // unjudged, as EM_REPLACESEL of digits leaves it
+        if (arg < 128) {  // unjudged, as a change not yet told leaves it
           trace += std::string(" settext(") + kNames[arg % FieldCount] + "," + Quoted(text) + ")";
           host.SetText(kind, text);
           break;
@@ -235,7 +234,7 @@ void RunOne(const uint8_t* data, size_t size) {
         trace += std::string(" wmsettext(") + kNames[arg % FieldCount] + "," + Quoted(text) + ")";
         const std::string before = host.Text(kind);
         const uint32_t beeps = host.beeps;
-        const bool taken = ConverterPanel::OnFieldSetText(host, state, kind, text.c_str());
+        const bool taken = host.SetTextFromOutside(kind, text);
         const size_t refusals = host.warnings.size() - warningsBefore + (host.beeps - beeps);
         if (refusals != (taken ? 0u : 1u)) Fail(host, "not one outcome for one WM_SETTEXT");
         if (!taken && host.Text(kind) != before) Fail(host, "refused WM_SETTEXT changed the field");
@@ -245,7 +244,7 @@ void RunOne(const uint8_t* data, size_t size) {
       }
       case 14:
         trace += " minimized";
-        host.minimizedOnce = true;
+        host.DrawnMinimise();
         break;
       case 15: {  // the caret or selection moved by mouse or arrow key
         const uint8_t to = in.byte();

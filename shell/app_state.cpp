@@ -4,8 +4,6 @@
 namespace {
 constinit AppState State = {
     .LabelFont = nullptr,
-    .RememberedFocus = nullptr,
-    .MinimizedOnce = 0,
     .Fields = {},
     .Panel = {},
     .BackgroundInfo = {},
@@ -21,6 +19,7 @@ constinit AppState State = {
     .Top = 0,
     .StockEditProc = nullptr,
     .OwnEdits = 0,
+    .Changed = nullptr,
     .Buttons = {},
     .StockButtonProc = nullptr,
 };

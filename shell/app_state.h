@@ -12,8 +12,6 @@ inline constexpr UINT WMU_MINIMIZE = 9901;
 
 struct AppState {
   HFONT LabelFont;
-  HWND RememberedFocus;    // the focused window when the main window lost activation
-  uint32_t MinimizedOnce;  // set by the first use of the drawn minimise button
   HWND Fields[FieldCount];  // Binary, Octal, Decimal, Hexadecimal
   PanelState Panel;         // current value and text buffer, owned by the panel
   BITMAP BackgroundInfo;    // refreshed from the bitmap on every paint
@@ -29,6 +27,7 @@ struct AppState {
   int Top;
   WNDPROC StockEditProc;  // the edit class's own procedure, for every field
   uint32_t OwnEdits;      // > 0 while the program itself changes a field's text
+  HWND Changed;           // the field whose text changed from outside, until converted
   HWND Buttons[2];        // over the drawn - and X, in CaptionButton order
   WNDPROC StockButtonProc;
 };

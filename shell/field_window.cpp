@@ -1,7 +1,8 @@
 // The fields' window procedure and the panel's window operations. Typed
 // characters and key releases go to the ConverterPanel; every way of pasting
 // goes to it as one validated step; everything else reaches the stock edit
-// procedure unchanged, and its answer is passed back.
+// procedure unchanged, its answer is passed back, and a change it made to the
+// text goes to the panel then.
 #include "field_window.h"
 
 #include "app_state.h"
@@ -41,10 +42,21 @@ class Win32PanelHost final : public PanelHost {
 
   void FocusField(FieldKind kind) override { SetFocus(FieldWindow(kind)); }
 
-  void SelectAll(FieldKind kind) override { SendMessageA(FieldWindow(kind), EM_SETSEL, 0, -1); }
+  // An end of UINT32_MAX is -1 to the edit control: to the end of the text.
+  void Select(FieldKind kind, uint32_t start, uint32_t end) override {
+    SendMessageA(FieldWindow(kind), EM_SETSEL, start, static_cast<int>(end));
+  }
 
+  // The box runs a loop of its own until it is dismissed. Another program
+  // that sent the message bringing it (WM_SETTEXT refused, a paste, a key
+  // release) would wait all that time for its answer, 0 in each case, and a
+  // sender with a time limit, as UI Automation sets a value, would take the
+  // wait for a failure: it is answered first. A change that is converted
+  // after the edit control has answered (HandOnAndConvert) has had its answer
+  // already, and a message of this thread has none to give early.
   void ShowOverflowWarning(FieldKind kind, const char16_t* text,
                            const char16_t* caption) override {
+    ReplyMessage(0);
     MessageBoxW(GetParent(FieldWindow(kind)), Wide(text), Wide(caption), MB_OK);
   }
 
@@ -131,9 +143,12 @@ LRESULT HandOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return CallWindowProcW(App.StockEditProc, window, message, wParam, lParam);
 }
 
+LRESULT HandOnTyping(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
 LRESULT Answer(ConverterPanel::Result result, HWND window, UINT message, WPARAM wParam,
                LPARAM lParam) {
-  return result == ConverterPanel::Result::HandOn ? HandOn(window, message, wParam, lParam) : 0;
+  return result == ConverterPanel::Result::HandOn ? HandOnTyping(window, message, wParam, lParam)
+                                                  : 0;
 }
 
 LRESULT OnFieldKeyUp(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -178,34 +193,66 @@ LRESULT OnFieldPaste(HWND window) {
   return 0;
 }
 
-// Changes of the text that are not typing, converted at once as the release
-// of a key would convert them: the edit control's own Undo, Cut and Delete,
-// which its context menu sends it as messages, the same asked by another
-// program, and text set by another program (UI Automation's Value pattern and
-// MSAA's put_accValue set an edit control's text so), which is taken only
-// where the field could hold it; WM_SETTEXT's answer says whether it was.
-LRESULT OnFieldEdit(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+// Every message but typing and pasting: handed on, and a change of the
+// text it made (EN_CHANGE, OnFieldChange) converted once the edit control
+// has answered: the edit control's own Undo, Cut and Delete, which its
+// context menu sends it as messages or may make inside itself, the same
+// asked by another program, text set or put in by another program, an input
+// method. The answer goes first to a sender in another thread, which would
+// otherwise wait as long as the overflow warning is up.
+LRESULT HandOnAndConvert(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  const LRESULT answer = HandOn(window, message, wParam, lParam);
+  FieldKind kind;
+  if (App.Changed == window && FieldKindOf(window, kind)) {
+    App.Changed = nullptr;
+    ReplyMessage(answer);
+    Win32PanelHost host(GetFocus());
+    ConverterPanel::OnFieldChanged(host, App.Panel, kind);
+  }
+  return answer;
+}
+
+// Typing, handed on: the key release converts what it changed.
+LRESULT HandOnTyping(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  const LRESULT answer = HandOn(window, message, wParam, lParam);
+  App.Changed = nullptr;
+  return answer;
+}
+
+// Text set by another program (UI Automation's Value pattern and MSAA's
+// put_accValue set an edit control's text so) is set only where the field
+// could hold it; WM_SETTEXT's answer says whether it was.
+LRESULT OnFieldSetText(HWND window, WPARAM wParam, LPARAM lParam) {
   Win32PanelHost host(GetFocus());
   FieldKind kind = FieldKind::Binary;
   FieldKindOf(window, kind);  // this procedure serves the fields only
-  if (message == WM_SETTEXT) {
-    char text[TextBufferSize];
-    ConverterPanel::NarrowText(reinterpret_cast<const char16_t*>(lParam), text, sizeof(text));
-    return ConverterPanel::OnFieldSetText(host, App.Panel, kind, text);
+  char text[TextBufferSize];
+  ConverterPanel::NarrowText(reinterpret_cast<const char16_t*>(lParam), text, sizeof(text));
+  if (!ConverterPanel::OnFieldSetText(host, App.Panel, kind, text)) {
+    return FALSE;
   }
-  const LRESULT answer = HandOn(window, message, wParam, lParam);
-  ConverterPanel::OnFieldEdited(host, App.Panel, kind);
-  return answer;
+  return HandOnAndConvert(window, WM_SETTEXT, wParam, lParam);
+}
+
+// The field that last got the focus is the one the focus goes back to.
+void OnFieldSetFocus(HWND window) {
+  FieldKind kind;
+  if (FieldKindOf(window, kind)) {
+    ConverterPanel::OnFieldFocus(App.Panel, kind);
+  }
 }
 
 }  // namespace
 
 void OnFieldChange(HWND field) {
-  FieldKind kind;
-  if (!App.OwnEdits && FieldKindOf(field, kind)) {
-    Win32PanelHost host(GetFocus());
-    ConverterPanel::OnFieldChanged(host, App.Panel, kind);
+  if (!App.OwnEdits) {
+    App.Changed = field;
   }
+}
+
+void OnMainActivation(bool active) {
+  Win32PanelHost host(GetFocus());
+  ConverterPanel::OnWindowActivation(host, App.Panel, active);
 }
 
 LRESULT CALLBACK FieldWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -217,20 +264,29 @@ LRESULT CALLBACK FieldWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
       return OnFieldChar(window, message, wParam, lParam);
     case WM_PASTE:
       return OnFieldPaste(window);
-    case WM_UNDO:
-    case EM_UNDO:
-    case WM_CUT:
-    case WM_CLEAR:
-    case WM_SETTEXT:
-      if (!App.OwnEdits) {
-        return OnFieldEdit(window, message, wParam, lParam);
-      }
-      break;
     case WM_KEYDOWN:
       if (IsPasteKey(wParam)) {
         return OnFieldPaste(window);
       }
+      return HandOnTyping(window, message, wParam, lParam);
+    case WM_SETTEXT:
+      if (!App.OwnEdits) {
+        return OnFieldSetText(window, wParam, lParam);
+      }
+      break;
+    // The field's own limit stays whatever limit another program asks for:
+    // a higher one would let in more digits than the field converts.
+    case EM_LIMITTEXT:
+      return 0;
+    case WM_SETFOCUS:
+      OnFieldSetFocus(window);
+      break;
+    // The edit control's context menu runs a loop of its own until it is
+    // closed: another program that asks for it (it answers nothing) is not
+    // held that long.
+    case WM_CONTEXTMENU:
+      ReplyMessage(0);
       break;
   }
-  return HandOn(window, message, wParam, lParam);
+  return HandOnAndConvert(window, message, wParam, lParam);
 }

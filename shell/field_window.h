@@ -6,8 +6,11 @@
 
 LRESULT CALLBACK FieldWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// EN_CHANGE from a field: whatever changed its text (another program, the
-// edit control's own menu or input method), a character the field does not
-// take is taken out again with the beep. The program's own changes are left
-// alone.
+// EN_CHANGE from a field: a change of its text that is not the program's
+// own, converted once the field's procedure has handed on the message that
+// made it (or left for the key release, when it was typing).
 void OnFieldChange(HWND field);
+
+// The main window activated or deactivated, or given the focus itself: the
+// focus goes on to a field by the panel's rules.
+void OnMainActivation(bool active);

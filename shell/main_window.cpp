@@ -180,6 +180,8 @@ void OnCreate(HWND window) {
   SubclassField(FieldKind::Decimal);
   SubclassField(FieldKind::Octal);
   SubclassField(FieldKind::Hexadecimal);
+  // Binary's 0, put in before, is the program's own text: nothing to convert.
+  App.Changed = nullptr;
 
   App.Background = LoadBitmapA(App.Instance, MAKEINTRESOURCEA(IDB_BACKGROUND));
   App.RowBrush = CreateSolidBrush(RowColour);
@@ -258,7 +260,7 @@ void Press(HWND window, uint32_t button) {
   if (button == CloseButton) {
     PostQuitMessage(0);
   } else if (button == MinimiseButton) {
-    App.MinimizedOnce = 1;
+    App.Panel.MinimizedOnce = 1;
     SendMessageA(window, WMU_MINIMIZE, 0, 0);
   }
 }
@@ -281,37 +283,19 @@ void OnLButtonDown(HWND window, LPARAM position) {
 void OnMinimize(HWND window) { ShowWindow(window, SW_MINIMIZE); }
 
 // The default activation handling is not used: the focus goes back to the
-// field that had it, or to Binary once the drawn minimise button has been
-// used, or when no field has been remembered yet (the start).
-//
-// Losing and gaining activation are told apart by the activation state, not
-// by asking whether this window is the foreground one: when an owned modal
-// box (the overflow warning) or a minimise takes the activation, the
-// deactivation can arrive while this window still counts as the foreground,
-// and the focus would then be moved instead of remembered.
-void OnActivate(WORD state) {
-  if (App.MinimizedOnce) {
-    SetFocus(FieldWindow(FieldKind::Binary));
-    App.RememberedFocus = nullptr;
-  } else if (state != WA_INACTIVE) {
-    SetFocus(App.RememberedFocus ? App.RememberedFocus : FieldWindow(FieldKind::Binary));
-  } else {
-    App.RememberedFocus = GetFocus();
-  }
-}
+// field the user was in, or to Binary once the drawn minimise button has
+// been used, or when no field has had the focus yet (the start). The field is
+// the one that last got the focus (FieldWndProc tells the panel), not the one
+// that has it at the deactivation: Windows takes the focus off a child window
+// at the start of a minimise, before the deactivation, and an owned modal box
+// (the overflow warning) takes it after.
+void OnActivate(WORD state) { OnMainActivation(state != WA_INACTIVE); }
 
 // The window itself has no use for the keyboard focus. Wine hands it the
 // focus when the window is restored after being minimised by other means
 // than the drawn button (and sends no deactivation when it minimises the only
-// window), so the field losing the focus to it is the one to remember, and
-// the focus goes on to a field by the same rules as an activation.
-void OnSetFocus(HWND previous) {
-  FieldKind kind;
-  if (!App.MinimizedOnce && FieldKindOf(previous, kind)) {
-    App.RememberedFocus = previous;
-  }
-  OnActivate(WA_ACTIVE);
-}
+// window): the focus goes on to a field by the same rules as an activation.
+void OnSetFocus() { OnMainActivation(true); }
 
 // Moved to a display of another scale: the window takes the place the system
 // suggests for it, and everything inside is laid out and lettered anew.
@@ -382,7 +366,7 @@ LRESULT CALLBACK ButtonWndProc(HWND button, UINT message, WPARAM wParam, LPARAM 
     case BM_CLICK:
       return OnButtonClick(button);
     case WM_SETFOCUS:
-      OnSetFocus(reinterpret_cast<HWND>(wParam));
+      OnSetFocus();
       return 0;
     default:
       return CallWindowProcW(App.StockButtonProc, button, message, wParam, lParam);
@@ -411,7 +395,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       OnActivate(LOWORD(wParam));
       return 0;
     case WM_SETFOCUS:
-      OnSetFocus(reinterpret_cast<HWND>(wParam));
+      OnSetFocus();
       return 0;
     case WM_PAINT:
       OnPaint(window);

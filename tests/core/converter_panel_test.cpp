@@ -245,7 +245,7 @@ TEST_F(ConverterPanelOverflow, TypedFromEmptyUndoesWholeEntry) {
 }
 
 TEST_F(ConverterPanelOverflow, AfterMinimizeBinaryRewritesTheOthers) {
-  host.minimizedOnce = true;
+  host.DrawnMinimise();
   ClickEnd(kDec);
   host.Type("4294967296");
   ASSERT_EQ(host.warnings.size(), 1u);
@@ -274,7 +274,7 @@ TEST_F(ConverterPanelOverflow, RestoredTextStillOverflowingWarnsOnce) {
     for (bool minimized : {false, true}) {
       PanelState fresh{};
       FakeHost h(fresh);
-      h.minimizedOnce = minimized;
+      if (minimized) h.DrawnMinimise();
       h.Type("1");  // Binary 1, the others 1
       h.SetText(c.field, c.before);
       h.FocusField(c.field);
@@ -301,7 +301,7 @@ TEST_F(ConverterPanelOverflow, RestoredTextStillOverflowingWarnsOnce) {
 // After a minimise the resent release converts Binary; when Binary holds text
 // it will not convert, the restored text is still checked and converted.
 TEST_F(ConverterPanelOverflow, RestoredTextConvertedEvenWhenBinaryIsNot) {
-  host.minimizedOnce = true;
+  host.DrawnMinimise();
   host.SetText(kDec, "5000000000");  // the undo restores this: still too large
   host.SetText(kBin, "12");
   host.FocusField(kDec);
@@ -349,36 +349,46 @@ TEST_F(ConverterPanelOverflow, ForeignTextIsNeverConverted) {
 }
 
 // Changes that are not typing: the edit control's Undo, Cut and Delete (its
-// menu sends it these), text set by another program, and whatever else puts
-// text into a field.
+// menu sends it these), text set or put in by another program. Each is told
+// as the field's change notification is, and converts at once.
 using ConverterPanelEdits = PanelTest;
 
-// Decimal holds 255, typed; then the edit, then the panel is told.
-TEST_F(ConverterPanelEdits, MenuEditsConvertAtOnce) {
+// Decimal holds 255, typed; then the change from outside.
+TEST_F(ConverterPanelEdits, OutsideEditsConvertAtOnce) {
+  enum Edit { Delete, Undo, PutIn };
   struct Case {
     const char* name;
     uint32_t selStart, selEnd;  // selected before the edit
-    bool undo;                  // Undo, else Delete (Cut deletes alike)
+    Edit edit;
+    const char* text;  // put in (EM_REPLACESEL)
     Texts want;
+    size_t warnings;
   };
   const Case cases[] = {
-      {"delete all", 0, 3, false, {"0", "0", "", "0"}},
-      {"delete the 5", 2, 3, false, {"11001", "31", "25", "19"}},
-      {"undo the typing", 3, 3, true, {"0", "0", "", "0"}},
+      {"delete all", 0, 3, Delete, "", {"0", "0", "", "0"}, 0},
+      {"delete the 5", 2, 3, Delete, "", {"11001", "31", "25", "19"}, 0},
+      {"undo the typing", 3, 3, Undo, "", {"0", "0", "", "0"}, 0},
+      {"digits put in", 3, 3, PutIn, "4", {"100111111010", "4772", "2554", "9FA"}, 0},
+      // Above 32 bits: the warning, then the undo, as typing gets.
+      {"too large put in", 0, 3, PutIn, "9999999999", {"11111111", "377", "255", "FF"}, 1},
+      {"too large put in before", 0, 0, PutIn, "9999999", {"11111111", "377", "255", "FF"}, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TypedInDecimal row("255");
     FakeHost& h = row.host;
+    // Tab round: Decimal rewritten by a conversion, its typing no longer the
+    // edit an undo takes back, but for the Undo row.
+    if (c.edit != Undo) h.Type("\t\t\t\t");
     h.Select(kDec, c.selStart, c.selEnd);
-    if (c.undo) {
-      h.UndoField(kDec);
+    if (c.edit == Undo) {
+      h.UndoFromOutside(kDec);
     } else {
-      h.ReplaceSelection(kDec, "");
+      h.ReplaceFromOutside(kDec, c.text);
     }
-    EXPECT_EQ(ConverterPanel::OnFieldEdited(h, row.state, kDec), Result::HandOn);
     EXPECT_EQ(TextsOf(h), c.want);
-    EXPECT_TRUE(h.warnings.empty());
+    EXPECT_EQ(h.warnings.size(), c.warnings);
+    EXPECT_TRUE(h.HasFocus(kDec));
   }
 }
 
@@ -389,9 +399,7 @@ TEST_F(ConverterPanelEdits, MenuUndoOfAnOverflowWarnsAgain) {
   host.Type("4294967296");
   ASSERT_EQ(host.warnings.size(), 1u);
   ASSERT_EQ(host.Text(kDec), "");
-  host.UndoField(kDec);
-  ASSERT_EQ(host.Text(kDec), "4294967296");
-  EXPECT_EQ(ConverterPanel::OnFieldEdited(host, state, kDec), Result::Done);
+  host.UndoFromOutside(kDec);
   EXPECT_EQ(host.warnings.size(), 2u);
   EXPECT_EQ(All(), EmptiedOthersZero(kDec));
 }
@@ -416,14 +424,14 @@ TEST_F(ConverterPanelEdits, TextSetByAnotherProgram) {
     TypedInDecimal row("77");
     FakeHost& h = row.host;
     const Texts before = TextsOf(h);
-    EXPECT_EQ(ConverterPanel::OnFieldSetText(h, row.state, c.field, c.text), c.outcome == Taken);
+    EXPECT_EQ(h.SetTextFromOutside(c.field, c.text), c.outcome == Taken);
     EXPECT_EQ(h.beeps, c.outcome == Beep ? 1u : 0u);
     EXPECT_EQ(h.warnings.size(), c.outcome == Warning ? 1u : 0u);
     if (c.outcome == Taken) {
       EXPECT_EQ(h.Text(c.field), c.text);
       FakeHost typed{row.state};  // the same text typed converts to the same
       typed.FocusField(c.field);
-      typed.SelectAll(c.field);
+      typed.Select(c.field, 0, UINT32_MAX);
       typed.Type(c.text[0] ? c.text : "\b");
       EXPECT_EQ(TextsOf(h), TextsOf(typed));
     } else {
@@ -432,34 +440,105 @@ TEST_F(ConverterPanelEdits, TextSetByAnotherProgram) {
   }
 }
 
-// EN_CHANGE after any change: the characters the field does not take are
-// taken out with the beep, and what is left is converted.
-TEST_F(ConverterPanelEdits, ForeignCharacterNeverStays) {
+// After any change from outside, the characters the field does not take are
+// taken out with the beep, the selection moves back by those taken out
+// before it, and what is left is converted; the user's next key lands where
+// the user was.
+TEST_F(ConverterPanelEdits, ForeignCharacterNeverStaysAndTheCaretStays) {
   struct Case {
-    const char* inserted;  // at the end of the typed 12
-    bool undoable;         // inserted as an edit, else the whole text set
-    Texts want;
+    const char* text;  // the field's text after the change (\x7F: beyond ASCII)
+    uint32_t selStart, selEnd;
+    const char* kept;       // Decimal then, converted at once
+    const char* afterFive;  // and after a 5 typed
     uint32_t beeps;
   };
   const Case cases[] = {
-      {"3", true, {"1100", "14", "123", "C"}, 0},  // digits stay, unconverted
-      {"\x7F", true, {"1100", "14", "12", "C"}, 1},
-      {"x", false, {"1100", "14", "12", "C"}, 1},
-      {"3x4", true, {"10011010010", "2322", "1234", "4D2"}, 1},
+      {"12\x7F", 3, 3, "12", "125", 1},  // a full-width 3 put in at the caret
+      {"1\x7F" "2", 2, 2, "12", "152", 1},
+      {"1\x7F" "2", 1, 1, "12", "152", 1},  // taken out after the caret: it stays
+      {"\x7F" "12x", 1, 3, "12", "5", 1},   // the selection kept whole
+      {"123x4", 5, 5, "1234", "12345", 1},
+      {"123", 3, 3, "123", "1235", 0},        // digits stay, converted
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.inserted);
-    TypedInDecimal row("12");
+    SCOPED_TRACE(c.text);
+    TypedInDecimal row("77");
     FakeHost& h = row.host;
-    if (c.undoable) {
-      h.Select(kDec, 2, 2);
-      h.ReplaceSelection(kDec, c.inserted);
-    } else {
-      h.SetText(kDec, std::string("12") + c.inserted);
-    }
+    h.SetText(kDec, c.text);
+    h.Select(kDec, c.selStart, c.selEnd);
     ConverterPanel::OnFieldChanged(h, row.state, kDec);
-    EXPECT_EQ(TextsOf(h), c.want);
+    const uint32_t value = static_cast<uint32_t>(std::stoul(c.kept));
+    EXPECT_EQ(row.state.CurrentValue, value);
+    EXPECT_EQ(h.Text(kDec), c.kept);
     EXPECT_EQ(h.beeps, c.beeps);
+    h.Type("5");
+    EXPECT_EQ(h.Text(kDec), c.afterFive);
+  }
+}
+
+// While the warning is up another program changes another field to a number
+// above 32 bits: refused with the beep, no second box, the focus left with
+// the box; once dismissed, the first warning's undo as ever.
+TEST_F(ConverterPanelEdits, OneWarningAtATime) {
+  struct Case {
+    const char* name;
+    bool set;  // WM_SETTEXT, else put in (EM_REPLACESEL)
+    Texts want;
+  };
+  const Case cases[] = {
+      {"set", true, EmptiedOthersZero(kDec)},
+      // The put-in digit is undone, and Octal converted from while the box is
+      // up; the first warning's undo then finds nothing to take back.
+      {"put in", false, {kBin429, "3146314631", "429496729", "19999999"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TypedInDecimal row("429496729");
+    FakeHost& h = row.host;
+    h.whileWarningUp = [&] {
+      if (c.set) {
+        EXPECT_FALSE(h.SetTextFromOutside(kOct, "40000000000"));
+      } else {
+        h.Select(kOct, 0, 0);
+        h.ReplaceFromOutside(kOct, "4");
+      }
+      EXPECT_EQ(h.Text(kOct), "3146314631");
+      EXPECT_TRUE(h.FocusIsNone());  // still the box's
+    };
+    h.Type("6");
+    EXPECT_EQ(h.warnings.size(), 1u);
+    EXPECT_EQ(h.beeps, 1u);
+    EXPECT_EQ(TextsOf(h), c.want);
+    EXPECT_TRUE(h.HasFocus(kDec));
+    EXPECT_EQ(row.state.OverflowDepth, 0u);
+  }
+}
+
+// Where the focus goes back after the window was left, whichever order the
+// system tells it in. Windows takes the focus off the field first when it
+// minimises the window, then deactivates it; a switch to another program
+// deactivates first; wine leaves the focus in the field and, minimising the
+// only window, sends no deactivation at all, giving the window the focus on
+// the restore. After the drawn minimise button, Binary every time.
+TEST_F(ConverterPanelEdits, FocusBackToTheFieldTheUserWasIn) {
+  enum Order { FocusTakenFirst, DeactivatedFirst, NoDeactivation };
+  for (Order order : {FocusTakenFirst, DeactivatedFirst, NoDeactivation}) {
+    for (bool drawn : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "order " << order << (drawn ? ", drawn button" : ""));
+      PanelState fresh{};
+      FakeHost h(fresh);
+      h.FocusField(kOct);
+      h.Activate(false);  // an earlier switch away and back
+      h.Activate(true);
+      h.FocusField(kHex);
+      h.Type("a");
+      if (drawn) h.DrawnMinimise();
+      if (order == FocusTakenFirst) h.FocusNone();
+      if (order != NoDeactivation) h.Activate(false);
+      if (order == DeactivatedFirst) h.FocusNone();
+      h.Activate(true);  // the restore
+      EXPECT_TRUE(h.HasFocus(drawn ? kBin : kHex));
+    }
   }
 }
 

@@ -105,7 +105,7 @@ TEST(PasteTable, AcceptedConvertedRefusedOrWarned) {
                                     << (minimized ? " after a minimise" : ""));
     PanelState state{};
     FakeHost host(state);
-    host.minimizedOnce = minimized;
+    if (minimized) host.DrawnMinimise();
     host.SetText(c.field, c.before);
     host.FocusField(c.field);
     host.Select(c.field, c.start, c.end);

@@ -665,8 +665,8 @@ inline void ClickMenuItem(Field f, MenuItem item, Where where = Where::current()
 }
 
 // --- what other programs do to the fields ------------------------------------------------------------------------
-// A field's whole text replaced as another program can, with EM_REPLACESEL (undoable with undo): no window procedure
-// of the field judges it, and nothing converts it before the next key release.
+// A field's whole text replaced as another program can, with EM_REPLACESEL (undoable with undo): the field judges it
+// only once the edit control has made the change (EN_CHANGE).
 inline void ReplaceText(Field f, const std::wstring& text, bool undo = false) {
   Send(FieldWindow(f), EM_SETSEL, 0, -1);
   Send(FieldWindow(f), EM_REPLACESEL, undo, LPARAM(text.c_str()));

@@ -10,7 +10,7 @@ FakeHost::FakeHost(PanelState& state) : state_(state) {
     edits_[i].limit = row.textLimit;
     edits_[i].text = row.initialText;
   }
-  SelectAll(FieldKind::Binary);
+  Select(FieldKind::Binary, 0, UINT32_MAX);
 }
 
 bool FakeHost::FocusedField(FieldKind& kind) {
@@ -31,17 +31,25 @@ void FakeHost::WriteFieldText(FieldKind kind, const char* text) {
   SetText(kind, text == nullptr ? std::string() : std::string(text));
 }
 
-void FakeHost::FocusField(FieldKind kind) { focus_ = static_cast<int>(kind); }
+// As SetFocus does, the field is told it got the focus (WM_SETFOCUS).
+void FakeHost::FocusField(FieldKind kind) {
+  focus_ = static_cast<int>(kind);
+  ConverterPanel::OnFieldFocus(state_, kind);
+}
 
-void FakeHost::SelectAll(FieldKind kind) { Select(kind, 0, UINT32_MAX); }
-
+// The box takes the activation from the main window and then the focus; its
+// closing activates the main window again, whose activation handling puts
+// the focus back into a field.
 void FakeHost::ShowOverflowWarning(FieldKind kind, const char16_t* text,
                                    const char16_t* caption) {
   warnings.push_back({kind, text, caption, keyUpDepth_});
-  // The box is dismissed at once. Its closing activates the main window
-  // again, which gives the focus back to the field it remembered, or to
-  // Binary once the window has been minimised.
-  if (minimizedOnce) focus_ = static_cast<int>(FieldKind::Binary);
+  Activate(false);
+  focus_ = -1;
+  if (whileWarningUp) {
+    const std::function<void()> during = std::move(whileWarningUp);
+    during();
+  }
+  Activate(true);
 }
 
 void FakeHost::UndoField(FieldKind kind) {
@@ -171,3 +179,22 @@ void FakeHost::Select(FieldKind kind, uint32_t start, uint32_t end) {
 }
 
 void FakeHost::FocusNone() { focus_ = -1; }
+
+bool FakeHost::SetTextFromOutside(FieldKind kind, const std::string& text) {
+  if (!ConverterPanel::OnFieldSetText(*this, state_, kind, text.c_str())) return false;
+  SetText(kind, text);
+  ConverterPanel::OnFieldChanged(*this, state_, kind);
+  return true;
+}
+
+void FakeHost::ReplaceFromOutside(FieldKind kind, const std::string& text) {
+  ReplaceSel(Edit(kind), text);
+  ConverterPanel::OnFieldChanged(*this, state_, kind);
+}
+
+void FakeHost::UndoFromOutside(FieldKind kind) {
+  UndoField(kind);
+  ConverterPanel::OnFieldChanged(*this, state_, kind);
+}
+
+void FakeHost::Activate(bool active) { ConverterPanel::OnWindowActivation(*this, state_, active); }

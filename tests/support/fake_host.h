@@ -7,6 +7,7 @@
 
 #include <stdint.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,7 @@ class FakeHost : public PanelHost {
   void ReadFieldText(FieldKind kind, char* buffer, uint32_t size) override;
   void WriteFieldText(FieldKind kind, const char* text) override;
   void FocusField(FieldKind kind) override;
-  void SelectAll(FieldKind kind) override;
+  void Select(FieldKind kind, uint32_t start, uint32_t end) override;  // EM_SETSEL, clamped
   void ShowOverflowWarning(FieldKind kind, const char16_t* text, const char16_t* caption) override;
   void UndoField(FieldKind kind) override;
   void ResendKeyUp(FieldKind kind) override;
@@ -44,17 +45,27 @@ class FakeHost : public PanelHost {
   void TypeByte(uint8_t code);
   ConverterPanel::Result KeyUp();  // a key that types nothing (Shift, an arrow)
   ConverterPanel::Result Paste(FieldKind target, const std::string& clip);
-  void SetText(FieldKind kind, const std::string& text);  // WM_SETTEXT from outside
-  void Select(FieldKind kind, uint32_t start, uint32_t end);  // EM_SETSEL, clamped
+  // The text set as it is, with no notification: a window text ends at its
+  // first NUL, and the undo is forgotten.
+  void SetText(FieldKind kind, const std::string& text);
   void FocusNone();  // another window takes the focus
+  // Changes from outside, as the window's procedures pass them on: WM_SETTEXT
+  // (true when taken), EM_REPLACESEL with undo at the selection, EM_UNDO.
+  bool SetTextFromOutside(FieldKind kind, const std::string& text);
+  void ReplaceFromOutside(FieldKind kind, const std::string& text);
+  void UndoFromOutside(FieldKind kind);
+  // The main window activated or deactivated, as Windows tells it.
+  void Activate(bool active);
+  // The drawn minimise button used: Binary gets the focus from then on.
+  void DrawnMinimise() { state_.MinimizedOnce = 1; }
+  bool MinimizedOnce() const { return state_.MinimizedOnce != 0; }
+
+  // Run while the overflow warning is up, before it is dismissed.
+  std::function<void()> whileWarningUp;
 
   const std::string& Text(FieldKind kind) const { return Edit(kind).text; }
   bool HasFocus(FieldKind kind) const { return focus_ == static_cast<int>(kind); }
   bool FocusIsNone() const { return focus_ < 0; }
-
-  // Set once the main window has been minimised: from then on its activation
-  // handling gives the focus to Binary instead of the remembered field.
-  bool minimizedOnce = false;
 
   std::vector<Warning> warnings;
   uint32_t beeps = 0;
