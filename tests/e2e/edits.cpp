@@ -2,6 +2,8 @@
 // and MSAA send WM_SETTEXT), a character put in some other way, a button pushed before its click, a paste while the
 // clipboard is held. Each converts at once, as a key release does, and no field keeps a character it does not take.
 #include "e2e.h"
+#include "imports.h"
+#include "menu.h"
 
 using namespace e2e;
 
