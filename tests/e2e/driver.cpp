@@ -1,10 +1,4 @@
-// The runner: the groups, and what a group runs where.
-//
-//   e2e.exe [--exe PATH] [--out DIR] GROUP[,GROUP...] [NAME-REGEX]   groups, or some of their scenarios
-//   e2e.exe [--exe PATH] [--out DIR] --all                           every group this system can run
-//   e2e.exe --list [GROUP]                                           the groups and their scenarios
-//
-// PATH defaults to quorvane.exe beside this program, DIR to the current folder.
+// The runner: the groups, and what a group runs where. Its usage: with no arguments, or in docs/testing.md.
 #include <regex>
 #include <sstream>
 
@@ -17,12 +11,9 @@ namespace {
 
 bool StartedUnaware;
 
-int SystemFontWidth() {  // 32 binary digits in the fields' font
+int SystemFontWidth() {  // 32 binary digits in the fields' font, System, a DC's own until another is selected
   SIZE size{};
-  const ScreenDc dc;
-  const HGDIOBJ old = SelectObject(dc, GetStockObject(SYSTEM_FONT));
-  GetTextExtentPoint32A(dc, "11111111111111111111111111111111", 32, &size);
-  SelectObject(dc, old);
+  GetTextExtentPoint32A(ScreenDc(), "11111111111111111111111111111111", 32, &size);
   return size.cx;
 }
 bool Asked(const char* variable) { return GetEnvironmentVariableA(variable, nullptr, 0) > 0; }
@@ -61,7 +52,7 @@ const std::vector<Group> kVariants = {
    }},
   {"wide_system_font", "a System font in which 32 digits are wider than a field",
    [] { return SystemFontWidth() > 280; }},
-  // Tools rather than checks, run where asked for (scripts/bench.sh, scripts/screenshots.sh).
+  // Tools (scripts/bench.sh, scripts/screenshots.sh).
   {"bench_keyup", "asked to (QV_BENCH_KEYS)", [] { return Asked("QV_BENCH_KEYS"); }},
   {"pictures", "asked to (QV_PICTURES)", [] { return Asked("QV_PICTURES"); }},
 };
@@ -88,39 +79,31 @@ std::vector<Scenario> Resolve(const Group& group) {
   return own;
 }
 
-// What the run stands on, for the transcript's opening: the system, the screen, and how the labels' font is drawn.
-std::string Smoothing() {
-  BOOL on = FALSE;
-  UINT type = 0;
-  SystemParametersInfoW(SPI_GETFONTSMOOTHING, 0, &on, 0);
-  SystemParametersInfoW(SPI_GETFONTSMOOTHINGTYPE, 0, &type, 0);
-  return !on ? "none" : type == FE_FONTSMOOTHINGCLEARTYPE ? "ClearType" : "standard (grey)";
-}
-// The face the system takes for the labels, their font asked for as the program asks: 宋体, and where that has no
-// glyph for 宋, whatever the mapper gives for GB2312.
-std::string LabelFace() {
-  const ScreenDc dc;
-  wchar_t face[LF_FACESIZE] = L"";
-  for (BYTE charset : {ANSI_CHARSET, GB2312_CHARSET}) {
-    const HGDIOBJ old = SelectObject(dc, CreateFontW(Scale(15), 0, 0, 0, 300, FALSE, FALSE, FALSE, charset,
-        OUT_STROKE_PRECIS, CLIP_CHARACTER_PRECIS, DRAFT_QUALITY, FF_SCRIPT | DEFAULT_PITCH, L"宋体"));
-    WORD glyph = 0xFFFF;
-    GetGlyphIndicesW(dc, L"宋", 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS);
-    GetTextFaceW(dc, LF_FACESIZE, face);
-    DeleteObject(SelectObject(dc, old));
-    if (glyph != 0xFFFF) break;
-  }
-  return Utf8(face);
-}
+// What the run stands on, the transcript's opening: the system, the screen, and how the labels are drawn, their font
+// asked for as the program asks (宋体, and where that has no 宋, whatever the mapper gives for GB2312).
 void Opening() {
   OSVERSIONINFOW v{sizeof v};
   reinterpret_cast<LONG(WINAPI*)(OSVERSIONINFOW*)>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlGetVersion")))(&v);
+  BOOL smooth = FALSE;
+  UINT type = 0;
+  SystemParametersInfoW(SPI_GETFONTSMOOTHING, 0, &smooth, 0);
+  SystemParametersInfoW(SPI_GETFONTSMOOTHINGTYPE, 0, &type, 0);
+  const ScreenDc dc;
+  wchar_t face[LF_FACESIZE] = L"";
+  for (WORD glyph = 0xFFFF; BYTE charset : {ANSI_CHARSET, GB2312_CHARSET}) {
+    if (glyph != 0xFFFF) break;
+    const HGDIOBJ old = SelectObject(dc, CreateFontW(Scale(15), 0, 0, 0, 300, FALSE, FALSE, FALSE, charset,
+        OUT_STROKE_PRECIS, CLIP_CHARACTER_PRECIS, DRAFT_QUALITY, FF_SCRIPT | DEFAULT_PITCH, L"宋体"));
+    GetGlyphIndicesW(dc, L"宋", 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS);
+    GetTextFaceW(dc, LF_FACESIZE, face);
+    DeleteObject(SelectObject(dc, old));
+  }
   printf("e2e: %s on %s%s, Windows %lu.%lu build %lu\n", Utf8(ExePath).c_str(), Wine() ? "wine " : "Windows",
          Wine() ? Wine() : "", v.dwMajorVersion, v.dwMinorVersion, v.dwBuildNumber);
   printf("e2e: screen %d x %d, %d DPI, code page %u, font smoothing %s, label font 宋体 drawn in %s\n",
-         GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), Dpi(), CodePage(), Smoothing().c_str(),
-         LabelFace().c_str());
+         GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), Dpi(), CodePage(),
+         !smooth ? "none" : type == FE_FONTSMOOTHINGCLEARTYPE ? "ClearType" : "standard (grey)", Utf8(face).c_str());
 }
 
 int passed, failed, skipped;

@@ -22,7 +22,6 @@
 namespace e2e {
 
 // --- what a row expects ------------------------------------------------------------------------------------------
-// The fields' texts for a value, as a conversion writes them.
 inline std::string Canonical(uint32_t value, Field field) {
   if (field != Binary) return Say(field == Octal ? "%lo" : field == Decimal ? "%lu" : "%lX", (unsigned long)value);
   std::string bits;
@@ -41,22 +40,6 @@ inline std::string Showing(Field source, const std::string& text, int64_t value 
   s.focus = kFieldNames[focus < 0 ? source : focus];
   return s.Line();
 }
-// What keeps the other fields from showing the focused field's value, or "".
-inline std::string Disagreement(const State& s) {
-  const int source = int(std::find(kFieldNames, kFieldNames + 4, s.focus) - kFieldNames);
-  if (source == 4) return "the focus is not in a field: " + s.focus;
-  const std::string& t = s.text[source];
-  const char* name = kFieldNames[source];
-  if (int(t.size()) > kLimits[source]) return Say("%s holds %zu characters", name, t.size());
-  const size_t alphabet = source == Hexadecimal ? 22 : size_t(kRadix[source]);
-  for (char c : t) {
-    if (!memchr("0123456789abcdefABCDEF", c, alphabet)) return Say("%s holds a '\\x%02x'", name, (unsigned char)c);
-  }
-  if (strtoull(t.c_str(), nullptr, kRadix[source]) > 0xFFFFFFFF) return Say("%s holds %s, too big", name, t.c_str());
-  const std::string want = Showing(Field(source), t);
-  return s.Line() == want ? "" : "the others do not show its value: " + s.Line() + ", want " + want;
-}
-
 // --- checks ------------------------------------------------------------------------------------------------------
 [[noreturn]] inline void Fail(const std::string& step, const std::string& expected, const std::string& read,
                               Where where = Where::current()) {
@@ -68,9 +51,7 @@ inline void Same(const std::string& step, const std::string& want, const std::st
                  Where where = Where::current()) {
   if (read != want) Fail(step, want, read, where);
 }
-// Ends the scenario as skipped: what this system lacks, in words.
 [[noreturn]] inline void SkipScenario(const std::string& why) { throw Skipped{why}; }
-// Waits until ok(state); fails with `expected` and the last reading.
 inline State Expect(const std::string& step, const std::string& expected, const std::function<bool(const State&)>& ok,
                     Where where = Where::current()) {
   State s;
@@ -98,7 +79,6 @@ inline State Steady(const std::string& step, const std::string& line, double sec
   }
   return s;
 }
-// Waits until problems() answers nothing; fails with the last answer.
 inline void UntilNone(const std::string& step, const std::string& expected,
                       const std::function<std::vector<std::string>()>& problems, Where where = Where::current()) {
   std::vector<std::string> last;
@@ -123,9 +103,7 @@ inline void ActivateMain(Where where = Where::current()) {  // a click on a spot
          [](const State& s) { return s.foreground == "main" && s.active == "main"; }, where);
 }
 inline void ActivateOther(Where where = Where::current()) {  // a click into the tests' own window
-  RECT r;
-  GetWindowRect(Other(), &r);
-  ClickScreen(Centre(r));
+  ClickOther();
   Expect("activate another window", "foreground=other", [](const State& s) { return s.foreground == "other"; }, where);
 }
 // --- the overflow warning -------------------------------------------------------------------------------------------
@@ -142,7 +120,6 @@ inline Box ExpectWarning(const std::string& step, Where where = Where::current()
   if (!ok) Fail(step, "the warning's caption and text, owned by the main window", s.Describe(), where);
   return s.box;
 }
-// The warning dismissed by Enter, or by a click on its OK; waits until it is gone.
 inline void DismissWarning(const std::string& step, bool click = false, Where where = Where::current()) {
   const Box box = ExpectWarning(step, where);
   click ? ClickScreen(Centre(box.ok)) : Type("{Enter}");
@@ -167,14 +144,12 @@ inline void EmptyField(Field f, Where where = Where::current()) {
   Type("{Esc}");
   Shows(std::string(kFieldNames[f]) + " emptied", Showing(f, ""), where);
 }
-// --- what other programs do to the fields ------------------------------------------------------------------------
 // A field's whole text replaced as another program can, with EM_REPLACESEL (undoable with undo): no window procedure
 // of the field judges it, and nothing converts it before the next key release.
 inline void ReplaceText(Field f, const std::wstring& text, bool undo = false) {
   Send(FieldWindow(f), EM_SETSEL, 0, -1);
   Send(FieldWindow(f), EM_REPLACESEL, undo, LPARAM(text.c_str()));
 }
-// --- the window's place --------------------------------------------------------------------------------------------
 // Centred in the maximised area, but at 0 on a side where the screen is the smaller (centring would put it near 2^31
 // or at a negative place).
 inline RECT Placement() {

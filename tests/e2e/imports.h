@@ -1,5 +1,4 @@
-// The program's imports redirected: a user32 function it calls pointed at code put into it, to hear what no test can
-// read (a beep) or to tell it what wine cannot (high contrast on).
+// The program's imports redirected: to hear what no test reads (a beep), to tell it what wine cannot (high contrast).
 #pragma once
 
 #include "program.h"

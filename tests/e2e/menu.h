@@ -6,8 +6,7 @@
 namespace e2e {
 
 enum MenuItem { MenuUndo, MenuCut, MenuCopy, MenuPaste, MenuDelete, MenuSelectAll };
-// A field's context menu opened by a right click in it, or with key by the Menu key (the field focused): its screen
-// rectangle.
+// Opened by a right click in the field, or with key by the Menu key (the field focused): its screen rectangle.
 inline RECT OpenContextMenu(Field f, bool key = false, Where where = Where::current()) {
   key ? Type("{Menu}") : ClickField(f, 150, Right);
   RECT r{};
@@ -31,7 +30,6 @@ inline std::vector<RECT> TextBands(RECT m) {
   }
   return bands;
 }
-// One item of a field's context menu clicked; waits until the menu is gone.
 inline void ClickMenuItem(Field f, MenuItem item, Where where = Where::current()) {
   const RECT m = OpenContextMenu(f, false, where);
   // The item found by its command id: the message the edit control sends itself (wine's Undo is EM_UNDO).

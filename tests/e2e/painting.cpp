@@ -138,8 +138,11 @@ DWORD InProgram(const char* function, UINT_PTR argument) {
   return code;
 }
 
+SCENARIO("painting", skin_pixels) { UntilNone("screenshot pixels", "the painted skin", SkinProblems); }
+
 // Wine never moves a window between displays of different scales: the message is sent from here, from 96 DPI.
-void MovedTo150PercentAndBack() {
+SCENARIO("painting", moved_to_150_percent_and_back) {
+  if (Dpi() != 96) SkipScenario("moved from 96 DPI, and this display is not at 96");
   FocusField(Decimal);
   Type("1234{S-Left}{S-Left}");
   const auto selected = [](const State& s) {
@@ -168,13 +171,6 @@ void MovedTo150PercentAndBack() {
 }
 
 }  // namespace
-
-SCENARIO("painting", skin_pixels) { UntilNone("screenshot pixels", "the painted skin", SkinProblems); }
-
-SCENARIO("painting", moved_to_150_percent_and_back) {
-  if (Dpi() != 96) SkipScenario("moved from 96 DPI, and this display is not at 96");
-  MovedTo150PercentAndBack();
-}
 
 // Windows asks for the size at a new scale before it suggests a place: the layout's own, whatever it offers.
 SCENARIO("painting", size_asked_before_a_scale_change) {

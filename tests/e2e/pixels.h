@@ -29,7 +29,6 @@ inline Shot Screen(RECT r = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetri
   return shot;
 }
 inline std::string OutDir = ".";
-// The screen (or crop of it) as NAME.bmp in --out.
 inline void SavePicture(const std::string& name, RECT crop = {}) {
   const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   const Shot shot = Screen(IntersectRect(&crop, &crop, &screen) ? crop : screen);

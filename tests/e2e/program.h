@@ -45,7 +45,6 @@ constexpr RECT LabelRect(int i) { return {10, 29 + 30 * i, 95, 47 + 30 * i}; }
 constexpr RECT FieldRect(int i) { return {100, 30 + 30 * i, 380, 47 + 30 * i}; }
 constexpr POINT Centre(RECT r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
 
-// --- small means -------------------------------------------------------------------------------------------------
 [[gnu::format(gnu_printf, 1, 2)]] inline std::string Say(const char* format, ...) {
   char buffer[2048];
   va_list args;
@@ -69,9 +68,14 @@ inline LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam 
   SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 3000, &result);
   return LRESULT(result);
 }
-inline double Now() { return double(GetTickCount64()) / 1000; }
+inline double Now() {  // in seconds, as finely as the system counts
+  LARGE_INTEGER now, frequency;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  return double(now.QuadPart) / double(frequency.QuadPart);
+}
 
-// --- the system the tests run on -------------------------------------------------------------------------------
+// --- the system the tests run on, and small means -------------------------------------------------------------
 // Wine's version ("10.0"), or null on Windows.
 inline const char* Wine() {
   static const auto version = reinterpret_cast<const char* (*)()>(
@@ -182,9 +186,7 @@ inline std::wstring TextW(HWND window) {
   Send(window, WM_GETTEXT, 512, LPARAM(buffer));
   return buffer;
 }
-inline std::string FieldText(Field f) { return TextA(FieldWindow(f)); }  // one WM_GETTEXT alone: for timing
 
-// The first visible top-level window of a class (and owner, if given).
 struct Found { const char* cls; HWND owner, window; };
 inline BOOL CALLBACK FindVisibleWindow(HWND w, LPARAM p) {
   auto& f = *reinterpret_cast<Found*>(p);
@@ -218,14 +220,10 @@ inline State Read() {  // the program's state now
     box.caption = TextW(box.window);
     box.captionA = TextA(box.window);
     GetWindowRect(box.window, &box.rect);
-    for (HWND c = GetWindow(box.window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-      // The text is the static that has text; the icon's static has none.
-      if (!_stricmp(ClassOf(c).c_str(), "Static") && box.text.empty()) {
-        box.text = TextW(c);
-        box.textA = TextA(c);
-      }
-      if (!_stricmp(ClassOf(c).c_str(), "Button") && GetDlgCtrlID(c) == IDOK) GetWindowRect(c, &box.ok);
-    }
+    // A message box's text is its static 0xFFFF, on Windows and under wine alike.
+    box.text = TextW(GetDlgItem(box.window, 0xFFFF));
+    box.textA = TextA(GetDlgItem(box.window, 0xFFFF));
+    GetWindowRect(GetDlgItem(box.window, IDOK), &box.ok);
   }
   RECT client{};
   GetWindowRect(main, &s.rect);
@@ -252,21 +250,17 @@ inline State Read() {  // the program's state now
   return s;
 }
 
-// Who holds a window: its class and its process.
-inline std::string Holder(HWND window) {
+inline std::string Holder(HWND window) {  // its class and its process, for a message
   DWORD pid = 0, size = MAX_PATH;
-  if (!window || !GetWindowThreadProcessId(window, &pid)) return "no window";
   wchar_t path[MAX_PATH] = L"?";
-  if (HANDLE p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid)) {
-    QueryFullProcessImageNameW(p, 0, path, &size);
-    CloseHandle(p);
-  }
-  const std::wstring exe = path;
-  return Say("a %s window of %s (process %lu)", ClassOf(window).c_str(),
-             Utf8(exe.substr(exe.find_last_of(L"\\/") + 1)).c_str(), pid);
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, (GetWindowThreadProcessId(window, &pid), pid));
+  if (process) QueryFullProcessImageNameW(process, 0, path, &size), CloseHandle(process);
+  const wchar_t* exe = wcsrchr(path, L'\\');
+  const std::string name = Utf8(exe ? exe + 1 : path);
+  return window ? Say("a %s window of %s (process %lu)", ClassOf(window).c_str(), name.c_str(), pid) : "no window";
 }
-// Keys go to the program, never blind to another (a console, the desktop's "Shut Down Windows"): what holds the
-// foreground is checked first. A key may be released over the tests' own window, as a user's may.
+// Keys go to the program, never blind to another (a console, the desktop's "Shut Down Windows"): the foreground is
+// checked first. A key may be released over the tests' own window, as a user's may.
 inline void OnlyToProgram(const std::string& what, bool release = false) {
   const auto ours = [release] {
     DWORD pid = 0;
@@ -400,7 +394,9 @@ inline POINT CharPosition(Field f, int index) {  // a character's top-left corne
   return p;
 }
 // --- the program -------------------------------------------------------------------------------------------------
-inline HWND Other() {  // the tests' own window, for switching away
+// The tests' own window, made once, brought over any other (a console) and clicked: it takes the foreground as a
+// user's click gives it.
+inline bool ClickOther() {
   if (!OtherWindow) {
     const WNDCLASSW wc{0, DefWindowProcW, 0, 0, GetModuleHandleW(nullptr), nullptr, nullptr,
                        HBRUSH(GetStockObject(GRAY_BRUSH)), nullptr, L"qv-e2e-other"};
@@ -408,22 +404,17 @@ inline HWND Other() {  // the tests' own window, for switching away
     OtherWindow = CreateWindowExW(0, wc.lpszClassName, wc.lpszClassName, WS_POPUP | WS_BORDER, 20, 20, 200, 100,
                                   nullptr, nullptr, wc.hInstance, nullptr);
   }
-  ShowWindow(OtherWindow, SW_SHOWNOACTIVATE);
-  UpdateWindow(OtherWindow);
-  Poll([] { return true; }, 0);
-  return OtherWindow;
+  SetWindowPos(OtherWindow, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  ClickScreen({120, 70});
+  const bool ours = Poll([] { return GetForegroundWindow() == OtherWindow; }, Slow(5));
+  SetWindowPos(OtherWindow, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  return ours;
 }
 // A fresh quorvane.exe, its window in the foreground as a shell gives it. A process may take the foreground only if
 // the foreground process started it or granted it; a runner starts the tests with no window, its console in front. So
-// the tests' own window takes it first, by a real click, and the grant goes to the program, started suspended till then.
+// the tests take it first, and grant it to the program, started suspended till then.
 inline void Launch() {
-  RECT r;
-  GetWindowRect(Other(), &r);
-  SetWindowPos(OtherWindow, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  ClickScreen(Centre(r));
-  const bool ours = Poll([] { return GetForegroundWindow() == OtherWindow; }, Slow(5));
-  SetWindowPos(OtherWindow, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  if (!ours) throw Failure{"a click did not give the tests the foreground: it is " + Holder(GetForegroundWindow())};
+  if (!ClickOther()) throw Failure{"a click gave the tests no foreground: it is " + Holder(GetForegroundWindow())};
   STARTUPINFOW si{sizeof si};
   std::wstring command = L"\"" + ExePath + L"\"";
   if (!CreateProcessW(ExePath.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
