@@ -41,10 +41,11 @@ inline void ClickMenuItem(Field f, MenuItem item, Where where = Where::current()
   while (--i >= 0 && GetMenuItemID(menu, i) != ids[item] && (item || GetMenuItemID(menu, i) != EM_UNDO)) continue;
   if (i < 0 || !GetMenuItemRect(nullptr, menu, UINT(i), &r)) {
     // Wine keeps a menu's items in the process that made it: another process gets its handle, but GetMenuItemCount
-    // answers -1 for it (wine 10). The items are found in a picture then.
+    // answers -1 for it (wine 8 and 10). The items are found in a picture then.
     std::string read = Say("%d items:", count);
     for (int j = 0; j < count; ++j) read += Say(" %04X", GetMenuItemID(menu, j));
-    if (!Wine()) Fail("context menu's items", Say("an item with the id %04X, and its place", ids[item]), read, where);
+    const std::string want = Say("an item with the id %04X%s, and its place", ids[item], item ? "" : " or EM_UNDO's");
+    if (!Wine()) Fail("context menu's items", want, read, where);
     std::vector<RECT> rows;
     if (!Poll([&] { return (rows = TextBands(m)).size() == 6; }, Slow(3))) {
       Fail("context menu's items", "6 items", Say("%zu text bands", rows.size()), where);

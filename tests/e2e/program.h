@@ -291,11 +291,11 @@ inline void Press(std::string name, bool down, bool up) {
       {"Down", VK_DOWN}, {"Ins", VK_INSERT}, {"Menu", VK_APPS},    {"F4", VK_F4},       {"F10", VK_F10},
       {"Space", VK_SPACE}, {"Shift", VK_SHIFT}, {"Ctrl", VK_CONTROL}, {"Alt", VK_MENU}};
   const WORD modifierKeys[3] = {VK_SHIFT, VK_CONTROL, VK_MENU};
+  OnlyToProgram("the key " + name, !down);
   int modifiers = 0;  // 1 Shift, 2 Ctrl, 4 Alt
   for (; name.size() > 2 && name[1] == '-'; name.erase(0, 2)) {
     modifiers |= name[0] == 'S' ? 1 : name[0] == 'C' ? 2 : name[0] == 'A' ? 4 : 0;
   }
-  OnlyToProgram("the key " + name, !down);
   const auto key = keys.find(name);
   const SHORT scan = key != keys.end() ? key->second : name.size() == 1 ? VkKeyScanW(wchar_t(BYTE(name[0]))) : -1;
   if (scan == -1) throw Failure{"no key named or typing '" + name + "' on this keyboard layout"};
@@ -404,7 +404,7 @@ inline bool ClickOther() {
     OtherWindow = CreateWindowExW(0, wc.lpszClassName, wc.lpszClassName, WS_POPUP | WS_BORDER, 20, 20, 200, 100,
                                   nullptr, nullptr, wc.hInstance, nullptr);
   }
-  SetWindowPos(OtherWindow, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  SetWindowPos(OtherWindow, HWND_TOPMOST, 20, 20, 200, 100, SWP_NOACTIVATE | SWP_SHOWWINDOW);
   ClickScreen({120, 70});
   const bool ours = Poll([] { return GetForegroundWindow() == OtherWindow; }, Slow(5));
   SetWindowPos(OtherWindow, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
