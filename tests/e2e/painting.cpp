@@ -21,17 +21,10 @@ bool FieldsAt(const State& s, int dpi) {
 
 // Places at 96 DPI, scaled; counts go over every pixel of the scaled area.
 std::vector<std::string> SkinProblems() {
-  const POINT o = ClientOrigin();
-  const Shot shot = Screen();
+  const Client c;
   const auto S = [dpi = Dpi()](int length) { return At(length, dpi); };
-  const auto px = [&](int x, int y) { return shot.At(o.x + S(x), o.y + S(y)); };
-  const auto count = [&](RECT r, auto test) {
-    int n = 0;
-    for (int y = S(r.top); y < S(r.bottom); ++y) {
-      for (int x = S(r.left); x < S(r.right); ++x) n += test(shot.At(o.x + x, o.y + y));
-    }
-    return n;
-  };
+  const auto px = [&](int x, int y) { return c.At(S(x), S(y)); };
+  const auto count = [&](RECT r, auto test) { return c.Count(Scale(r), test); };
   std::vector<std::string> problems;
   auto check = [&](bool ok, const char* what, auto... args) { if (!ok) problems.push_back(Say(what, args...)); };
   const uint32_t gradient[] = {0x518FAF, 0x5593B5, 0x5A98B8, 0x5C9AB7, 0x5F9DBA, 0x67A3BF};  // rows 0, 25 ... 125
@@ -67,11 +60,11 @@ std::vector<std::string> SkinProblems() {
   // CJK labels, not boxes or single-byte characters: 二 two strokes across with nothing between, 十 one across
   // and one down. A glyph's cell, 17 x 21 from just above the label: its lines (or columns) ended by '|'.
   const auto cell = [&](int i, bool down) {
-    const POINT at = {o.x + S(LabelRect(i).left), o.y + S(LabelRect(i).top - 1)};
+    const POINT at = {S(LabelRect(i).left), S(LabelRect(i).top - 1)};
     std::string lines;
     for (int a = 0; a < S(down ? 17 : 21); ++a, lines += '|') {
       for (int b = 0; b < S(down ? 21 : 17); ++b) {
-        lines += B(shot.At(at.x + (down ? a : b), at.y + (down ? b : a))) < 0xB8 ? '#' : ' ';
+        lines += B(c.At(at.x + (down ? a : b), at.y + (down ? b : a))) < 0xB8 ? '#' : ' ';
       }
     }
     return lines;
@@ -89,12 +82,11 @@ std::vector<std::string> SkinProblems() {
 
 // The height of the first label's ink at a scale.
 int LabelInkRows(int dpi) {
-  const POINT o = ClientOrigin();
-  const Shot shot = Screen();
+  const Client c;
   int first = -1, last = -1;
   for (int y = At(RowRect(0).top, dpi); y < At(RowRect(0).bottom, dpi); ++y) {
     for (int x = At(LabelRect(0).left, dpi); x < At(LabelRect(0).right, dpi); ++x) {
-      if (Dark(shot.At(o.x + x, o.y + y))) first = first < 0 ? y : first, last = y;
+      if (Dark(c.At(x, y))) first = first < 0 ? y : first, last = y;
     }
   }
   return last - first + 1;

@@ -44,6 +44,18 @@ inline void SavePicture(const std::string& name, RECT crop = {}) {
     printf("  picture of the screen: %s\n", path.c_str());
   }
 }
+// The screen as read, addressed from the program's client area, and the window's state read with it.
+struct Client {
+  Shot shot = Screen();
+  POINT o = ClientOrigin();
+  State s = Read();
+  uint32_t At(int x, int y) const { return shot.At(o.x + x, o.y + y); }
+  template <typename Test> int Count(RECT r, Test test) const {  // the pixels in r for which test holds
+    int n = 0;
+    for (int y = r.top; y < r.bottom; ++y) for (int x = r.left; x < r.right; ++x) n += test(At(x, y));
+    return n;
+  }
+};
 
 inline int Channel(uint32_t c, int i) { return int(c >> (16 - 8 * i)) & 255; }  // 0 red, 1 green, 2 blue
 inline int R(uint32_t c) { return Channel(c, 0); }
