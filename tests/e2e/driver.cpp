@@ -16,7 +16,6 @@ int SystemFontWidth() {  // 32 binary digits in the fields' font, System, a DC's
   GetTextExtentPoint32A(ScreenDc(), "11111111111111111111111111111111", 32, &size);
   return size.cx;
 }
-bool Asked(const char* variable) { return GetEnvironmentVariableA(variable, nullptr, 0) > 0; }
 
 // A group, and for a variant (a group of its own on a system set up another way) what the system must be, and which
 // scenarios of other groups it runs again (GROUP.NAME matching a pattern). On Windows a variant runs where the
@@ -53,8 +52,8 @@ const std::vector<Group> kVariants = {
   {"wide_system_font", "a System font in which 32 digits are wider than a field",
    [] { return SystemFontWidth() > 280; }},
   // Tools (scripts/bench.sh, scripts/screenshots.sh).
-  {"bench_keyup", "asked to (QV_BENCH_KEYS)", [] { return Asked("QV_BENCH_KEYS"); }},
-  {"pictures", "asked to (QV_PICTURES)", [] { return Asked("QV_PICTURES"); }},
+  {"bench_keyup", "asked to (QV_BENCH_KEYS)", [] { return Setting("QV_BENCH_KEYS", 0) > 0; }},
+  {"pictures", "asked to (QV_PICTURES)", [] { return Setting("QV_PICTURES", 0) > 0; }},
 };
 
 Group FindGroup(const std::string& name) {
@@ -116,7 +115,7 @@ void RunGroup(const Group& group, const std::string& only) {
     return;
   }
   int launches = 0;
-  const void* table = nullptr;  // the table whose program is running
+  std::string table;  // the place of the scenario or table whose program is running
   const std::regex pattern(only);
   for (const Scenario& s : Resolve(group)) {
     if (!std::regex_search(s.name, pattern)) continue;
@@ -124,14 +123,14 @@ void RunGroup(const Group& group, const std::string& only) {
     const double t0 = Now();
     std::string status = "PASS", message;
     try {
-      if (MainWindow && (!s.table || s.table != table)) Close();
+      if (MainWindow && s.Place() != table) Close();
       if (MainWindow) {
         Recover();
       } else {
         Launch();
         ++launches;
       }
-      table = s.table;
+      table = s.Place();
       s.run();
     } catch (const Failure& f) {
       status = "FAIL";
@@ -141,10 +140,7 @@ void RunGroup(const Group& group, const std::string& only) {
       status = "SKIP";
       message = ": " + k.why;
     }
-    if (status != "PASS" || !s.table || !Running()) {
-      Close();
-      table = nullptr;
-    }
+    if (status != "PASS" || !Running()) Close();
     ++(status == "PASS" ? passed : status == "FAIL" ? failed : skipped);
     printf("%s %s (%.1f s)%s\n", status.c_str(), name.c_str(), Now() - t0, status == "SKIP" ? message.c_str() : "");
   }
@@ -186,7 +182,7 @@ int wmain(int argc, wchar_t** argv) {
         if (args.size() > 1 && args[1] != g) continue;
         printf("%s\n", g);
         for (const Scenario& s : Resolve(FindGroup(g))) {
-          printf("    %-60s %s:%u\n", s.name.c_str(), strrchr(s.where.file_name(), '/') + 1, unsigned(s.where.line()));
+          printf("    %-60s %s\n", s.name.c_str(), s.Place().c_str());
         }
       }
       return 0;

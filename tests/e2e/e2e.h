@@ -1,20 +1,17 @@
 // The end-to-end tests: quorvane.exe driven by e2e.exe with SendInput as a keyboard and a mouse do, and read back
 // through Win32, unchanged under wine and on Windows. This header is what a new row needs; basics.cpp is the model.
-//
 //   SCENARIO("GROUP", name) { ... }         a scenario: a fresh program, in the foreground, Binary focused
 //   Table<Row>("GROUP", rows, name, body)   one scenario per row, named name(row), the rows sharing one program
 //   Type("12{S-Home}{C-x}{A-F4}")           keys, sent with SendInput only while the program holds the foreground
 //   FocusField(Decimal), EmptyField(Octal)  a click into a field; the same, then Esc
-//   Shows(step, "101 5 5 5 @binary")        waits until State::Line() reads so: the four texts ("" for an empty
-//                                           one) and the focus; Showing(Binary, "101") writes that line
-//   Steady(step, line)                      the same, and then no change for 0.3 s
+//   Shows(step, "101 5 5 5 @binary")        waits until State::Line() reads the four texts ("" for an empty one) and
+//                                           the focus so; Showing(Binary, "101") writes that line; Steady: and stays
 //   Expect(step, words, ok)                 waits until ok(State) holds of the window as read (program.h)
 //   Same(step, want, read), Fail(...)       checks that fail at once
-// A wait gives up after 5 s (longer under QV_SLOW); a failure names the row's file and line, the step, what was
+// A wait gives up after 5 s (QV_SLOW stretches it); a failure names the row's file and line, the step, what was
 // expected and what was read. Where wine differs, the check says what Windows does and accepts wine's way only under
-// `Wine()`. The readers have headers of their own: pixels.h (the screen), menu.h (a field's context menu),
-// imports.h (the program's imports redirected: beeps, high contrast), automation.h (MSAA and UI Automation).
-// The groups are listed in groups.h; driver.cpp says what each needs and runs again.
+// Wine(). The readers: pixels.h (the screen), menu.h (a field's context menu), imports.h (the program's imports
+// redirected), automation.h (MSAA and UI Automation). The groups: groups.h; what a variant needs: driver.cpp.
 #pragma once
 
 #include "program.h"
@@ -111,12 +108,8 @@ inline Box ExpectWarning(const std::string& step, Where where = Where::current()
   const State s = Expect(step, "the overflow warning", [](const State& s) { return !NoBox(s); }, where);
   bool ok = s.box.caption == kWarningCaption && s.box.text == kWarningText && s.box.owner == MainWindow;
   // Through the ANSI calls a Chinese desktop reads the code page 936 bytes.
-  char caption[64], text[256];
-  if (CodePage() == 936) {
-    WideCharToMultiByte(936, 0, kWarningCaption, -1, caption, sizeof caption, nullptr, nullptr);
-    WideCharToMultiByte(936, 0, kWarningText, -1, text, sizeof text, nullptr, nullptr);
-    ok = ok && s.box.captionA == caption && s.box.textA == text;
-  }
+  const UINT cp = CodePage();
+  ok = ok && (cp != 936 || (s.box.captionA == Bytes(kWarningCaption, cp) && s.box.textA == Bytes(kWarningText, cp)));
   if (!ok) Fail(step, "the warning's caption and text, owned by the main window", s.Describe(), where);
   return s.box;
 }
@@ -168,13 +161,13 @@ inline bool Placed(const State& s) {
 void SwitchContrast(bool on);
 
 // --- registration ----------------------------------------------------------------------------------------------
-// Rows of one table share a program, set back by Recover() between them; after a row that failed or ended the
-// program the next starts a fresh one.
+// Rows of one table (one place in the source) share a program, set back by Recover() between them; after a row that
+// failed or ended the program the next starts a fresh one.
 struct Scenario {
   std::string group, name;
   std::function<void()> run;
-  const void* table;
   Where where;
+  std::string Place() const { return Say("%s:%u", strrchr(where.file_name(), '/') + 1, unsigned(where.line())); }
 };
 inline std::vector<Scenario>& Scenarios() {
   static std::vector<Scenario> all;
@@ -184,16 +177,15 @@ inline int Add(Scenario s) {
   Scenarios().push_back(std::move(s));
   return 0;
 }
-#define SCENARIO(group, name)                                                                     \
-  static void name();                                                                             \
-  static const int registered_##name = e2e::Add({group, #name, name, nullptr, e2e::Where::current()}); \
+#define SCENARIO(group, name)                                                            \
+  static void name();                                                                    \
+  static const int registered_##name = e2e::Add({group, #name, name, e2e::Where::current()}); \
   static void name()
 
 template <typename Row>
 int Table(const char* group, const std::vector<Row>& rows, std::function<std::string(const Row&)> name,
           std::function<void(const Row&)> body, Where where = Where::current()) {
-  const void* key = new char;  // the table's own
-  for (const Row& row : rows) Add({group, name(row), [body, row] { body(row); }, key, where});
+  for (const Row& row : rows) Add({group, name(row), [body, row] { body(row); }, where});
   return int(rows.size());
 }
 

@@ -53,11 +53,12 @@ constexpr POINT Centre(RECT r) { return {(r.left + r.right) / 2, (r.top + r.bott
   va_end(args);
   return buffer;
 }
-inline std::string Utf8(const std::wstring& text) {
+inline std::string Bytes(const std::wstring& text, UINT codePage) {
   char buffer[1024];
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, buffer, sizeof buffer, nullptr, nullptr);
+  const int n = WideCharToMultiByte(codePage, 0, text.c_str(), -1, buffer, sizeof buffer, nullptr, nullptr);
   return std::string(buffer, size_t(std::max(n, 1) - 1));
 }
+inline std::string Utf8(const std::wstring& text) { return Bytes(text, CP_UTF8); }
 inline std::string ClassOf(HWND window) {
   char name[64] = "";
   return {name, size_t(GetClassNameA(window, name, sizeof name))};
@@ -92,11 +93,9 @@ inline int Dpi() { return GetDeviceCaps(ScreenDc(), LOGPIXELSY); }  // 96 at 100
 inline int Scale(int length96) { return MulDiv(length96, Dpi(), 96); }
 inline RECT Scale(RECT r) { return {Scale(r.left), Scale(r.top), Scale(r.right), Scale(r.bottom)}; }
 inline UINT CodePage() { return GetACP(); }
+inline double Setting(const char* name, double fallback) { return getenv(name) ? atof(getenv(name)) : fallback; }
 // A time limit stretched where everything runs slower (QV_SLOW, e.g. under an emulator).
-inline double Slow(double seconds) {
-  char factor[16] = "";
-  return GetEnvironmentVariableA("QV_SLOW", factor, sizeof factor) ? seconds * atof(factor) : seconds;
-}
+inline double Slow(double seconds) { return seconds * Setting("QV_SLOW", 1); }
 inline int CALLBACK FaceFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
   *reinterpret_cast<bool*>(found) = true;
   return 0;
@@ -187,17 +186,11 @@ inline std::wstring TextW(HWND window) {
   return buffer;
 }
 
-struct Found { const char* cls; HWND owner, window; };
-inline BOOL CALLBACK FindVisibleWindow(HWND w, LPARAM p) {
-  auto& f = *reinterpret_cast<Found*>(p);
-  if (ClassOf(w) != f.cls || (f.owner && GetWindow(w, GW_OWNER) != f.owner) || !IsWindowVisible(w)) return TRUE;
-  f.window = w;
-  return FALSE;
-}
-inline HWND FindVisible(const char* cls, HWND owner = nullptr) {
-  Found found{cls, owner, nullptr};
-  EnumWindows(FindVisibleWindow, LPARAM(&found));
-  return found.window;
+inline HWND FindVisible(const char* cls, HWND owner = nullptr) {  // a visible top-level window of a class (and owner)
+  for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, cls, nullptr));) {
+    if (IsWindowVisible(w) && (!owner || GetWindow(w, GW_OWNER) == owner)) return w;
+  }
+  return nullptr;
 }
 
 inline std::string NameOf(HWND window, HWND box) {
@@ -394,8 +387,7 @@ inline POINT CharPosition(Field f, int index) {  // a character's top-left corne
   return p;
 }
 // --- the program -------------------------------------------------------------------------------------------------
-// The tests' own window, made once, brought over any other (a console) and clicked: it takes the foreground as a
-// user's click gives it.
+// The tests' own window, brought over any other (a console) and clicked: it takes the foreground as a user's would.
 inline bool ClickOther() {
   if (!OtherWindow) {
     const WNDCLASSW wc{0, DefWindowProcW, 0, 0, GetModuleHandleW(nullptr), nullptr, nullptr,
@@ -410,9 +402,8 @@ inline bool ClickOther() {
   SetWindowPos(OtherWindow, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   return ours;
 }
-// A fresh quorvane.exe, its window in the foreground as a shell gives it. A process may take the foreground only if
-// the foreground process started it or granted it; a runner starts the tests with no window, its console in front. So
-// the tests take it first, and grant it to the program, started suspended till then.
+// A fresh quorvane.exe in the foreground, as a shell gives it: a process may take it only if the foreground process
+// started it or granted it, and a runner starts the tests without a window. So the tests take it first, and grant it.
 inline void Launch() {
   if (!ClickOther()) throw Failure{"a click gave the tests no foreground: it is " + Holder(GetForegroundWindow())};
   STARTUPINFOW si{sizeof si};

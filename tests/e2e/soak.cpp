@@ -8,7 +8,6 @@
 
 using namespace e2e;
 
-static long long Setting(const char* name, long long fallback) { return getenv(name) ? atoll(getenv(name)) : fallback; }
 
 static double Ms(std::vector<double> v, double quantile) {  // in milliseconds
   std::sort(v.begin(), v.end());
@@ -34,7 +33,7 @@ static std::string Disagreement(const State& s) {
 // QV_SOAK_KEYS keys (200) from the seed QV_SOAK_SEED (else a random one): after each the program runs and settles.
 SCENARIO("soak", random_keys) {
   const int keys = int(Setting("QV_SOAK_KEYS", 200));
-  const long long seed = Setting("QV_SOAK_SEED", (long long)(Now() * 1e6) + GetCurrentProcessId()) % (1 << 30);
+  const long long seed = (long long)Setting("QV_SOAK_SEED", Now() * 1e6 + GetCurrentProcessId()) % (1 << 30);
   std::mt19937_64 rng{uint64_t(seed)};
   auto below = [&](uint64_t lo, uint64_t hi) { return std::uniform_int_distribution<uint64_t>(lo, hi - 1)(rng); };
   // Keys by weight: digits weigh most, so that the fields fill up and the warning comes up often.
