@@ -145,16 +145,12 @@ inline void ReplaceText(Field f, const std::wstring& text, bool undo = false) {
 }
 // Centred in the maximised area, but at 0 on a side where the screen is the smaller (centring would put it near 2^31
 // or at a negative place).
-inline RECT Placement() {
+inline bool Placed(const State& s) {
   const int w = Scale(kWindowSize.cx), h = Scale(kWindowSize.cy);
   const int left = std::max(0, (GetSystemMetrics(SM_CXMAXIMIZED) - w) / 2);
   const int top = std::max(0, (GetSystemMetrics(SM_CYMAXIMIZED) - h) / 2);
-  return {left, top, left + w, top + h};
-}
-inline bool Placed(const State& s) {
-  const RECT want = Placement();
-  return EqualRect(&s.rect, &want) && s.client.cx == want.right - want.left - 2 &&
-         s.client.cy == want.bottom - want.top - 2 && !s.iconic;
+  const RECT want = {left, top, left + w, top + h};
+  return EqualRect(&s.rect, &want) && s.client.cx == w - 2 && s.client.cy == h - 2 && !s.iconic;
 }
 
 // High contrast on or off as the program sees it, returning once it shows (access.cpp).
