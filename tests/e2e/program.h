@@ -147,7 +147,7 @@ struct State {
   std::string text[4];  // the fields' texts, as WM_GETTEXT gives their bytes
   int length[4] = {};   // WM_GETTEXTLENGTH
   int sel[4][2] = {};   // EM_GETSEL
-  // "binary" ... "hexadecimal", "main", "box", "other" (the tests' own window), "none", or "elsewhere:CLASS".
+  // "binary" ... "hexadecimal", "main", "box", "other" (the tests' own window), "none", or "elsewhere: " and who.
   std::string focus, active, foreground;
   bool iconic = false, visible = false;
   RECT rect{};      // the window, screen coordinates
@@ -193,6 +193,15 @@ inline HWND FindVisible(const char* cls, HWND owner = nullptr) {  // a visible t
   return nullptr;
 }
 
+inline std::string Holder(HWND window) {  // its class and its process, for a message
+  DWORD pid = 0, size = MAX_PATH;
+  wchar_t path[MAX_PATH] = L"?";
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, (GetWindowThreadProcessId(window, &pid), pid));
+  if (process) QueryFullProcessImageNameW(process, 0, path, &size), CloseHandle(process);
+  const wchar_t* exe = wcsrchr(path, L'\\');
+  const std::string name = Utf8(exe ? exe + 1 : path);
+  return window ? Say("a %s window of %s (process %lu)", ClassOf(window).c_str(), name.c_str(), pid) : "no window";
+}
 inline std::string NameOf(HWND window, HWND box) {
   if (!window) return "none";
   for (int f = 0; f < 4; ++f) {
@@ -200,7 +209,7 @@ inline std::string NameOf(HWND window, HWND box) {
   }
   if (window == MainWindow) return "main";
   if (window == OtherWindow) return "other";
-  return box && (window == box || IsChild(box, window)) ? "box" : "elsewhere:" + ClassOf(window);
+  return box && (window == box || IsChild(box, window)) ? "box" : "elsewhere: " + Holder(window);
 }
 
 inline State Read() {  // the program's state now
@@ -235,23 +244,13 @@ inline State Read() {  // the program's state now
     const DWORD sel = DWORD(Send(field, EM_GETSEL));
     s.text[f] = TextA(field);
     s.length[f] = int(Send(field, WM_GETTEXTLENGTH));
-    s.sel[f][0] = LOWORD(sel);
-    s.sel[f][1] = HIWORD(sel);
+    s.sel[f][0] = LOWORD(sel), s.sel[f][1] = HIWORD(sel);
     GetWindowRect(field, &s.field[f]);
     MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&s.field[f]), 2);
   }
   return s;
 }
 
-inline std::string Holder(HWND window) {  // its class and its process, for a message
-  DWORD pid = 0, size = MAX_PATH;
-  wchar_t path[MAX_PATH] = L"?";
-  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, (GetWindowThreadProcessId(window, &pid), pid));
-  if (process) QueryFullProcessImageNameW(process, 0, path, &size), CloseHandle(process);
-  const wchar_t* exe = wcsrchr(path, L'\\');
-  const std::string name = Utf8(exe ? exe + 1 : path);
-  return window ? Say("a %s window of %s (process %lu)", ClassOf(window).c_str(), name.c_str(), pid) : "no window";
-}
 // Keys go to the program, never blind to another (a console, the desktop's "Shut Down Windows"): the foreground is
 // checked first. A key may be released over the tests' own window, as a user's may.
 inline void OnlyToProgram(const std::string& what, bool release = false) {
