@@ -1,11 +1,12 @@
 // What a screen reader hears and presses, characters beyond ASCII as layouts and input methods send them, contrast.
+#include "automation.h"
 #include "e2e.h"
-#include <oleacc.h>
+#include "imports.h"
+#include "pixels.h"
 
 #include <algorithm>
 #include <cmath>
 #include <map>
-#include <memory>
 #include <set>
 
 #include "../../resources/resource.h"
@@ -13,86 +14,6 @@
 using namespace e2e;
 
 namespace {
-
-// --- what a screen reader hears --------------------------------------------------------------
-using Com = std::shared_ptr<IUnknown>;
-Com Hold(IUnknown* object) { return Com(object, [](IUnknown* o) { o->Release(); }); }
-VARIANT Self() { return {{{VT_I4}}}; }  // CHILDID_SELF
-
-// What assistive technology is told of an object: name, kind (MSAA's role, UI Automation's control type), class, place.
-std::string Said(const std::string& name, long kind, const std::string& cls, RECT r) {
-  return Say("%s %ld %s (%ld,%ld,%ld,%ld)", name.c_str(), kind, cls.c_str(), r.left, r.top, r.right, r.bottom);
-}
-
-struct Heard { std::string said, name; HWND window; Com object; };  // and the object, to press it
-
-// UI Automation through its vtables (mingw-w64 declares none of its interfaces), slots as in UIAutomationClient.idl.
-const GUID kClsidAutomation = {0xff48dba4, 0x60ef, 0x4201, {0xaa, 0x87, 0x54, 0x10, 0x3e, 0xef, 0x59, 0x4e}};
-const GUID kIidAutomation = {0x30cbe57d, 0xd9d0, 0x452a, {0xab, 0x13, 0x7a, 0xc5, 0xac, 0x48, 0x25, 0xee}};
-enum Slot { kInvoke = 3, kElementFromHandle = 6, kCurrentPattern = 16, kControlType = 21, kName = 23, kRectangle = 43 };
-
-template <typename... Args>
-HRESULT Call(IUnknown* object, Slot slot, Args... args) {
-  using Method = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, Args...);
-  return reinterpret_cast<Method>((*reinterpret_cast<void***>(object))[slot])(object, args...);
-}
-
-// The UI Automation client: null under wine 8, which registers no CUIAutomation.
-Com Automation(Where where = Where::current()) {
-  IUnknown* automation = nullptr;
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  const HRESULT hr = CoCreateInstance(kClsidAutomation, nullptr, CLSCTX_INPROC_SERVER, kIidAutomation,
-                                      reinterpret_cast<void**>(&automation));
-  if (SUCCEEDED(hr)) return Hold(automation);
-  if (Wine() && atoi(Wine()) < 10) return nullptr;
-  Fail("UI Automation", "CoCreateInstance(CUIAutomation) to succeed", Say("0x%08lX", hr), where);
-}
-
-// The visible objects in the client: through MSAA as a screen reader walks it, each child window's own client object
-// (wine's window objects answer no role); through UI Automation the child windows (wine 10's walkers answer E_NOTIMPL).
-std::vector<Heard> Objects(const Com& automation) {
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  std::vector<HWND> windows;
-  for (HWND w = GetWindow(Main(), GW_CHILD); automation && w; w = GetWindow(w, GW_HWNDNEXT)) windows.push_back(w);
-  IAccessible* client = nullptr;
-  VARIANT children[32];
-  LONG got = 0;
-  if (!automation && SUCCEEDED(AccessibleObjectFromWindow(Main(), OBJID_CLIENT, IID_PPV_ARGS(&client)))) {
-    AccessibleChildren(static_cast<IAccessible*>(Hold(client).get()), 0, 32, children, &got);
-  }
-  for (LONG i = 0; i < got; ++i) {
-    IAccessible* child = nullptr;
-    if (children[i].vt == VT_DISPATCH && SUCCEEDED(children[i].pdispVal->QueryInterface(IID_PPV_ARGS(&child)))) {
-      WindowFromAccessibleObject(static_cast<IAccessible*>(Hold(child).get()), &windows.emplace_back());
-    }
-    VariantClear(&children[i]);
-  }
-  std::vector<Heard> all;
-  for (HWND w : windows) {
-    if (!IsWindowVisible(w)) continue;
-    IUnknown* object = nullptr;
-    IAccessible* accessible = nullptr;
-    BSTR name = nullptr;
-    long kind = -1;
-    RECT r{};
-    VARIANT role{};
-    if (automation && SUCCEEDED(Call(automation.get(), kElementFromHandle, w, &object))) {
-      Call(object, kName, &name);
-      Call(object, kControlType, &kind);
-      Call(object, kRectangle, &r);
-    } else if (!automation && SUCCEEDED(AccessibleObjectFromWindow(w, OBJID_CLIENT, IID_PPV_ARGS(&accessible)))) {
-      object = accessible;
-      accessible->get_accName(Self(), &name);
-      if (SUCCEEDED(accessible->get_accRole(Self(), &role)) && role.vt == VT_I4) kind = role.lVal;
-      accessible->accLocation(&r.left, &r.top, &r.right, &r.bottom, Self());
-      r = {r.left, r.top, r.left + r.right, r.top + r.bottom};
-    }
-    const std::string text = Utf8(name ? name : L"");
-    SysFreeString(name);
-    all.push_back({Said(text, kind, ClassOf(w), r), text, w, object ? Hold(object) : nullptr});
-  }
-  return all;
-}
 
 // The drawn - and X as push buttons over them, named as Chinese Windows names a caption's buttons, placed at 96 DPI.
 const std::pair<const wchar_t*, RECT> kButtons[2] = {{L"最小化", {357, 0, 375, 18}}, {L"关闭", {377, 0, 395, 18}}};
@@ -262,37 +183,17 @@ std::set<uint32_t> BackgroundPicture() {
   return colours;
 }
 
-struct Client {  // the screen, the client area's origin, and the window as read
-  Shot shot; POINT o; State s;
-  uint32_t At(int x, int y) const { return shot.At(o.x + x, o.y + y); }
-};
-Client Pixels() { return {Screen(), ClientOrigin(), Read()}; }
-
 bool Inside(const RECT (&rects)[4], int x, int y) {
   return std::any_of(rects, rects + 4, [&](const RECT& r) { return PtInRect(&r, {x, y}); });
 }
 
-int Channel(uint32_t c, int i) { return int(c >> (16 - 8 * i)) & 255; }
-uint32_t Sys(int i) { return __builtin_bswap32(GetSysColor(i)) >> 8; }  // 0xBBGGRR to 0xRRGGBB
-
-// How far c lies from a towards b (0 to 1) if it blends the two, as smoothed text its colour and background; else -1.
-double BlendOf(uint32_t c, uint32_t a, uint32_t b) {
-  int k = 0;
-  for (int i = 1; i < 3; ++i) k = abs(Channel(b, i) - Channel(a, i)) > abs(Channel(b, k) - Channel(a, k)) ? i : k;
-  const int span = Channel(b, k) - Channel(a, k);
-  const double t = span ? double(Channel(c, k) - Channel(a, k)) / span : 0.0;
-  for (int i = 0; i < 3; ++i) {
-    if (std::abs(Channel(a, i) + t * (Channel(b, i) - Channel(a, i)) - Channel(c, i)) > 3) return -1;
-  }
-  return t >= -0.02 && t <= 1.02 ? t : -1;
-}
-
 // What keeps the window from being painted in the theme's colours alone: a colour neither one of them nor a blend of
-// two, the picture, the rows' grey; a text not in the text colour of the background it is drawn on.
+// two (in a label each channel its own way, as ClearType's edges do), the picture, the rows' grey; a text not in the
+// text colour of the background it is drawn on.
 std::vector<std::string> ContrastProblems(const std::set<uint32_t>& picture) {
   const int kText[4] = {COLOR_WINDOWTEXT, COLOR_BTNTEXT, COLOR_HIGHLIGHTTEXT, COLOR_HOTLIGHT};
   const int kBack[4] = {COLOR_WINDOW, COLOR_BTNFACE, COLOR_HIGHLIGHT, COLOR_WINDOW};
-  const Client c = Pixels();
+  const Client c;
   std::set<uint32_t> palette = {Sys(COLOR_GRAYTEXT)};
   RECT rows[4], labels[4];
   for (int i = 0; i < 4; ++i) {
@@ -300,22 +201,24 @@ std::vector<std::string> ContrastProblems(const std::set<uint32_t>& picture) {
     rows[i] = Scale(RowRect(i));
     labels[i] = Scale(LabelRect(i));
   }
-  std::map<uint32_t, int> seen;
+  std::map<uint32_t, int> seen[2];  // outside the labels, and in them
   int grey = 0;
   for (int y = 0; y < c.s.client.cy; ++y) {
     for (int x = 0; x < c.s.client.cx; ++x) {
       if (Inside(c.s.field, x, y)) continue;
-      ++seen[c.At(x, y)];
+      ++seen[Inside(labels, x, y)][c.At(x, y)];
       grey += c.At(x, y) == 0xCCCCCC && Inside(rows, x, y) && !Inside(labels, x, y);
     }
   }
   std::multimap<int, uint32_t, std::greater<int>> stray;  // the commonest first
-  for (const auto& [p, n] : seen) {
-    bool themed = palette.count(p);
-    for (uint32_t a : palette) {
-      for (uint32_t b : palette) themed = themed || (a < b && BlendOf(p, a, b) >= 0);
+  for (bool label : {false, true}) {
+    for (const auto& [p, n] : seen[label]) {
+      bool themed = palette.count(p);
+      for (uint32_t a : palette) {
+        for (uint32_t b : palette) themed = themed || (a < b && BlendOf(p, a, b, label) >= 0);
+      }
+      if (picture.count(p) || !themed) stray.emplace(n, p);
     }
-    if (picture.count(p) || !themed) stray.emplace(n, p);
   }
   std::vector<std::string> problems;
   for (const auto& [n, p] : stray) {
@@ -334,7 +237,7 @@ std::vector<std::string> ContrastProblems(const std::set<uint32_t>& picture) {
     const uint32_t back = std::max_element(count.begin(), count.end(), most)->first;
     int ink[4] = {};
     for (const auto& [p, n] : count) {
-      for (int i = 0; i < 4; ++i) ink[i] += Sys(kBack[i]) == back && BlendOf(p, back, Sys(kText[i])) >= 0.3 ? n : 0;
+      for (int i = 0; i < 4; ++i) ink[i] += Sys(kBack[i]) == back && BlendOf(p, back, Sys(kText[i]), 1) >= 0.3 ? n : 0;
     }
     const int inked = *std::max_element(ink, ink + 4);
     if (inked < least) problems.push_back(Say("%s: %d px in the text colour of %06X", name, inked, back));
@@ -343,7 +246,7 @@ std::vector<std::string> ContrastProblems(const std::set<uint32_t>& picture) {
 }
 
 // The client area's pixels (or those outside the fields) unlike before.
-std::vector<std::string> Changed(const Client& before, bool outsideFields, const Client& now = Pixels()) {
+std::vector<std::string> Changed(const Client& before, bool outsideFields, const Client& now = Client()) {
   int n = 0;
   std::string first;
   for (int y = 0; y < now.s.client.cy; ++y) {
@@ -361,10 +264,10 @@ SCENARIO("contrast", on_and_off) {
   const std::set<uint32_t> picture = BackgroundPicture();
   const auto problems = [&] { return ContrastProblems(picture); };
   const char* look = "only the theme's colours, each text in a text colour on its background";
-  Client ordinary = Pixels();
+  Client ordinary;
   UntilNone("painted", "the same picture twice", [&] {
     const Client before = ordinary;
-    return Changed(before, false, ordinary = Pixels());
+    return Changed(before, false, ordinary = Client());
   });
   for (bool setting : {false, true}) {
     UntilNone(Contrast(true, setting), look, problems);

@@ -1,14 +1,9 @@
-// The runner: the groups, and what a group runs where.
-//
-//   e2e.exe [--exe PATH] [--out DIR] GROUP[,GROUP...] [NAME-REGEX]   groups, or some of their scenarios
-//   e2e.exe [--exe PATH] [--out DIR] --all                           every group this system can run
-//   e2e.exe --list [GROUP]                                           the groups and their scenarios
-//
-// PATH defaults to quorvane.exe beside this program, DIR to the current folder.
+// The runner: the groups, and what a group runs where. Its usage: with no arguments, or in docs/testing.md.
 #include <regex>
 #include <sstream>
 
 #include "e2e.h"
+#include "pixels.h"
 
 using namespace e2e;
 
@@ -16,40 +11,21 @@ namespace {
 
 bool StartedUnaware;
 
-int SystemFontWidth() {  // 32 binary digits in the fields' font
-  SIZE size{};
-  const ScreenDc dc;
-  const HGDIOBJ old = SelectObject(dc, GetStockObject(SYSTEM_FONT));
-  GetTextExtentPoint32A(dc, "11111111111111111111111111111111", 32, &size);
-  SelectObject(dc, old);
-  return size.cx;
-}
-bool Asked(const char* variable) { return GetEnvironmentVariableA(variable, nullptr, 0) > 0; }
-
 // A group, and for a variant (a group of its own on a system set up another way) what the system must be, and which
 // scenarios of other groups it runs again (GROUP.NAME matching a pattern). On Windows a variant runs where the
 // machine is set up for it; here the wine prefix of each variant is (scripts/e2e.sh).
 struct Group {
-  const char* name;
+  std::string name;
   const char* needs = nullptr;  // in words, for the skip message
   std::function<bool()> holds;
   const char* reruns = nullptr;
 };
 
-// In the order --all runs them; scripts/e2e.sh and CMake read the names from the lines that open with one.
-const std::vector<Group> kGroups = {
-  {"start"},
-  {"typing"},
-  {"filtering"},
-  {"keys"},
-  {"overflow"},
-  {"paste"},
-  {"edits"},
-  {"mouse"},
-  {"painting"},
-  {"quit"},
-  {"soak"},
-  {"contrast"},
+const char* const kGroups[] = {
+#include "groups.h"
+};
+
+const std::vector<Group> kVariants = {
   {"cp1252", "code page 1252", [] { return CodePage() == 1252; },
    "painting.skin_pixels|overflow.decimal_tenth_digit_warns_and_undoes|start.(accessible_names|ui_automation_names)|"
    "filtering.characters_beyond_ascii_never_enter"},
@@ -67,18 +43,21 @@ const std::vector<Group> kGroups = {
   {"small_screen", "a screen smaller than the window", [] {
      return GetSystemMetrics(SM_CXMAXIMIZED) < kWindowSize.cx || GetSystemMetrics(SM_CYMAXIMIZED) < kWindowSize.cy;
    }},
-  {"wide_system_font", "a System font in which 32 digits are wider than a field",
-   [] { return SystemFontWidth() > 280; }},
-  // Tools rather than checks, run where asked for (scripts/bench.sh, scripts/screenshots.sh).
-  {"bench_keyup", "asked to (QV_BENCH_KEYS)", [] { return Asked("QV_BENCH_KEYS"); }},
-  {"pictures", "asked to (QV_PICTURES)", [] { return Asked("QV_PICTURES"); }},
+  {"wide_system_font", "a System font in which 32 digits are wider than a field", [] {
+     SIZE size{};  // in the fields' font, System, a DC's own until another is selected
+     return GetTextExtentPoint32A(ScreenDc(), "11111111111111111111111111111111", 32, &size) && size.cx > 280;
+   }},
+  // Tools (scripts/bench.sh, scripts/screenshots.sh).
+  {"bench_keyup", "asked to (QV_BENCH_KEYS)", [] { return Setting("QV_BENCH_KEYS", 0) > 0; }},
+  {"pictures", "asked to (QV_PICTURES)", [] { return Setting("QV_PICTURES", 0) > 0; }},
 };
 
-const Group* FindGroup(const std::string& name) {
-  for (const Group& g : kGroups) {
-    if (name == g.name) return &g;
+Group FindGroup(const std::string& name) {
+  if (std::find(std::begin(kGroups), std::end(kGroups), name) == std::end(kGroups)) throw Failure{"no group " + name};
+  for (const Group& g : kVariants) {
+    if (name == g.name) return g;
   }
-  throw Failure{"no group " + name};
+  return {name};
 }
 
 // What a group runs, in order: its own scenarios, then those it runs again, named GROUP.NAME.
@@ -90,9 +69,36 @@ std::vector<Scenario> Resolve(const Group& group) {
     s.name = s.group + "." + s.name;
     if (group.reruns && std::regex_match(s.name, reruns)) again.push_back(s);
   }
-  if (group.reruns && again.empty()) throw Failure{Say("%s runs again what no group has", group.name)};
+  if (group.reruns && again.empty()) throw Failure{group.name + " runs again what no group has"};
   own.insert(own.end(), again.begin(), again.end());
   return own;
+}
+
+// What the run stands on, the transcript's opening: the system, the screen, and how the labels are drawn, their font
+// asked for as the program asks (宋体, and where that has no 宋, whatever the mapper gives for GB2312).
+void Opening() {
+  OSVERSIONINFOW v{sizeof v};
+  reinterpret_cast<LONG(WINAPI*)(OSVERSIONINFOW*)>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlGetVersion")))(&v);
+  BOOL smooth = FALSE;
+  UINT type = 0;
+  SystemParametersInfoW(SPI_GETFONTSMOOTHING, 0, &smooth, 0);
+  SystemParametersInfoW(SPI_GETFONTSMOOTHINGTYPE, 0, &type, 0);
+  const ScreenDc dc;
+  wchar_t face[LF_FACESIZE] = L"";
+  for (WORD glyph = 0xFFFF; BYTE charset : {ANSI_CHARSET, GB2312_CHARSET}) {
+    if (glyph != 0xFFFF) break;
+    const HGDIOBJ old = SelectObject(dc, CreateFontW(Scale(15), 0, 0, 0, 300, FALSE, FALSE, FALSE, charset,
+        OUT_STROKE_PRECIS, CLIP_CHARACTER_PRECIS, DRAFT_QUALITY, FF_SCRIPT | DEFAULT_PITCH, L"宋体"));
+    GetGlyphIndicesW(dc, L"宋", 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS);
+    GetTextFaceW(dc, LF_FACESIZE, face);
+    DeleteObject(SelectObject(dc, old));
+  }
+  printf("e2e: %s on %s%s, Windows %lu.%lu build %lu\n", Utf8(ExePath).c_str(), Wine() ? "wine " : "Windows",
+         Wine() ? Wine() : "", v.dwMajorVersion, v.dwMinorVersion, v.dwBuildNumber);
+  printf("e2e: screen %d x %d, %d DPI, code page %u, font smoothing %s, label font 宋体 drawn in %s\n",
+         GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), Dpi(), CodePage(),
+         !smooth ? "none" : type == FE_FONTSMOOTHINGCLEARTYPE ? "ClearType" : "standard (grey)", Utf8(face).c_str());
 }
 
 int passed, failed, skipped;
@@ -100,27 +106,27 @@ int passed, failed, skipped;
 void RunGroup(const Group& group, const std::string& only) {
   const double started = Now();
   if (group.holds && !group.holds()) {
-    printf("SKIP %s: this system is not %s\n", group.name, group.needs);
+    printf("SKIP %s: this system is not %s\n", group.name.c_str(), group.needs);
     ++skipped;
     return;
   }
   int launches = 0;
-  const void* table = nullptr;  // the table whose program is running
+  std::string table;  // the place of the scenario or table whose program is running
   const std::regex pattern(only);
   for (const Scenario& s : Resolve(group)) {
-    if (!std::regex_search(s.name, pattern) || (s.when && !s.when())) continue;
-    const std::string name = std::string(group.name) + "." + s.name;
+    if (!std::regex_search(s.name, pattern)) continue;
+    const std::string name = group.name + "." + s.name;
     const double t0 = Now();
     std::string status = "PASS", message;
     try {
-      if (MainWindow && (!s.table || s.table != table || s.fresh)) Close();
+      if (MainWindow && s.Place() != table) Close();
       if (MainWindow) {
         Recover();
       } else {
         Launch();
         ++launches;
       }
-      table = s.fresh ? nullptr : s.table;
+      table = s.Place();
       s.run();
     } catch (const Failure& f) {
       status = "FAIL";
@@ -130,15 +136,12 @@ void RunGroup(const Group& group, const std::string& only) {
       status = "SKIP";
       message = ": " + k.why;
     }
-    if (status != "PASS" || !s.table || !Running()) {
-      Close();
-      table = nullptr;
-    }
+    if (status != "PASS" || !Running()) Close();
     ++(status == "PASS" ? passed : status == "FAIL" ? failed : skipped);
     printf("%s %s (%.1f s)%s\n", status.c_str(), name.c_str(), Now() - t0, status == "SKIP" ? message.c_str() : "");
   }
   Close();
-  printf("%s: %d programs, %.1f s\n", group.name, launches, Now() - started);
+  printf("%s: %d programs, %.1f s\n", group.name.c_str(), launches, Now() - started);
 }
 
 }  // namespace
@@ -169,11 +172,14 @@ int wmain(int argc, wchar_t** argv) {
   }
   try {
     for (const Scenario& s : Scenarios()) FindGroup(s.group);
-    if (!args.empty() && args[0] == "--list") {
-      for (const Group& g : kGroups) {
-        if (args.size() > 1 && args[1] != g.name) continue;
-        printf("%s\n", g.name);
-        for (const Scenario& s : Resolve(g)) printf("    %s\n", s.name.c_str());
+    for (const Group& g : kVariants) FindGroup(g.name);
+    if (!args.empty() && args[0] == "--list") {  // each scenario with the file and line it is written at
+      for (const char* g : kGroups) {
+        if (args.size() > 1 && args[1] != g) continue;
+        printf("%s\n", g);
+        for (const Scenario& s : Resolve(FindGroup(g))) {
+          printf("    %-60s %s\n", s.name.c_str(), s.Place().c_str());
+        }
       }
       return 0;
     }
@@ -181,17 +187,16 @@ int wmain(int argc, wchar_t** argv) {
       printf("usage: e2e.exe [--exe PATH] [--out DIR] GROUP[,GROUP...] [NAME-REGEX] | --all | --list [GROUP]\n");
       return 2;
     }
-    printf("e2e: %s on %s%s, %d DPI, code page %u\n", Utf8(ExePath).c_str(), Wine() ? "wine " : "Windows",
-           Wine() ? Wine() : "", Dpi(), CodePage());
+    Opening();
     // GROUP,GROUP...: groups of one desktop in one session, which costs one start of it.
-    std::vector<const Group*> groups;
+    std::vector<Group> groups;
     if (args[0] == "--all") {
-      for (const Group& g : kGroups) groups.push_back(&g);
+      for (const char* g : kGroups) groups.push_back(FindGroup(g));
     } else {
       std::istringstream names(args[0]);
       for (std::string name; std::getline(names, name, ',');) groups.push_back(FindGroup(name));
     }
-    for (const Group* g : groups) RunGroup(*g, args.size() > 1 ? args[1] : "");
+    for (const Group& g : groups) RunGroup(g, args.size() > 1 ? args[1] : "");
     printf("e2e: %d passed, %d failed, %d skipped\n", passed, failed, skipped);
     return failed || (passed == 0 && skipped == 0) ? 1 : 0;
   } catch (const Failure& f) {

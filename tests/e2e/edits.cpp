@@ -3,6 +3,8 @@
 // while the clipboard is held. Each converts at once, as a key release does, and no field keeps a character it does
 // not take. Another program that sends a change bringing the warning has its answer before the box opens.
 #include "e2e.h"
+#include "imports.h"
+#include "menu.h"
 
 using namespace e2e;
 

@@ -2,6 +2,7 @@
 #include <variant>
 
 #include "e2e.h"
+#include "menu.h"
 
 using namespace e2e;
 

@@ -1,5 +1,6 @@
 // The README's pictures (scripts/screenshots.sh): the window with a value typed, named after the desktop it is on.
 #include "e2e.h"
+#include "pixels.h"
 
 using namespace e2e;
 
