@@ -186,11 +186,19 @@ inline std::wstring TextW(HWND window) {
   return buffer;
 }
 
-inline HWND FindVisible(const char* cls, HWND owner = nullptr) {  // a visible top-level window of a class (and owner)
-  for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, cls, nullptr));) {
-    if (IsWindowVisible(w) && (!owner || GetWindow(w, GW_OWNER) == owner)) return w;
-  }
-  return nullptr;
+// A visible top-level window of a class (and owner). By EnumWindows: with FindWindowEx polled instead, a wine 10
+// session hung now and then in the menu rows, its programs idle and wineserver busy.
+struct Found { const char* cls; HWND owner, window; };
+inline BOOL CALLBACK FindVisibleWindow(HWND w, LPARAM p) {
+  auto& f = *reinterpret_cast<Found*>(p);
+  if (ClassOf(w) != f.cls || (f.owner && GetWindow(w, GW_OWNER) != f.owner) || !IsWindowVisible(w)) return TRUE;
+  f.window = w;
+  return FALSE;
+}
+inline HWND FindVisible(const char* cls, HWND owner = nullptr) {
+  Found found{cls, owner, nullptr};
+  EnumWindows(FindVisibleWindow, LPARAM(&found));
+  return found.window;
 }
 
 inline std::string Holder(HWND window) {  // its class and its process, for a message
