@@ -404,6 +404,9 @@ inline bool ClickOther() {
                                   nullptr, nullptr, wc.hInstance, nullptr);
   }
   SetWindowPos(OtherWindow, HWND_TOPMOST, 20, 20, 200, 100, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  UpdateWindow(OtherWindow);
+  // Clicked once it is shown there: a click sent at once was now and then lost to what lay there before.
+  Poll([] { return WindowFromPoint({120, 70}) == OtherWindow; }, Slow(2));
   ClickScreen({120, 70});
   const bool ours = Poll([] { return GetForegroundWindow() == OtherWindow; }, Slow(5));
   SetWindowPos(OtherWindow, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
