@@ -18,7 +18,10 @@ cd "$(dirname "$0")/.."
 # shellcheck source=wine-env.sh
 source scripts/wine-env.sh
 qv_say_runtimes test i686 x86_64
+# What each phase cost, in seconds from the start, said as it ends: the README's figures come from these lines.
+phase() { echo "test: $1 at $SECONDS s"; }
 bash scripts/install-deps.sh
+phase "packages checked"
 dir="${QV_BUILD_DIR:-build}"
 san="$dir-asan"
 mkdir -p "$dir"
@@ -38,6 +41,7 @@ for arch in x86_64 i686; do
   wait "${prefix_job[$arch]}" || { echo "test: preparing the $arch prefix failed ($dir/prefix-$arch.log):" >&2
     tail -n 5 "$dir/prefix-$arch.log" >&2; exit 1; }
 done
+phase "built, prefixes ready"
 
 native_checks() {
   # The native tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
@@ -49,6 +53,7 @@ native_checks() {
   # The release files, and a second build of them elsewhere that must give
   # the same bytes.
   QV_DIST_DIR="$dir/dist" bash scripts/dist.sh --check
+  phase "native checks done"
 }
 native_checks > "$native_log" 2>&1 &
 native=$!
@@ -57,7 +62,9 @@ status=0
 # Four at a time on two cores: the end-to-end groups spend much of their
 # time waiting for the window.
 ctest --test-dir "$dir" --output-on-failure -j4 || status=1
+phase "CTest done"
 if wait "$native"; then
+  grep '^test: ' "$native_log"
   echo "native checks (sanitizers, fuzzing, release files): passed"
 else
   status=1
@@ -65,4 +72,5 @@ else
   tail -n 40 "$native_log" >&2
 fi
 echo "(native checks' log: $native_log)"
+phase "whole command done"
 exit "$status"
