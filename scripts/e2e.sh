@@ -22,10 +22,6 @@ session="$base.sessions/${group#--}-$$.on-${desktop#--}"  # two parts of one gro
   qv_prepare_prefix "$base" "$arch"
   qv_copy_prefix "$base" "$session"
 } 9>"$base.lock"
-# No X window manager runs on these displays, so wine is its own, as user32 is on Windows: activation, focus,
-# minimising and z-order stay in wine's user32 either way, but a managed window waits for a window manager's answer
-# that never comes (about 2 s for each warning box withdrawn). Written straight into the copy: a regedit costs a start.
-printf '\n[Software\\\\Wine\\\\X11 Driver]\n"Managed"="N"\n' >> "$session/user.reg"
 # The desktop: its code page (by the locale), its screen, and its registry (tests/e2e/variants/, --desktop's first).
 lang=zh_CN.UTF-8 screen=1024x768x24
 case "$desktop" in
