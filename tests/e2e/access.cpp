@@ -65,7 +65,7 @@ SCENARIO("start", accessible_names) {
 // The same through UI Automation, which Narrator and current NVDA use.
 SCENARIO("start", ui_automation_names) {
   const Com automation = Automation();
-  if (!automation) SkipScenario(std::string("wine ") + Wine() + " has no UI Automation");
+  if (!automation) throw Skipped{std::string("wine ") + Wine() + " has no UI Automation"};
   // Wine's UI Automation calls a Button window a pane (50033), not a button (50000).
   Hears("UI Automation names and control types", 50004, Wine() ? 50033 : 50000, automation);
 }
@@ -75,12 +75,9 @@ SCENARIO("start", ui_automation_names) {
 SCENARIO("start", buttons_pressed_as_assistive_technology_does) {
   FocusField(Decimal);
   for (const auto& [name, r] : kButtons) {
-    // As a client gives another program's control the focus: joined to its input.
     HWND button = FindWindowExW(Main(), nullptr, L"Button", name);
     if (!button) Fail("a button named " + Utf8(name), "a child window of class Button", "none");
-    AttachThreadInput(GetCurrentThreadId(), GetWindowThreadProcessId(button, nullptr), TRUE);
-    SetFocus(button);
-    AttachThreadInput(GetCurrentThreadId(), GetWindowThreadProcessId(button, nullptr), FALSE);
+    FocusThere(button);
     Expect("focus given to " + Utf8(name), "focus=decimal", FocusIn(Decimal));
   }
   const Com automation = Automation();
@@ -167,7 +164,7 @@ std::string Contrast(bool on, bool setting, Where where = Where::current()) {
   return step;
 }
 
-// Every colour of the background picture (one pixel a row), from the program's resources.
+// One pixel a row.
 std::set<uint32_t> BackgroundPicture() {
   wchar_t path[MAX_PATH] = L"";
   DWORD size = MAX_PATH;
@@ -245,7 +242,6 @@ std::vector<std::string> ContrastProblems(const std::set<uint32_t>& picture) {
   return problems;
 }
 
-// The client area's pixels (or those outside the fields) unlike before.
 std::vector<std::string> Changed(const Client& before, bool outsideFields, const Client& now = Client()) {
   int n = 0;
   std::string first;
@@ -280,7 +276,6 @@ SCENARIO("contrast", on_and_off) {
   }
 }
 
-// For the README's picture in a contrast theme: on or off, returning once the window shows it.
 void e2e::SwitchContrast(bool on) {
   Contrast(on, true);
   if (on) UntilNone("high contrast on", "the theme's colours", [] { return ContrastProblems(BackgroundPicture()); });

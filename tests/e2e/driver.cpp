@@ -64,7 +64,7 @@ Group FindGroup(const std::string& name) {
 std::vector<Scenario> Resolve(const Group& group) {
   std::vector<Scenario> own, again;
   const std::regex reruns(group.reruns ? group.reruns : "");
-  for (Scenario s : Scenarios()) {
+  for (Scenario s : Scenarios) {
     if (s.group == group.name) own.push_back(s);
     s.name = s.group + "." + s.name;
     if (group.reruns && std::regex_match(s.name, reruns)) again.push_back(s);
@@ -119,14 +119,14 @@ void RunGroup(const Group& group, const std::string& only) {
     const double t0 = Now();
     std::string status = "PASS", message;
     try {
-      if (MainWindow && s.Place() != table) Close();
+      if (MainWindow && Place(s.where) != table) Close();
       if (MainWindow) {
         Recover();
       } else {
         Launch();
         ++launches;
       }
-      table = s.Place();
+      table = Place(s.where);
       s.run();
     } catch (const Failure& f) {
       status = "FAIL";
@@ -171,14 +171,14 @@ int wmain(int argc, wchar_t** argv) {
     }
   }
   try {
-    for (const Scenario& s : Scenarios()) FindGroup(s.group);
+    for (const Scenario& s : Scenarios) FindGroup(s.group);
     for (const Group& g : kVariants) FindGroup(g.name);
     if (!args.empty() && args[0] == "--list") {  // each scenario with the file and line it is written at
       for (const char* g : kGroups) {
         if (args.size() > 1 && args[1] != g) continue;
         printf("%s\n", g);
         for (const Scenario& s : Resolve(FindGroup(g))) {
-          printf("    %-60s %s\n", s.name.c_str(), s.Place().c_str());
+          printf("    %-60s %s\n", s.name.c_str(), Place(s.where).c_str());
         }
       }
       return 0;

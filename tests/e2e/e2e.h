@@ -3,7 +3,7 @@
 //   SCENARIO("GROUP", name) { ... }         a scenario: a fresh program, in the foreground, Binary focused
 //   Table<Row>("GROUP", rows, name, body)   one scenario per row, named name(row), the rows sharing one program
 //   Type("12{S-Home}{C-x}{A-F4}")           keys, sent with SendInput only while the program holds the foreground
-//   FocusField(Decimal), EmptyField(Octal)  a click into a field; the same, then Esc
+//   FocusField(Decimal), EmptyField(Octal)  a click into a field; the same, then Esc; TypeInto: then keys, Shows
 //   Shows(step, "101 5 5 5 @binary")        waits until State::Line() reads the four texts ("" for an empty one) and
 //                                           the focus so; Showing(Binary, "101") writes that line; Steady: and stays
 //   Expect(step, words, ok)                 waits until ok(State) holds of the window as read (program.h)
@@ -17,6 +17,8 @@
 #include "program.h"
 
 namespace e2e {
+
+inline std::string Place(Where w) { return Say("%s:%u", strrchr(w.file_name(), '/') + 1, unsigned(w.line())); }
 
 // --- what a row expects ------------------------------------------------------------------------------------------
 inline std::string Canonical(uint32_t value, Field field) {
@@ -40,15 +42,12 @@ inline std::string Showing(Field source, const std::string& text, int64_t value 
 // --- checks ------------------------------------------------------------------------------------------------------
 [[noreturn]] inline void Fail(const std::string& step, const std::string& expected, const std::string& read,
                               Where where = Where::current()) {
-  const char* file = strrchr(where.file_name(), '/');
-  throw Failure{Say("%s:%u: %s: expected %s; read %s", file ? file + 1 : where.file_name(), unsigned(where.line()),
-                    step.c_str(), expected.c_str(), read.c_str())};
+  throw Failure{Place(where) + ": " + step + ": expected " + expected + "; read " + read};
 }
 inline void Same(const std::string& step, const std::string& want, const std::string& read,
                  Where where = Where::current()) {
   if (read != want) Fail(step, want, read, where);
 }
-[[noreturn]] inline void SkipScenario(const std::string& why) { throw Skipped{why}; }
 inline State Expect(const std::string& step, const std::string& expected, const std::function<bool(const State&)>& ok,
                     Where where = Where::current()) {
   State s;
@@ -108,8 +107,8 @@ inline Box ExpectWarning(const std::string& step, Where where = Where::current()
   const State s = Expect(step, "the overflow warning", [](const State& s) { return !NoBox(s); }, where);
   bool ok = s.box.caption == kWarningCaption && s.box.text == kWarningText && s.box.owner == MainWindow;
   // Through the ANSI calls a Chinese desktop reads the code page 936 bytes.
-  const UINT cp = CodePage();
-  ok = ok && (cp != 936 || (s.box.captionA == Bytes(kWarningCaption, cp) && s.box.textA == Bytes(kWarningText, cp)));
+  ok = ok && (CodePage() != 936 ||
+              (s.box.captionA == Bytes(kWarningCaption, 936) && s.box.textA == Bytes(kWarningText, 936)));
   if (!ok) Fail(step, "the warning's caption and text, owned by the main window", s.Describe(), where);
   return s.box;
 }
@@ -137,6 +136,11 @@ inline void EmptyField(Field f, Where where = Where::current()) {
   Type("{Esc}");
   Shows(std::string(kFieldNames[f]) + " emptied", Showing(f, ""), where);
 }
+inline void TypeInto(Field f, const std::string& keys, const std::string& line, Where where = Where::current()) {
+  EmptyField(f, where);
+  Type(keys);
+  Shows("typed " + keys, line, where);
+}
 // A field's whole text replaced as another program can, with EM_REPLACESEL (undoable with undo): the field judges it
 // only once the edit control has made the change (EN_CHANGE).
 inline void ReplaceText(Field f, const std::wstring& text, bool undo = false) {
@@ -163,25 +167,17 @@ struct Scenario {
   std::string group, name;
   std::function<void()> run;
   Where where;
-  std::string Place() const { return Say("%s:%u", strrchr(where.file_name(), '/') + 1, unsigned(where.line())); }
 };
-inline std::vector<Scenario>& Scenarios() {
-  static std::vector<Scenario> all;
-  return all;
-}
-inline int Add(Scenario s) {
-  Scenarios().push_back(std::move(s));
-  return 0;
-}
-#define SCENARIO(group, name)                                                            \
-  static void name();                                                                    \
-  static const int registered_##name = e2e::Add({group, #name, name, e2e::Where::current()}); \
+inline constinit std::vector<Scenario> Scenarios;  // there before any file's registrations
+#define SCENARIO(group, name)                                                                                \
+  static void name();                                                                                        \
+  static const int registered_##name = (e2e::Scenarios.push_back({group, #name, name, e2e::Where::current()}), 0); \
   static void name()
 
 template <typename Row>
 int Table(const char* group, const std::vector<Row>& rows, std::function<std::string(const Row&)> name,
           std::function<void(const Row&)> body, Where where = Where::current()) {
-  for (const Row& row : rows) Add({group, name(row), [body, row] { body(row); }, where});
+  for (const Row& row : rows) Scenarios.push_back({group, name(row), [body, row] { body(row); }, where});
   return int(rows.size());
 }
 

@@ -63,7 +63,6 @@ inline std::string ClassOf(HWND window) {
   char name[64] = "";
   return {name, size_t(GetClassNameA(window, name, sizeof name))};
 }
-// SendMessageTimeoutW, given up after 3 s or at once if the program hangs: its answer, or 0.
 inline LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
   DWORD_PTR result = 0;
   SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 3000, &result);
@@ -90,11 +89,12 @@ struct ScreenDc {
   operator HDC() const { return dc; }
 };
 inline int Dpi() { return GetDeviceCaps(ScreenDc(), LOGPIXELSY); }  // 96 at 100 %
-inline int Scale(int length96) { return MulDiv(length96, Dpi(), 96); }
-inline RECT Scale(RECT r) { return {Scale(r.left), Scale(r.top), Scale(r.right), Scale(r.bottom)}; }
+inline int Scale(int length96, int dpi = Dpi()) { return MulDiv(length96, dpi, 96); }
+inline RECT Scale(RECT r, int dpi = Dpi()) {
+  return {Scale(r.left, dpi), Scale(r.top, dpi), Scale(r.right, dpi), Scale(r.bottom, dpi)};
+}
 inline UINT CodePage() { return GetACP(); }
 inline double Setting(const char* name, double fallback) { return getenv(name) ? atof(getenv(name)) : fallback; }
-// A time limit stretched where everything runs slower (QV_SLOW, e.g. under an emulator).
 inline double Slow(double seconds) { return seconds * Setting("QV_SLOW", 1); }
 inline int CALLBACK FaceFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
   *reinterpret_cast<bool*>(found) = true;
@@ -176,9 +176,8 @@ struct State {
 // WM_GETTEXT, not GetWindowText: for another process's control the latter gives only its creation caption.
 inline std::string TextA(HWND window) {
   char buffer[512] = "";
-  DWORD_PTR n = 0;
-  SendMessageTimeoutA(window, WM_GETTEXT, sizeof buffer, LPARAM(buffer), SMTO_ABORTIFHUNG, 3000, &n);
-  return std::string(buffer, strnlen(buffer, sizeof buffer));
+  SendMessageTimeoutA(window, WM_GETTEXT, sizeof buffer, LPARAM(buffer), SMTO_ABORTIFHUNG, 3000, nullptr);
+  return buffer;
 }
 inline std::wstring TextW(HWND window) {
   wchar_t buffer[512] = L"";
@@ -186,18 +185,19 @@ inline std::wstring TextW(HWND window) {
   return buffer;
 }
 
-// A visible top-level window of a class (and owner). By EnumWindows: with FindWindowEx polled instead, a wine 10
-// session hung now and then in the menu rows, its programs idle and wineserver busy.
-struct Found { const char* cls; HWND owner, window; };
+// The first visible top-level window of a class (and owner), and how many there are. By EnumWindows: with FindWindowEx
+// polled instead, a wine 10 session hung now and then in the menu rows, its programs idle and wineserver busy.
+struct Found { const char* cls; HWND owner, window; int count; };
 inline BOOL CALLBACK FindVisibleWindow(HWND w, LPARAM p) {
   auto& f = *reinterpret_cast<Found*>(p);
   if (ClassOf(w) != f.cls || (f.owner && GetWindow(w, GW_OWNER) != f.owner) || !IsWindowVisible(w)) return TRUE;
-  f.window = w;
-  return FALSE;
+  f.window = f.count++ ? f.window : w;
+  return TRUE;
 }
-inline HWND FindVisible(const char* cls, HWND owner = nullptr) {
-  Found found{cls, owner, nullptr};
+inline HWND FindVisible(const char* cls, HWND owner = nullptr, int* count = nullptr) {
+  Found found{cls, owner, nullptr, 0};
   EnumWindows(FindVisibleWindow, LPARAM(&found));
+  if (count) *count = found.count;
   return found.window;
 }
 
@@ -283,7 +283,6 @@ inline void SendKey(WORD vk, bool up) {  // the arrows, the six keys above them 
            DWORD((extended ? KEYEVENTF_EXTENDEDKEY : 0) | (up ? KEYEVENTF_KEYUP : 0))};
   Input(in);
 }
-// One key as Type names it (below): pressed, released, or both, with its Shift, Ctrl and Alt.
 inline void Press(std::string name, bool down, bool up) {
   static const std::map<std::string, WORD> keys = {
       {"Tab", VK_TAB},   {"Esc", VK_ESCAPE}, {"Enter", VK_RETURN}, {"Back", VK_BACK},   {"Del", VK_DELETE},
@@ -453,6 +452,13 @@ inline void Close() {  // WM_CLOSE, then ended by force; what was kept of the pr
 }
 
 inline void Show(int command) { ShowWindowAsync(MainWindow, command); }  // as a taskbar does
+// The focus set in the program (null: taken off), as another program sets it: joined to its input for the moment.
+inline void FocusThere(HWND window) {
+  const DWORD self = GetCurrentThreadId(), program = GetWindowThreadProcessId(window ? window : MainWindow, nullptr);
+  AttachThreadInput(self, program, TRUE);
+  SetFocus(window);
+  AttachThreadInput(self, program, FALSE);
+}
 
 // The clipboard holding CF_TEXT (bytes) or CF_UNICODETEXT alone.
 template <typename Text> void SetClipboard(const Text& text) {

@@ -11,12 +11,9 @@ const char kRewrite[] = "{Tab}{Tab}{Tab}{Tab}{End}";
 const std::string kBinary429 = Canonical(429496729, Binary);
 
 void Rewritten(const std::string& decimal, Where where = Where::current()) {
-  EmptyField(Decimal, where);
-  Type(decimal + kRewrite);
-  Shows("decimal rewritten", Showing(Decimal, decimal), where);
+  TypeInto(Decimal, decimal + kRewrite, Showing(Decimal, decimal), where);
 }
 
-// The line holds, and no warning comes up meanwhile.
 void Calm(const std::string& step, const std::string& line, Where where = Where::current()) {
   if (Steady(step, line, 0.3, where).box.window) Fail(step, "no warning", "the warning is up", where);
 }
@@ -230,16 +227,6 @@ SCENARIO("mouse", restore_after_drawn_minimise_focuses_binary) {
   Shows("typing goes to binary", Showing(Binary, "1"));
 }
 
-// The focus taken off the field in the program, as Windows does at the very start of a minimise: through the
-// program's input state, shared for the moment.
-void TakeFocus(Where where = Where::current()) {
-  const DWORD self = GetCurrentThreadId(), program = GetWindowThreadProcessId(Main(), nullptr);
-  AttachThreadInput(self, program, TRUE);
-  SetFocus(nullptr);
-  AttachThreadInput(self, program, FALSE);
-  Expect("focus taken off the field", "focus=none", [](const State& s) { return s.focus == "none"; }, where);
-}
-
 // Minimised by other means than the drawn button, in the order Windows tells it (the focus taken off the field
 // first, then the deactivation) and in wine's (the focus left in the field, no deactivation for the only window, and
 // the window given the focus on the restore): the field comes back either way, not one remembered at an earlier switch.
@@ -249,8 +236,9 @@ void OtherMinimiseKeepsField(bool windowsOrder) {
   ActivateOther();
   ActivateMain();
   FocusField(Hexadecimal);
-  if (windowsOrder) {
-    TakeFocus();
+  if (windowsOrder) {  // the focus taken off the field first, as Windows does at the very start of a minimise
+    FocusThere(nullptr);
+    Expect("focus taken off the field", "focus=none", [](const State& s) { return s.focus == "none"; });
     ActivateOther();
   }
   Show(SW_MINIMIZE);
