@@ -3,12 +3,11 @@
 
 using namespace e2e;
 
-namespace {
 struct Typed { Field field; const char *keys, *line; };  // line: the four texts and the focus after the keys
 
-void TypeRow(const Typed& r) { TypeInto(r.field, r.keys, r.line); }
+static void TypeRow(const Typed& r) { TypeInto(r.field, r.keys, r.line); }
 
-void TabCycles(const char* tab) {
+static void TabCycles(const char* tab) {
   EmptyField(Binary);
   Type("101");
   for (Field f : {Octal, Decimal, Hexadecimal, Binary}) {
@@ -19,7 +18,6 @@ void TabCycles(const char* tab) {
   }
   Shows("no tab character", "101 5 5 5 @binary");
 }
-}  // namespace
 
 SCENARIO("start", centred_window_binary_focused) {
   Expect("window placed", "the window centred, client 2 px smaller", Placed);

@@ -20,7 +20,6 @@ namespace e2e {
 
 inline std::string Place(Where w) { return Say("%s:%u", strrchr(w.file_name(), '/') + 1, unsigned(w.line())); }
 
-// --- what a row expects ------------------------------------------------------------------------------------------
 inline std::string Canonical(uint32_t value, Field field) {
   if (field != Binary) return Say(field == Octal ? "%lo" : field == Decimal ? "%lu" : "%lX", (unsigned long)value);
   std::string bits;
@@ -39,7 +38,6 @@ inline std::string Showing(Field source, const std::string& text, int64_t value 
   s.focus = kFieldNames[focus < 0 ? source : focus];
   return s.Line();
 }
-// --- checks ------------------------------------------------------------------------------------------------------
 [[noreturn]] inline void Fail(const std::string& step, const std::string& expected, const std::string& read,
                               Where where = Where::current()) {
   throw Failure{Place(where) + ": " + step + ": expected " + expected + "; read " + read};
@@ -65,7 +63,6 @@ inline State Shows(const std::string& step, const std::string& line, Where where
   const auto twice = [&](const State& s) { return std::exchange(previous, s.Line()) == line && previous == line; };
   return Expect(step, line, twice, where);
 }
-// Like Shows, and the line then holds for `seconds`, the warning neither coming nor going.
 inline State Steady(const std::string& step, const std::string& line, double seconds = 0.3,
                     Where where = Where::current()) {
   const State s = Shows(step, line, where);
@@ -102,12 +99,11 @@ inline void ActivateOther(Where where = Where::current()) {  // a click into the
   ClickOther();
   Expect("activate another window", "foreground=other", [](const State& s) { return s.foreground == "other"; }, where);
 }
-// --- the overflow warning -------------------------------------------------------------------------------------------
 inline Box ExpectWarning(const std::string& step, Where where = Where::current()) {
   const State s = Expect(step, "the overflow warning", [](const State& s) { return !NoBox(s); }, where);
   bool ok = s.box.caption == kWarningCaption && s.box.text == kWarningText && s.box.owner == MainWindow;
   // Through the ANSI calls a Chinese desktop reads the code page 936 bytes.
-  ok = ok && (CodePage() != 936 ||
+  ok = ok && (GetACP() != 936 ||
               (s.box.captionA == Bytes(kWarningCaption, 936) && s.box.textA == Bytes(kWarningText, 936)));
   if (!ok) Fail(step, "the warning's caption and text, owned by the main window", s.Describe(), where);
   return s.box;
@@ -130,7 +126,6 @@ inline void Recover() {
   }
   if (Read().foreground != "main") ActivateMain();
 }
-// The field focused and emptied with Esc (the others then show 0): where a row that types into a field starts.
 inline void EmptyField(Field f, Where where = Where::current()) {
   FocusField(f, where);
   Type("{Esc}");
@@ -160,7 +155,6 @@ inline bool Placed(const State& s) {
 // High contrast on or off as the program sees it, returning once it shows (access.cpp).
 void SwitchContrast(bool on);
 
-// --- registration ----------------------------------------------------------------------------------------------
 // Rows of one table (one place in the source) share a program, set back by Recover() between them; after a row that
 // failed or ended the program the next starts a fresh one.
 struct Scenario {

@@ -1,7 +1,6 @@
 // Changes that are not typing: the edit menu (WM_UNDO, WM_CUT, WM_CLEAR), text set by another program (UI Automation
 // and MSAA send WM_SETTEXT), digits or a character put in some other way, a button pushed before its click, a paste
-// while the clipboard is held. Each converts at once, as a key release does, and no field keeps a character it does
-// not take. Another program that sends a change bringing the warning has its answer before the box opens.
+// while the clipboard is held. Each converts at once, as a key release does; no field keeps a character it refuses.
 #include "e2e.h"
 #include "imports.h"
 #include "menu.h"

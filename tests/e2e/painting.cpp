@@ -1,5 +1,4 @@
 // The painted skin, display scales, a small screen and a wide System font.
-#include <algorithm>
 #include <regex>
 
 #include "e2e.h"
@@ -7,10 +6,11 @@
 
 using namespace e2e;
 
-namespace {
 
-bool Near(uint32_t a, uint32_t b) { return abs(R(a) - R(b)) <= 2 && abs(G(a) - G(b)) <= 2 && abs(B(a) - B(b)) <= 2; }
-bool FieldsAt(const State& s, int dpi) {
+static bool Near(uint32_t a, uint32_t b) {
+  return abs(R(a) - R(b)) <= 2 && abs(G(a) - G(b)) <= 2 && abs(B(a) - B(b)) <= 2;
+}
+static bool FieldsAt(const State& s, int dpi) {
   for (int f = 0; f < 4; ++f) {
     const RECT want = Scale(FieldRect(f), dpi);
     if (!EqualRect(&s.field[f], &want)) return false;
@@ -19,7 +19,7 @@ bool FieldsAt(const State& s, int dpi) {
 }
 
 // Places at 96 DPI, scaled; counts go over every pixel of the scaled area.
-std::vector<std::string> SkinProblems() {
+static std::vector<std::string> SkinProblems() {
   const Client c;
   const auto S = [dpi = Dpi()](int length) { return Scale(length, dpi); };
   const auto px = [&](int x, int y) { return c.At(S(x), S(y)); };
@@ -79,23 +79,22 @@ std::vector<std::string> SkinProblems() {
   return problems;
 }
 
-int LabelInkRows(int dpi) {
+static int LabelInkRows(int dpi) {
   const Client c;
+  const RECT row = Scale(RowRect(0), dpi), label = Scale(LabelRect(0), dpi);
   int first = -1, last = -1;
-  for (int y = Scale(RowRect(0).top, dpi); y < Scale(RowRect(0).bottom, dpi); ++y) {
-    for (int x = Scale(LabelRect(0).left, dpi); x < Scale(LabelRect(0).right, dpi); ++x) {
-      if (Dark(c.At(x, y))) first = first < 0 ? y : first, last = y;
-    }
-  }
+  c.Each({label.left, row.top, label.right, row.bottom}, [&](int, int y, uint32_t p) {
+    if (Dark(p)) first = first < 0 ? y : first, last = y;
+  });
   return last - first + 1;
 }
 
-int DigitAdvance() { return CharPosition(Decimal, 1).x - CharPosition(Decimal, 0).x; }
+static int DigitAdvance() { return CharPosition(Decimal, 1).x - CharPosition(Decimal, 0).x; }
 
 // lParam points at data that lies at the same address in both processes, so that it means the same whether the system
 // copies it across (Windows, for the messages it knows to carry data) or not (wine copies none for 0x2E0-0x2FF): the
 // answer is read where it changed.
-LRESULT SendWithData(UINT message, WPARAM wParam, void* data, SIZE_T size) {
+static LRESULT SendWithData(UINT message, WPARAM wParam, void* data, SIZE_T size) {
   void *here = nullptr, *there = nullptr;
   for (UINT_PTR at = 0x20000000; at < 0x70000000 && !there; at += 0x01000000) {
     if ((here = VirtualAlloc(LPVOID(at), size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE))) {
@@ -119,7 +118,7 @@ LRESULT SendWithData(UINT message, WPARAM wParam, void* data, SIZE_T size) {
 }
 
 // A user32 call on a thread in the program (user32 lies at one address in each process of one bitness).
-DWORD InProgram(const char* function, UINT_PTR argument) {
+static DWORD InProgram(const char* function, UINT_PTR argument) {
   void* start = (void*)GetProcAddress(GetModuleHandleA("user32.dll"), function);
   HANDLE thread = CreateRemoteThread(Program(), nullptr, 0, LPTHREAD_START_ROUTINE(start), (void*)argument, 0, nullptr);
   DWORD code = 0;
@@ -160,7 +159,6 @@ SCENARIO("painting", moved_to_150_percent_and_back) {
   Expect("focus back in decimal", "decimal focused, 34 selected", selected);
 }
 
-}  // namespace
 
 // Windows asks for the size at a new scale before it suggests a place: the layout's own, whatever it offers.
 SCENARIO("painting", size_asked_before_a_scale_change) {
