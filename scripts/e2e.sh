@@ -38,10 +38,9 @@ for reg in $(printf 'tests/e2e/variants/%s.reg\n' "$desktop" "$group" | uniq); d
   [ ! -f "$reg" ] || qv_wine wine regedit /S "$PWD/$reg" >/dev/null 2>&1
 done
 echo "e2e: the $arch build under $(qv_runtime_words "$QV_RUNTIME"), group $group"
-# QV_SLOW: sessions share two cores, and the emulator is slower still. Now and then a wine session hangs as a whole,
-# its programs idle and wineserver busy (about once in sixty group runs under the emulator), under any runtime:
-# a group not ended in 3 minutes (4 under the emulator), twice its longest time, runs once more in a new session.
-# A long soak or benchmark asked for by hand runs as long as it takes.
+# QV_SLOW: sessions share two cores, the emulator is slower still. Now and then a wine session hangs whole (programs
+# idle, wineserver busy; once in sixty group runs emulated): a group not ended in twice its longest time runs once more
+# in a new session. A long soak or benchmark asked for by hand runs as long as it takes.
 limit=180 retries=1
 [ "$QV_RUNTIME" != qemu ] || QV_SLOW=4 limit=240
 [ -z "${QV_SOAK_KEYS:-}${QV_BENCH_KEYS:-}" ] || limit=86400 retries=0

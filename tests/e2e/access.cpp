@@ -4,27 +4,24 @@
 #include "imports.h"
 #include "pixels.h"
 
-#include <algorithm>
 #include <cmath>
-#include <map>
 #include <set>
 
 #include "../../resources/resource.h"
 
 using namespace e2e;
 
-namespace {
 
 // The drawn - and X as push buttons over them, named as Chinese Windows names a caption's buttons, placed at 96 DPI.
 const std::pair<const wchar_t*, RECT> kButtons[2] = {{L"最小化", {357, 0, 375, 18}}, {L"关闭", {377, 0, 395, 18}}};
 
-// The fields named after their labels, of fieldKind, and besides them exactly the two buttons, of buttonKind.
-void Hears(const std::string& step, long fieldKind, long buttonKind, const Com& via, Where where = Where::current()) {
+// The fields named after their labels, of kind `field`, and besides them exactly the two buttons, of kind `button`.
+static void Hears(const std::string& step, long field, long button, const Com& via, Where where = Where::current()) {
   const POINT o = ClientOrigin();
   const auto screen = [o](RECT r) { return RECT{o.x + r.left, o.y + r.top, o.x + r.right, o.y + r.bottom}; };
   std::multiset<std::string> want;
-  for (int f = 0; f < 4; ++f) want.insert(Said(Utf8(kLabels[f]), fieldKind, "Edit", screen(Read().field[f])));
-  for (const auto& [name, r] : kButtons) want.insert(Said(Utf8(name), buttonKind, "Button", screen(Scale(r))));
+  for (int f = 0; f < 4; ++f) want.insert(Said(Utf8(kLabels[f]), field, "Edit", screen(Read().field[f])));
+  for (const auto& [name, r] : kButtons) want.insert(Said(Utf8(name), button, "Button", screen(Scale(r))));
   std::string expected;
   for (const std::string& w : want) expected += (expected.empty() ? "" : "; ") + w;
   UntilNone(step, expected, [&] {
@@ -35,8 +32,7 @@ void Hears(const std::string& step, long fieldKind, long buttonKind, const Com& 
   }, where);
 }
 
-// A button pressed by its default action: MSAA's, or through a UI Automation client its Invoke.
-void Press(const Com& via, const wchar_t* name, Where where = Where::current()) {
+static void Press(const Com& via, const wchar_t* name, Where where = Where::current()) {
   const std::vector<Heard> all = Objects(via);
   const auto h = std::find_if(all.begin(), all.end(), [&](const Heard& o) { return o.name == Utf8(name) && o.object; });
   IUnknown* invoke = nullptr;
@@ -49,7 +45,6 @@ void Press(const Com& via, const wchar_t* name, Where where = Where::current()) 
   if (FAILED(hr)) Fail(via ? "Invoke" : "accDoDefaultAction", Utf8(name) + " pressed", Say("0x%08lX", hr), where);
 }
 
-}  // namespace
 
 // Each field is named after its label, from the hidden static just before it.
 SCENARIO("start", accessible_names) {
@@ -58,14 +53,14 @@ SCENARIO("start", accessible_names) {
   for (int f = 0; f < 4; ++f) {
     HWND before = GetWindow(FieldWindow(Field(f)), GW_HWNDPREV);
     Same(std::string("window before ") + kFieldNames[f], "Static hidden " + Utf8(kLabels[f]),
-         ClassOf(before) + (IsWindowVisible(before) ? " visible " : " hidden ") + Utf8(TextW(before)));
+         ClassOf(before) + (IsWindowVisible(before) ? " visible " : " hidden ") + Utf8(Text<wchar_t>(before)));
   }
 }
 
 // The same through UI Automation, which Narrator and current NVDA use.
 SCENARIO("start", ui_automation_names) {
   const Com automation = Automation();
-  if (!automation) SkipScenario(std::string("wine ") + Wine() + " has no UI Automation");
+  if (!automation) throw Skipped{std::string("wine ") + Wine() + " has no UI Automation"};
   // Wine's UI Automation calls a Button window a pane (50033), not a button (50000).
   Hears("UI Automation names and control types", 50004, Wine() ? 50033 : 50000, automation);
 }
@@ -75,12 +70,9 @@ SCENARIO("start", ui_automation_names) {
 SCENARIO("start", buttons_pressed_as_assistive_technology_does) {
   FocusField(Decimal);
   for (const auto& [name, r] : kButtons) {
-    // As a client gives another program's control the focus: joined to its input.
     HWND button = FindWindowExW(Main(), nullptr, L"Button", name);
     if (!button) Fail("a button named " + Utf8(name), "a child window of class Button", "none");
-    AttachThreadInput(GetCurrentThreadId(), GetWindowThreadProcessId(button, nullptr), TRUE);
-    SetFocus(button);
-    AttachThreadInput(GetCurrentThreadId(), GetWindowThreadProcessId(button, nullptr), FALSE);
+    FocusThere(button);
     Expect("focus given to " + Utf8(name), "focus=decimal", FocusIn(Decimal));
   }
   const Com automation = Automation();
@@ -96,7 +88,6 @@ SCENARIO("start", buttons_pressed_as_assistive_technology_does) {
   }
 }
 
-// --- characters beyond ASCII -----------------------------------------------------------------
 // Sent as a keyboard layout or an input method delivers them. In code page 936 81 41 and 81 61 are double-byte
 // characters whose trail bytes are A and a; WM_IME_CHAR 0x8141 is the first whole. The UTF-16 characters' low bytes
 // are digits or hexadecimal letters. No digit is a trail byte in a double-byte code page: the pairs go to Hexadecimal.
@@ -120,7 +111,7 @@ SCENARIO("filtering", characters_beyond_ascii_never_enter) {
     for (const auto& [to, how, message, wParam] : kNotAscii) {
       const bool ansi = how[4] == 'a';
       // The byte pairs are double-byte characters only in code page 936; elsewhere their trail bytes are letters.
-      if (to != f || (ansi && CodePage() != 936)) continue;
+      if (to != f || (ansi && GetACP() != 936)) continue;
       if (how[0] == 'p') (ansi ? PostMessageA : PostMessageW)(field, message, wParam, 0);
       else (ansi ? SendMessageTimeoutA : SendMessageTimeoutW)(field, message, wParam, 0, 0, 3000, nullptr);
     }
@@ -132,10 +123,8 @@ SCENARIO("filtering", characters_beyond_ascii_never_enter) {
   }
 }
 
-// --- high contrast ----------------------------------------------------------------------------
 // Wine never reports high contrast on and refuses to set it: the program's import of SystemParametersInfoW is pointed
 // at a stub adding HCF_HIGHCONTRASTON to SPI_GETHIGHCONTRAST's answer (then put back); it is told as Windows tells it.
-namespace {
 #if defined(_WIN64)
 // cmp ecx,42h; jne 1f; push r8; sub rsp,32; call [2f]; add rsp,32; pop r8; or dword [r8+4],1; ret; 1: jmp [2f]; 2: dq
 const BYTE kStub[] = {0x83, 0xF9, 0x42, 0x75, 0x18, 0x41, 0x50, 0x48, 0x83, 0xEC, 0x20, 0xFF, 0x15, 0x12, 0x00, 0x00,
@@ -149,7 +138,7 @@ const BYTE kStub[] = {0x83, 0x7C, 0x24, 0x04, 0x42, 0x75, 0x21, 0xFF, 0x74, 0x24
                       0x0C, 0x83, 0x49, 0x04, 0x01, 0xC2, 0x10, 0x00, 0xFF, 0x25, 0x00, 0x00, 0x00, 0x00};
 #endif
 
-std::vector<BYTE> Stub([[maybe_unused]] UINT_PTR at, UINT_PTR real) {
+static std::vector<BYTE> Stub([[maybe_unused]] UINT_PTR at, UINT_PTR real) {
   std::vector<BYTE> code(kStub, kStub + sizeof kStub);
   code.resize(sizeof kStub + sizeof real);
   memcpy(&code[sizeof kStub], &real, sizeof real);
@@ -160,37 +149,33 @@ std::vector<BYTE> Stub([[maybe_unused]] UINT_PTR at, UINT_PTR real) {
 }
 
 // High contrast on or off, the program told by WM_SETTINGCHANGE or WM_SYSCOLORCHANGE: the step's name.
-std::string Contrast(bool on, bool setting, Where where = Where::current()) {
+static std::string Contrast(bool on, bool setting, Where where = Where::current()) {
   const auto step = Say("high contrast %s by WM_%s", on ? "on" : "off", setting ? "SETTINGCHANGE" : "SYSCOLORCHANGE");
   if (!RedirectImport("SystemParametersInfoW", on ? Stub : nullptr)) Fail(step, "the import switched", "not", where);
   Send(Main(), setting ? WM_SETTINGCHANGE : WM_SYSCOLORCHANGE, setting ? SPI_SETHIGHCONTRAST : 0);
   return step;
 }
 
-// Every colour of the background picture (one pixel a row), from the program's resources.
-std::set<uint32_t> BackgroundPicture() {
-  wchar_t path[MAX_PATH] = L"";
-  DWORD size = MAX_PATH;
-  QueryFullProcessImageNameW(Program(), 0, path, &size);
-  HMODULE exe = LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+static std::set<uint32_t> BackgroundPicture() {
+  HMODULE exe = LoadLibraryExW(ExePath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   HRSRC found = FindResourceW(exe, MAKEINTRESOURCEW(IDB_BACKGROUND), RT_BITMAP);
-  const auto* info = found ? static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(exe, found))) : nullptr;
-  if (!info || info->biBitCount != 24 || info->biWidth != 1) Fail("background picture", "24 bits, 1 wide", Utf8(path));
+  const auto* bi = found ? static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(exe, found))) : nullptr;
+  if (!bi || bi->biBitCount != 24 || bi->biWidth != 1) Fail("background picture", "24 bits, 1 wide", Utf8(ExePath));
   std::set<uint32_t> colours;
-  const BYTE* row = reinterpret_cast<const BYTE*>(info) + info->biSize;
-  for (int y = 0; y < abs(info->biHeight); ++y, row += 4) colours.insert(uint32_t(row[2]) << 16 | row[1] << 8 | row[0]);
+  const BYTE* row = reinterpret_cast<const BYTE*>(bi) + bi->biSize;
+  for (int y = 0; y < abs(bi->biHeight); ++y, row += 4) colours.insert(uint32_t(row[2]) << 16 | row[1] << 8 | row[0]);
   FreeLibrary(exe);
   return colours;
 }
 
-bool Inside(const RECT (&rects)[4], int x, int y) {
+static bool Inside(const RECT (&rects)[4], int x, int y) {
   return std::any_of(rects, rects + 4, [&](const RECT& r) { return PtInRect(&r, {x, y}); });
 }
 
 // What keeps the window from being painted in the theme's colours alone: a colour neither one of them nor a blend of
 // two (in a label each channel its own way, as ClearType's edges do), the picture, the rows' grey; a text not in the
 // text colour of the background it is drawn on.
-std::vector<std::string> ContrastProblems(const std::set<uint32_t>& picture) {
+static std::vector<std::string> ContrastProblems(const std::set<uint32_t>& picture) {
   const int kText[4] = {COLOR_WINDOWTEXT, COLOR_BTNTEXT, COLOR_HIGHLIGHTTEXT, COLOR_HOTLIGHT};
   const int kBack[4] = {COLOR_WINDOW, COLOR_BTNFACE, COLOR_HIGHLIGHT, COLOR_WINDOW};
   const Client c;
@@ -203,13 +188,11 @@ std::vector<std::string> ContrastProblems(const std::set<uint32_t>& picture) {
   }
   std::map<uint32_t, int> seen[2];  // outside the labels, and in them
   int grey = 0;
-  for (int y = 0; y < c.s.client.cy; ++y) {
-    for (int x = 0; x < c.s.client.cx; ++x) {
-      if (Inside(c.s.field, x, y)) continue;
-      ++seen[Inside(labels, x, y)][c.At(x, y)];
-      grey += c.At(x, y) == 0xCCCCCC && Inside(rows, x, y) && !Inside(labels, x, y);
-    }
-  }
+  c.Each({0, 0, c.s.client.cx, c.s.client.cy}, [&](int x, int y, uint32_t p) {
+    if (Inside(c.s.field, x, y)) return;
+    ++seen[Inside(labels, x, y)][p];
+    grey += p == 0xCCCCCC && Inside(rows, x, y) && !Inside(labels, x, y);
+  });
   std::multimap<int, uint32_t, std::greater<int>> stray;  // the commonest first
   for (bool label : {false, true}) {
     for (const auto& [p, n] : seen[label]) {
@@ -232,7 +215,7 @@ std::vector<std::string> ContrastProblems(const std::set<uint32_t>& picture) {
   for (const auto& [name, place, least] : texts) {
     const RECT r = Scale(place);
     std::map<uint32_t, int> count;
-    for (int y = r.top; y < r.bottom; ++y) for (int x = r.left; x < r.right; ++x) ++count[c.At(x, y)];
+    c.Each(r, [&](int, int, uint32_t p) { ++count[p]; });
     const auto most = [](auto& a, auto& b) { return a.second < b.second; };
     const uint32_t back = std::max_element(count.begin(), count.end(), most)->first;
     int ink[4] = {};
@@ -245,19 +228,15 @@ std::vector<std::string> ContrastProblems(const std::set<uint32_t>& picture) {
   return problems;
 }
 
-// The client area's pixels (or those outside the fields) unlike before.
-std::vector<std::string> Changed(const Client& before, bool outsideFields, const Client& now = Client()) {
+static std::vector<std::string> Changed(const Client& before, bool outsideFields, const Client& now = Client()) {
   int n = 0;
   std::string first;
-  for (int y = 0; y < now.s.client.cy; ++y) {
-    for (int x = 0; x < now.s.client.cx; ++x) {
-      if (now.At(x, y) == before.At(x, y) || (outsideFields && Inside(now.s.field, x, y))) continue;
-      if (n++ < 3) first += Say(" (%d,%d)", x, y);
-    }
-  }
+  now.Each({0, 0, now.s.client.cx, now.s.client.cy}, [&](int x, int y, uint32_t p) {
+    if (p == before.At(x, y) || (outsideFields && Inside(now.s.field, x, y))) return;
+    if (n++ < 3) first += Say(" (%d,%d)", x, y);
+  });
   return n ? std::vector<std::string>{Say("%d pixels, the first at%s", n, first.c_str())} : std::vector<std::string>{};
 }
-}  // namespace
 
 // Each message in each direction: on by one, off by the other, and the other way round, typing in between.
 SCENARIO("contrast", on_and_off) {
@@ -265,10 +244,8 @@ SCENARIO("contrast", on_and_off) {
   const auto problems = [&] { return ContrastProblems(picture); };
   const char* look = "only the theme's colours, each text in a text colour on its background";
   Client ordinary;
-  UntilNone("painted", "the same picture twice", [&] {
-    const Client before = ordinary;
-    return Changed(before, false, ordinary = Client());
-  });
+  UntilNone("painted", "the same picture twice",
+            [&] { return Changed(std::exchange(ordinary, Client()), false, ordinary); });
   for (bool setting : {false, true}) {
     UntilNone(Contrast(true, setting), look, problems);
     if (setting) {
@@ -280,7 +257,6 @@ SCENARIO("contrast", on_and_off) {
   }
 }
 
-// For the README's picture in a contrast theme: on or off, returning once the window shows it.
 void e2e::SwitchContrast(bool on) {
   Contrast(on, true);
   if (on) UntilNone("high contrast on", "the theme's colours", [] { return ContrastProblems(BackgroundPicture()); });

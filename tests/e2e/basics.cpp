@@ -3,16 +3,11 @@
 
 using namespace e2e;
 
-namespace {
 struct Typed { Field field; const char *keys, *line; };  // line: the four texts and the focus after the keys
 
-void TypeInto(const Typed& r) {
-  EmptyField(r.field);
-  Type(r.keys);
-  Shows(Say("typed %s", r.keys), r.line);
-}
+static void TypeRow(const Typed& r) { TypeInto(r.field, r.keys, r.line); }
 
-void TabCycles(const char* tab) {
+static void TabCycles(const char* tab) {
   EmptyField(Binary);
   Type("101");
   for (Field f : {Octal, Decimal, Hexadecimal, Binary}) {
@@ -23,7 +18,6 @@ void TabCycles(const char* tab) {
   }
   Shows("no tab character", "101 5 5 5 @binary");
 }
-}  // namespace
 
 SCENARIO("start", centred_window_binary_focused) {
   Expect("window placed", "the window centred, client 2 px smaller", Placed);
@@ -71,13 +65,11 @@ const int typing = Table<Typed>(
         // Backspace edits, and its release converts.
         {Decimal, "123{Back}", "1100 14 12 C @decimal"},
     },
-    [](const Typed& r) { return Say("%s_%.12s", kFieldNames[r.field], r.keys); }, TypeInto);
+    [](const Typed& r) { return Say("%s_%.12s", kFieldNames[r.field], r.keys); }, TypeRow);
 
 // Any key's release converts, Shift's and an arrow's too: a digit held down is in the field but not yet converted.
 SCENARIO("typing", shift_and_arrow_release_convert_focused_field) {
-  EmptyField(Decimal);
-  Type("12");
-  Shows("typed", "1100 14 12 C @decimal");
+  TypeInto(Decimal, "12", "1100 14 12 C @decimal");
   for (const char* key : {"Shift", "Left"}) {
     KeyDown("3");
     Expect("3 held down", "decimal=123 binary=1100", [](const State& s) { return s.text[Decimal] == "123" &&
@@ -92,9 +84,7 @@ SCENARIO("typing", shift_and_arrow_release_convert_focused_field) {
 
 // A key pressed in Decimal and released once a click moved the focus to Octal converts Octal, over Decimal's digit.
 SCENARIO("typing", release_converts_from_field_with_focus) {
-  EmptyField(Octal);
-  Type("17");
-  Shows("typed", "1111 17 15 F @octal");
+  TypeInto(Octal, "17", "1111 17 15 F @octal");
   FocusField(Decimal);
   Type("{End}");
   KeyDown("5");
@@ -117,7 +107,7 @@ const int filtering = Table<Typed>(
         {Decimal, "9a-b8 F+.", "1100010 142 98 62 @decimal"},
         {Hexadecimal, "fgG Az-9", "111110101001 7651 4009 fA9 @hexadecimal"},
     },
-    [](const Typed& r) { return Say("alphabet_%s", kFieldNames[r.field]); }, TypeInto);
+    [](const Typed& r) { return Say("alphabet_%s", kFieldNames[r.field]); }, TypeRow);
 
 // Ctrl+X, C, V, Z, A and B, and Enter: no cut, copy, paste, undo or stray character. Copying is the menu's and
 // Ctrl+Insert's, pasting Shift+Insert's.
@@ -161,10 +151,10 @@ SCENARIO("keys", hex_lower_case_kept_until_tab) {
 }
 
 // Tab's release converts from the field it moves to.
-SCENARIO("keys", decimal_leading_zeros_dropped_by_tab) { TypeInto({Decimal, "007{Tab}", "111 7 7 7 @hexadecimal"}); }
+SCENARIO("keys", decimal_leading_zeros_dropped_by_tab) { TypeInto(Decimal, "007{Tab}", "111 7 7 7 @hexadecimal"); }
 
 // No menu bar and no system menu: the menu keys start no menu mode that would eat the next keys.
-SCENARIO("keys", alt_and_f10_leave_typing_alone) { TypeInto({Decimal, "{Alt}5{F10}6", "111000 70 56 38 @decimal"}); }
+SCENARIO("keys", alt_and_f10_leave_typing_alone) { TypeInto(Decimal, "{Alt}5{F10}6", "111000 70 56 38 @decimal"); }
 
 const int escapes = Table<Typed>(
     "keys", {{Binary, "", ""}, {Octal, "17", ""}, {Decimal, "99", ""}, {Hexadecimal, "ff", ""}},

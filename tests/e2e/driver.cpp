@@ -7,9 +7,8 @@
 
 using namespace e2e;
 
-namespace {
 
-bool StartedUnaware;
+static bool StartedUnaware;
 
 // A group, and for a variant (a group of its own on a system set up another way) what the system must be, and which
 // scenarios of other groups it runs again (GROUP.NAME matching a pattern). On Windows a variant runs where the
@@ -26,10 +25,10 @@ const char* const kGroups[] = {
 };
 
 const std::vector<Group> kVariants = {
-  {"cp1252", "code page 1252", [] { return CodePage() == 1252; },
+  {"cp1252", "code page 1252", [] { return GetACP() == 1252; },
    "painting.skin_pixels|overflow.decimal_tenth_digit_warns_and_undoes|start.(accessible_names|ui_automation_names)|"
    "filtering.characters_beyond_ascii_never_enter"},
-  {"cp1252_nofontmap", "code page 1252 and no face named 宋体", [] { return CodePage() == 1252 && !HasFace(L"宋体"); },
+  {"cp1252_nofontmap", "code page 1252 and no face named 宋体", [] { return GetACP() == 1252 && !HasFace(L"宋体"); },
    "painting.skin_pixels"},
   {"dpi144", "a display at 150 %", [] { return Dpi() == 144; },
    "(typing|keys|overflow|mouse|painting)\\..*|start.(accessible_names|ui_automation_names|buttons_pressed_.*)"},
@@ -52,7 +51,7 @@ const std::vector<Group> kVariants = {
   {"pictures", "asked to (QV_PICTURES)", [] { return Setting("QV_PICTURES", 0) > 0; }},
 };
 
-Group FindGroup(const std::string& name) {
+static Group FindGroup(const std::string& name) {
   if (std::find(std::begin(kGroups), std::end(kGroups), name) == std::end(kGroups)) throw Failure{"no group " + name};
   for (const Group& g : kVariants) {
     if (name == g.name) return g;
@@ -61,10 +60,10 @@ Group FindGroup(const std::string& name) {
 }
 
 // What a group runs, in order: its own scenarios, then those it runs again, named GROUP.NAME.
-std::vector<Scenario> Resolve(const Group& group) {
+static std::vector<Scenario> Resolve(const Group& group) {
   std::vector<Scenario> own, again;
   const std::regex reruns(group.reruns ? group.reruns : "");
-  for (Scenario s : Scenarios()) {
+  for (Scenario s : Scenarios) {
     if (s.group == group.name) own.push_back(s);
     s.name = s.group + "." + s.name;
     if (group.reruns && std::regex_match(s.name, reruns)) again.push_back(s);
@@ -76,7 +75,7 @@ std::vector<Scenario> Resolve(const Group& group) {
 
 // What the run stands on, the transcript's opening: the system, the screen, and how the labels are drawn, their font
 // asked for as the program asks (宋体, and where that has no 宋, whatever the mapper gives for GB2312).
-void Opening() {
+static void Opening() {
   OSVERSIONINFOW v{sizeof v};
   reinterpret_cast<LONG(WINAPI*)(OSVERSIONINFOW*)>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlGetVersion")))(&v);
@@ -97,13 +96,13 @@ void Opening() {
   printf("e2e: %s on %s%s, Windows %lu.%lu build %lu\n", Utf8(ExePath).c_str(), Wine() ? "wine " : "Windows",
          Wine() ? Wine() : "", v.dwMajorVersion, v.dwMinorVersion, v.dwBuildNumber);
   printf("e2e: screen %d x %d, %d DPI, code page %u, font smoothing %s, label font 宋体 drawn in %s\n",
-         GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), Dpi(), CodePage(),
+         GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), Dpi(), GetACP(),
          !smooth ? "none" : type == FE_FONTSMOOTHINGCLEARTYPE ? "ClearType" : "standard (grey)", Utf8(face).c_str());
 }
 
-int passed, failed, skipped;
+static int passed, failed, skipped;
 
-void RunGroup(const Group& group, const std::string& only) {
+static void RunGroup(const Group& group, const std::string& only) {
   const double started = Now();
   if (group.holds && !group.holds()) {
     printf("SKIP %s: this system is not %s\n", group.name.c_str(), group.needs);
@@ -119,14 +118,14 @@ void RunGroup(const Group& group, const std::string& only) {
     const double t0 = Now();
     std::string status = "PASS", message;
     try {
-      if (MainWindow && s.Place() != table) Close();
+      if (MainWindow && Place(s.where) != table) Close();
       if (MainWindow) {
         Recover();
       } else {
         Launch();
         ++launches;
       }
-      table = s.Place();
+      table = Place(s.where);
       s.run();
     } catch (const Failure& f) {
       status = "FAIL";
@@ -144,7 +143,6 @@ void RunGroup(const Group& group, const std::string& only) {
   printf("%s: %d programs, %.1f s\n", group.name.c_str(), launches, Now() - started);
 }
 
-}  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   // Unaware at start unless the system makes every program aware; then the display's own pixels, whatever the
@@ -171,14 +169,14 @@ int wmain(int argc, wchar_t** argv) {
     }
   }
   try {
-    for (const Scenario& s : Scenarios()) FindGroup(s.group);
+    for (const Scenario& s : Scenarios) FindGroup(s.group);
     for (const Group& g : kVariants) FindGroup(g.name);
     if (!args.empty() && args[0] == "--list") {  // each scenario with the file and line it is written at
       for (const char* g : kGroups) {
         if (args.size() > 1 && args[1] != g) continue;
         printf("%s\n", g);
         for (const Scenario& s : Resolve(FindGroup(g))) {
-          printf("    %-60s %s\n", s.name.c_str(), s.Place().c_str());
+          printf("    %-60s %s\n", s.name.c_str(), Place(s.where).c_str());
         }
       }
       return 0;

@@ -3,7 +3,7 @@
 //   SCENARIO("GROUP", name) { ... }         a scenario: a fresh program, in the foreground, Binary focused
 //   Table<Row>("GROUP", rows, name, body)   one scenario per row, named name(row), the rows sharing one program
 //   Type("12{S-Home}{C-x}{A-F4}")           keys, sent with SendInput only while the program holds the foreground
-//   FocusField(Decimal), EmptyField(Octal)  a click into a field; the same, then Esc
+//   FocusField(Decimal), EmptyField(Octal)  a click into a field; the same, then Esc; TypeInto: then keys, Shows
 //   Shows(step, "101 5 5 5 @binary")        waits until State::Line() reads the four texts ("" for an empty one) and
 //                                           the focus so; Showing(Binary, "101") writes that line; Steady: and stays
 //   Expect(step, words, ok)                 waits until ok(State) holds of the window as read (program.h)
@@ -18,7 +18,8 @@
 
 namespace e2e {
 
-// --- what a row expects ------------------------------------------------------------------------------------------
+inline std::string Place(Where w) { return Say("%s:%u", strrchr(w.file_name(), '/') + 1, unsigned(w.line())); }
+
 inline std::string Canonical(uint32_t value, Field field) {
   if (field != Binary) return Say(field == Octal ? "%lo" : field == Decimal ? "%lu" : "%lX", (unsigned long)value);
   std::string bits;
@@ -37,18 +38,14 @@ inline std::string Showing(Field source, const std::string& text, int64_t value 
   s.focus = kFieldNames[focus < 0 ? source : focus];
   return s.Line();
 }
-// --- checks ------------------------------------------------------------------------------------------------------
 [[noreturn]] inline void Fail(const std::string& step, const std::string& expected, const std::string& read,
                               Where where = Where::current()) {
-  const char* file = strrchr(where.file_name(), '/');
-  throw Failure{Say("%s:%u: %s: expected %s; read %s", file ? file + 1 : where.file_name(), unsigned(where.line()),
-                    step.c_str(), expected.c_str(), read.c_str())};
+  throw Failure{Place(where) + ": " + step + ": expected " + expected + "; read " + read};
 }
 inline void Same(const std::string& step, const std::string& want, const std::string& read,
                  Where where = Where::current()) {
   if (read != want) Fail(step, want, read, where);
 }
-[[noreturn]] inline void SkipScenario(const std::string& why) { throw Skipped{why}; }
 inline State Expect(const std::string& step, const std::string& expected, const std::function<bool(const State&)>& ok,
                     Where where = Where::current()) {
   State s;
@@ -66,7 +63,6 @@ inline State Shows(const std::string& step, const std::string& line, Where where
   const auto twice = [&](const State& s) { return std::exchange(previous, s.Line()) == line && previous == line; };
   return Expect(step, line, twice, where);
 }
-// Like Shows, and the line then holds for `seconds`, the warning neither coming nor going.
 inline State Steady(const std::string& step, const std::string& line, double seconds = 0.3,
                     Where where = Where::current()) {
   const State s = Shows(step, line, where);
@@ -103,13 +99,12 @@ inline void ActivateOther(Where where = Where::current()) {  // a click into the
   ClickOther();
   Expect("activate another window", "foreground=other", [](const State& s) { return s.foreground == "other"; }, where);
 }
-// --- the overflow warning -------------------------------------------------------------------------------------------
 inline Box ExpectWarning(const std::string& step, Where where = Where::current()) {
   const State s = Expect(step, "the overflow warning", [](const State& s) { return !NoBox(s); }, where);
   bool ok = s.box.caption == kWarningCaption && s.box.text == kWarningText && s.box.owner == MainWindow;
   // Through the ANSI calls a Chinese desktop reads the code page 936 bytes.
-  const UINT cp = CodePage();
-  ok = ok && (cp != 936 || (s.box.captionA == Bytes(kWarningCaption, cp) && s.box.textA == Bytes(kWarningText, cp)));
+  ok = ok && (GetACP() != 936 ||
+              (s.box.captionA == Bytes(kWarningCaption, 936) && s.box.textA == Bytes(kWarningText, 936)));
   if (!ok) Fail(step, "the warning's caption and text, owned by the main window", s.Describe(), where);
   return s.box;
 }
@@ -131,11 +126,15 @@ inline void Recover() {
   }
   if (Read().foreground != "main") ActivateMain();
 }
-// The field focused and emptied with Esc (the others then show 0): where a row that types into a field starts.
 inline void EmptyField(Field f, Where where = Where::current()) {
   FocusField(f, where);
   Type("{Esc}");
   Shows(std::string(kFieldNames[f]) + " emptied", Showing(f, ""), where);
+}
+inline void TypeInto(Field f, const std::string& keys, const std::string& line, Where where = Where::current()) {
+  EmptyField(f, where);
+  Type(keys);
+  Shows("typed " + keys, line, where);
 }
 // A field's whole text replaced as another program can, with EM_REPLACESEL (undoable with undo): the field judges it
 // only once the edit control has made the change (EN_CHANGE).
@@ -156,32 +155,23 @@ inline bool Placed(const State& s) {
 // High contrast on or off as the program sees it, returning once it shows (access.cpp).
 void SwitchContrast(bool on);
 
-// --- registration ----------------------------------------------------------------------------------------------
 // Rows of one table (one place in the source) share a program, set back by Recover() between them; after a row that
 // failed or ended the program the next starts a fresh one.
 struct Scenario {
   std::string group, name;
   std::function<void()> run;
   Where where;
-  std::string Place() const { return Say("%s:%u", strrchr(where.file_name(), '/') + 1, unsigned(where.line())); }
 };
-inline std::vector<Scenario>& Scenarios() {
-  static std::vector<Scenario> all;
-  return all;
-}
-inline int Add(Scenario s) {
-  Scenarios().push_back(std::move(s));
-  return 0;
-}
-#define SCENARIO(group, name)                                                            \
-  static void name();                                                                    \
-  static const int registered_##name = e2e::Add({group, #name, name, e2e::Where::current()}); \
+inline constinit std::vector<Scenario> Scenarios;  // there before any file's registrations
+#define SCENARIO(group, name)                                                                                \
+  static void name();                                                                                        \
+  static const int registered_##name = (e2e::Scenarios.push_back({group, #name, name, e2e::Where::current()}), 0); \
   static void name()
 
 template <typename Row>
 int Table(const char* group, const std::vector<Row>& rows, std::function<std::string(const Row&)> name,
           std::function<void(const Row&)> body, Where where = Where::current()) {
-  for (const Row& row : rows) Add({group, name(row), [body, row] { body(row); }, where});
+  for (const Row& row : rows) Scenarios.push_back({group, name(row), [body, row] { body(row); }, where});
   return int(rows.size());
 }
 

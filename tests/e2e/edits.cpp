@@ -1,7 +1,6 @@
 // Changes that are not typing: the edit menu (WM_UNDO, WM_CUT, WM_CLEAR), text set by another program (UI Automation
 // and MSAA send WM_SETTEXT), digits or a character put in some other way, a button pushed before its click, a paste
-// while the clipboard is held. Each converts at once, as a key release does, and no field keeps a character it does
-// not take. Another program that sends a change bringing the warning has its answer before the box opens.
+// while the clipboard is held. Each converts at once, as a key release does; no field keeps a character it refuses.
 #include "e2e.h"
 #include "imports.h"
 #include "menu.h"
@@ -14,9 +13,7 @@ const int menuEdits = Table<MenuEdit>(
     "edits", {{"delete", MenuDelete}, {"cut", MenuCut}},
     [](const MenuEdit& r) { return Say("menu_%s_converts", r.name); },
     [](const MenuEdit& r) {
-      EmptyField(Decimal);
-      Type("255");
-      Shows("typed", "11111111 377 255 FF @decimal");
+      TypeInto(Decimal, "255", "11111111 377 255 FF @decimal");
       ClickMenuItem(Decimal, MenuSelectAll);
       Expect("all selected", "decimal 0-3 selected", [](const State& s) { return s.sel[Decimal][1] == 3; });
       ClickMenuItem(Decimal, r.item);
@@ -34,7 +31,6 @@ SCENARIO("edits", menu_undo_of_an_overflow_warns_again) {
   Shows("no number above 32 bits left", "0 0 \"\" 0 @decimal");
 }
 
-// A message's answer, told apart from no answer within the time.
 static std::string Answer(Field f, UINT message, WPARAM wParam, const wchar_t* text, UINT ms = 3000) {
   DWORD_PTR answer = 0;
   if (!SendMessageTimeoutW(FieldWindow(f), message, wParam, LPARAM(text), SMTO_ABORTIFHUNG, ms, &answer)) {
@@ -42,20 +38,14 @@ static std::string Answer(Field f, UINT message, WPARAM wParam, const wchar_t* t
   }
   return Say("%lu", (unsigned long)answer);
 }
-static std::string SetText(const wchar_t* text) {
-  const std::string answer = Answer(Decimal, WM_SETTEXT, 0, text);
-  return answer == "1" ? "taken" : answer == "0" ? "refused" : answer;
-}
 
 SCENARIO("edits", text_set_by_another_program) {
-  EmptyField(Decimal);
-  Type("7");
-  Shows("typed", "111 7 7 7 @decimal");
+  TypeInto(Decimal, "7", "111 7 7 7 @decimal");
   const unsigned beeps = Beeps();
-  Same("12z set", "refused", SetText(L"12z"));
+  Same("12z set: the answer", "0", Answer(Decimal, WM_SETTEXT, 0, L"12z"));
   Steady("12z refused", "111 7 7 7 @decimal");
   Same("12z refused: beeps", "1", Say("%u", Beeps() - beeps));
-  Same("255 set", "taken", SetText(L"255"));
+  Same("255 set: the answer", "1", Answer(Decimal, WM_SETTEXT, 0, L"255"));
   Shows("255 converted at once", "11111111 377 255 FF @decimal");
 }
 
@@ -85,9 +75,7 @@ const int held = Table<Held>(
 // Type 12, another program puts a full-width 3 in at the caret (as Windows' edit menu puts in a Unicode control
 // character), then type 3: the 3 taken out with the beep, the caret where it was.
 SCENARIO("edits", caret_kept_where_a_character_is_taken_out) {
-  EmptyField(Decimal);
-  Type("12");
-  Shows("typed", "1100 14 12 C @decimal");
+  TypeInto(Decimal, "12", "1100 14 12 C @decimal");
   const unsigned beeps = Beeps();
   Send(FieldWindow(Decimal), EM_REPLACESEL, TRUE, LPARAM(L"\uff13"));
   Shows("taken out", "1100 14 12 C @decimal");
@@ -97,24 +85,12 @@ SCENARIO("edits", caret_kept_where_a_character_is_taken_out) {
 }
 
 SCENARIO("edits", digits_put_in_by_another_program_convert_at_once) {
-  EmptyField(Decimal);
-  Type("7");
-  Shows("typed", "111 7 7 7 @decimal");
+  TypeInto(Decimal, "7", "111 7 7 7 @decimal");
   Send(FieldWindow(Decimal), EM_REPLACESEL, TRUE, LPARAM(L"5"));
   Shows("converted at once", "1001011 113 75 4B @decimal");
   ReplaceText(Decimal, L"9999999999", true);
   DismissWarning("above the limit: the warning");
   Shows("then the undo", "1001011 113 75 4B @decimal");
-}
-
-static BOOL CALLBACK CountBox(HWND w, LPARAM count) {
-  if (ClassOf(w) == "#32770" && GetWindow(w, GW_OWNER) == Main() && IsWindowVisible(w)) ++*reinterpret_cast<int*>(count);
-  return TRUE;
-}
-static int Boxes() {
-  int count = 0;
-  EnumWindows(CountBox, LPARAM(&count));
-  return count;
 }
 
 // Another program sets a number above 32 bits into Octal while the warning is up: refused with the beep, and the
@@ -126,7 +102,9 @@ SCENARIO("edits", one_warning_at_a_time) {
   ExpectWarning("the first warning");
   const std::string answer = Answer(Octal, WM_SETTEXT, 0, L"40000000000", 1000);
   int boxes = 1;
-  if (Poll([&] { return (boxes = Boxes()) != 1; }, 0.5)) Fail("boxes", "one box", Say("%d boxes", boxes));
+  if (Poll([&] { FindVisible("#32770", Main(), &boxes); return boxes != 1; }, 0.5)) {
+    Fail("boxes", "one box", Say("%d boxes", boxes));
+  }
   Same("Octal set: the answer", "0", answer);
   Same("refused: beeps", "1", Say("%u", Beeps() - beeps));
   Expect("the focus left in the box", "focus=box", [](const State& s) { return s.focus == "box"; });

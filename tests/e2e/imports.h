@@ -8,8 +8,7 @@ namespace e2e {
 // The program's import of a user32 function pointed at code put into the program, made by code(at, real) for the
 // address `at` it is put at and the function's own address `real` (the same in every process of one bitness); or,
 // with no code, back at the function. The address the code was put at, or 0. Kept in Redirected till the program ends.
-using Code = std::function<std::vector<BYTE>(UINT_PTR at, UINT_PTR real)>;
-inline UINT_PTR RedirectImport(const char* function, const Code& code) {
+inline UINT_PTR RedirectImport(const char* function, const std::function<std::vector<BYTE>(UINT_PTR, UINT_PTR)>& code) {
   const HANDLE p = Process.hProcess;
   const auto real = UINT_PTR(GetProcAddress(GetModuleHandleA("user32.dll"), function));
   const auto base = reinterpret_cast<BYTE*>(GetWindowLongPtrW(MainWindow, GWLP_HINSTANCE));

@@ -1,5 +1,4 @@
 // The painted skin, display scales, a small screen and a wide System font.
-#include <algorithm>
 #include <regex>
 
 #include "e2e.h"
@@ -7,22 +6,22 @@
 
 using namespace e2e;
 
-namespace {
 
-bool Near(uint32_t a, uint32_t b) { return abs(R(a) - R(b)) <= 2 && abs(G(a) - G(b)) <= 2 && abs(B(a) - B(b)) <= 2; }
-int At(int length96, int dpi) { return MulDiv(length96, dpi, 96); }
-bool FieldsAt(const State& s, int dpi) {
+static bool Near(uint32_t a, uint32_t b) {
+  return abs(R(a) - R(b)) <= 2 && abs(G(a) - G(b)) <= 2 && abs(B(a) - B(b)) <= 2;
+}
+static bool FieldsAt(const State& s, int dpi) {
   for (int f = 0; f < 4; ++f) {
-    const RECT r = FieldRect(f), want = {At(r.left, dpi), At(r.top, dpi), At(r.right, dpi), At(r.bottom, dpi)};
+    const RECT want = Scale(FieldRect(f), dpi);
     if (!EqualRect(&s.field[f], &want)) return false;
   }
   return true;
 }
 
 // Places at 96 DPI, scaled; counts go over every pixel of the scaled area.
-std::vector<std::string> SkinProblems() {
+static std::vector<std::string> SkinProblems() {
   const Client c;
-  const auto S = [dpi = Dpi()](int length) { return At(length, dpi); };
+  const auto S = [dpi = Dpi()](int length) { return Scale(length, dpi); };
   const auto px = [&](int x, int y) { return c.At(S(x), S(y)); };
   const auto count = [&](RECT r, auto test) { return c.Count(Scale(r), test); };
   std::vector<std::string> problems;
@@ -80,24 +79,22 @@ std::vector<std::string> SkinProblems() {
   return problems;
 }
 
-// The height of the first label's ink at a scale.
-int LabelInkRows(int dpi) {
+static int LabelInkRows(int dpi) {
   const Client c;
+  const RECT row = Scale(RowRect(0), dpi), label = Scale(LabelRect(0), dpi);
   int first = -1, last = -1;
-  for (int y = At(RowRect(0).top, dpi); y < At(RowRect(0).bottom, dpi); ++y) {
-    for (int x = At(LabelRect(0).left, dpi); x < At(LabelRect(0).right, dpi); ++x) {
-      if (Dark(c.At(x, y))) first = first < 0 ? y : first, last = y;
-    }
-  }
+  c.Each({label.left, row.top, label.right, row.bottom}, [&](int, int y, uint32_t p) {
+    if (Dark(p)) first = first < 0 ? y : first, last = y;
+  });
   return last - first + 1;
 }
 
-int DigitAdvance() { return CharPosition(Decimal, 1).x - CharPosition(Decimal, 0).x; }
+static int DigitAdvance() { return CharPosition(Decimal, 1).x - CharPosition(Decimal, 0).x; }
 
 // lParam points at data that lies at the same address in both processes, so that it means the same whether the system
 // copies it across (Windows, for the messages it knows to carry data) or not (wine copies none for 0x2E0-0x2FF): the
 // answer is read where it changed.
-LRESULT SendWithData(UINT message, WPARAM wParam, void* data, SIZE_T size) {
+static LRESULT SendWithData(UINT message, WPARAM wParam, void* data, SIZE_T size) {
   void *here = nullptr, *there = nullptr;
   for (UINT_PTR at = 0x20000000; at < 0x70000000 && !there; at += 0x01000000) {
     if ((here = VirtualAlloc(LPVOID(at), size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE))) {
@@ -121,7 +118,7 @@ LRESULT SendWithData(UINT message, WPARAM wParam, void* data, SIZE_T size) {
 }
 
 // A user32 call on a thread in the program (user32 lies at one address in each process of one bitness).
-DWORD InProgram(const char* function, UINT_PTR argument) {
+static DWORD InProgram(const char* function, UINT_PTR argument) {
   void* start = (void*)GetProcAddress(GetModuleHandleA("user32.dll"), function);
   HANDLE thread = CreateRemoteThread(Program(), nullptr, 0, LPTHREAD_START_ROUTINE(start), (void*)argument, 0, nullptr);
   DWORD code = 0;
@@ -134,7 +131,7 @@ SCENARIO("painting", skin_pixels) { UntilNone("screenshot pixels", "the painted 
 
 // Wine never moves a window between displays of different scales: the message is sent from here, from 96 DPI.
 SCENARIO("painting", moved_to_150_percent_and_back) {
-  if (Dpi() != 96) SkipScenario("moved from 96 DPI, and this display is not at 96");
+  if (Dpi() != 96) throw Skipped{"moved from 96 DPI, and this display is not at 96"};
   FocusField(Decimal);
   Type("1234{S-Left}{S-Left}");
   const auto selected = [](const State& s) {
@@ -144,17 +141,17 @@ SCENARIO("painting", moved_to_150_percent_and_back) {
   const int ink96 = LabelInkRows(96), advance96 = DigitAdvance();
   for (int step : {1, 2}) {
     const int dpi = step == 1 ? 144 : 96, x = start.rect.left + 20 * step, y = start.rect.top + 10 * step;
-    RECT want = {x, y, x + At(kWindowSize.cx, dpi), y + At(kWindowSize.cy, dpi)};  // the place suggested
+    RECT want = {x, y, x + Scale(kWindowSize.cx, dpi), y + Scale(kWindowSize.cy, dpi)};  // the place suggested
     SendWithData(WM_DPICHANGED, MAKEWPARAM(dpi, dpi), &want, sizeof want);
     Expect(Say("laid out at %d DPI", dpi), "the window where suggested, its client 2 px smaller, fields scaled",
            [&](const State& s) { return EqualRect(&s.rect, &want) && s.client.cx == want.right - x - 2 &&
                                         s.client.cy == want.bottom - y - 2 && FieldsAt(s, dpi) && selected(s); });
     // Glyphs and digits half as tall and wide again at 144 (give or take a pixel), exactly as before back at 96.
-    int ink = 0, advance = 0, tolerance = dpi == 96 ? 0 : 1;
-    if (!Poll([&] { return ink = LabelInkRows(dpi), advance = DigitAdvance(), abs(ink - At(ink96, dpi)) <= tolerance &&
-                           abs(advance - At(advance96, dpi)) <= tolerance; }, Slow(5))) {
-      Fail(Say("glyphs at %d DPI", dpi), Say("label ink %d rows high, a digit %d px wide", At(ink96, dpi),
-           At(advance96, dpi)), Say("%d rows, %d px", ink, advance));
+    int ink = 0, advance = 0, slack = dpi == 96 ? 0 : 1;
+    if (!Poll([&] { return ink = LabelInkRows(dpi), advance = DigitAdvance(), abs(ink - Scale(ink96, dpi)) <= slack &&
+                           abs(advance - Scale(advance96, dpi)) <= slack; }, Slow(5))) {
+      Fail(Say("glyphs at %d DPI", dpi), Say("label ink %d rows high, a digit %d px wide", Scale(ink96, dpi),
+           Scale(advance96, dpi)), Say("%d rows, %d px", ink, advance));
     }
   }
   ActivateOther();
@@ -162,14 +159,13 @@ SCENARIO("painting", moved_to_150_percent_and_back) {
   Expect("focus back in decimal", "decimal focused, 34 selected", selected);
 }
 
-}  // namespace
 
 // Windows asks for the size at a new scale before it suggests a place: the layout's own, whatever it offers.
 SCENARIO("painting", size_asked_before_a_scale_change) {
   for (int dpi : {120, 144, 192}) {
-    SIZE size = {At(kWindowSize.cx, dpi) - 1, At(kWindowSize.cy, dpi) + 1};
+    SIZE size = {Scale(kWindowSize.cx, dpi) - 1, Scale(kWindowSize.cy, dpi) + 1};
     const int answer = int(SendWithData(WM_GETDPISCALEDSIZE, dpi, &size, sizeof size));
-    Same(Say("WM_GETDPISCALEDSIZE %d", dpi), Say("1, %d x %d", At(kWindowSize.cx, dpi), At(kWindowSize.cy, dpi)),
+    Same(Say("WM_GETDPISCALEDSIZE %d", dpi), Say("1, %d x %d", Scale(kWindowSize.cx, dpi), Scale(kWindowSize.cy, dpi)),
          Say("%d, %ld x %ld", answer, size.cx, size.cy));
   }
 }

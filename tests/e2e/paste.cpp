@@ -6,7 +6,6 @@
 
 using namespace e2e;
 
-namespace {
 
 struct Pasted {
   const char* name;
@@ -49,16 +48,16 @@ enum Path { MenuClick, MenuKey, ShiftIns };
 const char* const kPathNames[] = {"menu_click", "menu_key", "shiftins"};
 using Row = std::pair<Path, Pasted>;
 
-std::vector<Row> Rows(std::vector<Path> paths, const std::vector<Pasted>& pastes, std::vector<Row> rows = {}) {
+static std::vector<Row> Rows(std::vector<Path> paths, const std::vector<Pasted>& pastes, std::vector<Row> rows = {}) {
   for (Path path : paths) {
     for (const Pasted& p : pastes) rows.push_back({path, p});
   }
   return rows;
 }
 
-std::string Name(const Row& row) { return Say("%s_%s", kPathNames[row.first], row.second.name); }
+static std::string Name(const Row& row) { return Say("%s_%s", kPathNames[row.first], row.second.name); }
 
-void PasteIsValidated(const Row& row) {
+static void PasteIsValidated(const Row& row) {
   const auto& [path, p] = row;
   std::visit([](const auto& clip) { SetClipboard(clip); }, p.clip);
   EmptyField(p.field);
@@ -70,7 +69,6 @@ void PasteIsValidated(const Row& row) {
   Shows(Say("pasted (%s)", p.name), Showing(p.field, p.after + (p.outcome == 'a' ? "" : "1")));
 }
 
-}  // namespace
 
 // A paste by mouse converts at once, with no key release. The format rows not by the mnemonic: it pastes as a click.
 const int pastes = Table<Row>(

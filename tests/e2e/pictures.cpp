@@ -5,7 +5,7 @@
 using namespace e2e;
 
 SCENARIO("pictures", the_window) {
-  const bool latin = CodePage() == 1252, nofont = latin && !HasFace(L"宋体");
+  const bool latin = GetACP() == 1252, nofont = latin && !HasFace(L"宋体");
   const bool contrast = GetSysColor(COLOR_WINDOW) == RGB(0, 0, 0);
   const std::string name = contrast ? "quorvane-contrast" : Dpi() == 144 ? "quorvane-150"
                            : nofont ? "quorvane-cp1252-nofont" : latin ? "quorvane-cp1252" : "quorvane";

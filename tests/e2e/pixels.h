@@ -50,9 +50,12 @@ struct Client {
   POINT o = ClientOrigin();
   State s = Read();
   uint32_t At(int x, int y) const { return shot.At(o.x + x, o.y + y); }
+  template <typename F> void Each(RECT r, F f) const {  // f(x, y, colour) for every pixel in r
+    for (int y = r.top; y < r.bottom; ++y) for (int x = r.left; x < r.right; ++x) f(x, y, At(x, y));
+  }
   template <typename Test> int Count(RECT r, Test test) const {  // the pixels in r for which test holds
     int n = 0;
-    for (int y = r.top; y < r.bottom; ++y) for (int x = r.left; x < r.right; ++x) n += test(At(x, y));
+    Each(r, [&](int, int, uint32_t c) { n += test(c); });
     return n;
   }
 };

@@ -1,5 +1,4 @@
-// How e2e.exe drives quorvane.exe and reads it back through Win32, as Wine's conformance tests do, unchanged under wine
-// and on Windows: the program started and closed, its window read into a State, keys and clicks sent with SendInput.
+// How e2e.exe drives quorvane.exe, as Wine's conformance tests do: started and closed, read into a State, keys sent.
 #pragma once
 
 #include <windows.h>
@@ -22,7 +21,6 @@ using Where = std::source_location;
 struct Failure { std::string text; };
 struct Skipped { std::string why; };
 
-// --- what the program must show, written from what a user sees -------------------------------------------------
 enum Field { Binary, Octal, Decimal, Hexadecimal };
 inline constexpr const char* kFieldNames[4] = {"binary", "octal", "decimal", "hexadecimal"};
 inline constexpr int kFieldIds[4] = {1001, 1002, 1003, 1004};
@@ -63,7 +61,6 @@ inline std::string ClassOf(HWND window) {
   char name[64] = "";
   return {name, size_t(GetClassNameA(window, name, sizeof name))};
 }
-// SendMessageTimeoutW, given up after 3 s or at once if the program hangs: its answer, or 0.
 inline LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
   DWORD_PTR result = 0;
   SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 3000, &result);
@@ -76,7 +73,6 @@ inline double Now() {  // in seconds, as finely as the system counts
   return double(now.QuadPart) / double(frequency.QuadPart);
 }
 
-// --- the system the tests run on, and small means -------------------------------------------------------------
 // Wine's version ("10.0"), or null on Windows.
 inline const char* Wine() {
   static const auto version = reinterpret_cast<const char* (*)()>(
@@ -90,11 +86,11 @@ struct ScreenDc {
   operator HDC() const { return dc; }
 };
 inline int Dpi() { return GetDeviceCaps(ScreenDc(), LOGPIXELSY); }  // 96 at 100 %
-inline int Scale(int length96) { return MulDiv(length96, Dpi(), 96); }
-inline RECT Scale(RECT r) { return {Scale(r.left), Scale(r.top), Scale(r.right), Scale(r.bottom)}; }
-inline UINT CodePage() { return GetACP(); }
+inline int Scale(int length96, int dpi = Dpi()) { return MulDiv(length96, dpi, 96); }
+inline RECT Scale(RECT r, int dpi = Dpi()) {
+  return {Scale(r.left, dpi), Scale(r.top, dpi), Scale(r.right, dpi), Scale(r.bottom, dpi)};
+}
 inline double Setting(const char* name, double fallback) { return getenv(name) ? atof(getenv(name)) : fallback; }
-// A time limit stretched where everything runs slower (QV_SLOW, e.g. under an emulator).
 inline double Slow(double seconds) { return seconds * Setting("QV_SLOW", 1); }
 inline int CALLBACK FaceFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
   *reinterpret_cast<bool*>(found) = true;
@@ -109,7 +105,6 @@ inline bool HasFace(const wchar_t* face) {  // a font of that face, by any of it
   return found;
 }
 
-// --- the program under test, and the tests' own window ------------------------------------------------------------
 inline std::wstring ExePath;
 inline PROCESS_INFORMATION Process{};
 inline HWND MainWindow, OtherWindow;
@@ -124,17 +119,13 @@ inline bool Running() { return Process.hProcess && WaitForSingleObject(Process.h
 inline bool Poll(const std::function<bool()>& done, double seconds) {
   const double deadline = Now() + seconds;
   for (DWORD pause = 5;; pause = std::min<DWORD>(pause * 3 / 2, 100)) {
-    for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
+    for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg);
     if (done()) return true;
     if (Now() > deadline) return false;
     MsgWaitForMultipleObjects(0, nullptr, FALSE, pause, QS_ALLINPUT);
   }
 }
 
-// --- what is read of the window ----------------------------------------------------------------------------------
 struct Box {  // the overflow warning, owned by the main window
   HWND window = nullptr, owner = nullptr;
   std::wstring caption, text;
@@ -174,30 +165,26 @@ struct State {
 };
 
 // WM_GETTEXT, not GetWindowText: for another process's control the latter gives only its creation caption.
-inline std::string TextA(HWND window) {
-  char buffer[512] = "";
-  DWORD_PTR n = 0;
-  SendMessageTimeoutA(window, WM_GETTEXT, sizeof buffer, LPARAM(buffer), SMTO_ABORTIFHUNG, 3000, &n);
-  return std::string(buffer, strnlen(buffer, sizeof buffer));
-}
-inline std::wstring TextW(HWND window) {
-  wchar_t buffer[512] = L"";
-  Send(window, WM_GETTEXT, 512, LPARAM(buffer));
+template <typename Char> std::basic_string<Char> Text(HWND window) {  // char: the bytes, as the ANSI calls read them
+  Char buffer[512] = {};
+  (sizeof(Char) == 1 ? SendMessageTimeoutA : SendMessageTimeoutW)(window, WM_GETTEXT, 512, LPARAM(buffer),
+                                                                    SMTO_ABORTIFHUNG, 3000, nullptr);
   return buffer;
 }
 
-// A visible top-level window of a class (and owner). By EnumWindows: with FindWindowEx polled instead, a wine 10
-// session hung now and then in the menu rows, its programs idle and wineserver busy.
-struct Found { const char* cls; HWND owner, window; };
+// The first visible top-level window of a class (and owner), and how many there are. By EnumWindows: with FindWindowEx
+// polled instead, a wine 10 session hung now and then in the menu rows, its programs idle and wineserver busy.
+struct Found { const char* cls; HWND owner, window; int count; };
 inline BOOL CALLBACK FindVisibleWindow(HWND w, LPARAM p) {
   auto& f = *reinterpret_cast<Found*>(p);
   if (ClassOf(w) != f.cls || (f.owner && GetWindow(w, GW_OWNER) != f.owner) || !IsWindowVisible(w)) return TRUE;
-  f.window = w;
-  return FALSE;
+  f.window = f.count++ ? f.window : w;
+  return TRUE;
 }
-inline HWND FindVisible(const char* cls, HWND owner = nullptr) {
-  Found found{cls, owner, nullptr};
+inline HWND FindVisible(const char* cls, HWND owner = nullptr, int* count = nullptr) {
+  Found found{cls, owner, nullptr, 0};
   EnumWindows(FindVisibleWindow, LPARAM(&found));
+  if (count) *count = found.count;
   return found.window;
 }
 
@@ -227,12 +214,12 @@ inline State Read() {  // the program's state now
   Box& box = s.box;
   if ((box.window = FindVisible("#32770", main))) {
     box.owner = GetWindow(box.window, GW_OWNER);
-    box.caption = TextW(box.window);
-    box.captionA = TextA(box.window);
+    box.caption = Text<wchar_t>(box.window);
+    box.captionA = Text<char>(box.window);
     GetWindowRect(box.window, &box.rect);
     // A message box's text is its static 0xFFFF, on Windows and under wine alike.
-    box.text = TextW(GetDlgItem(box.window, 0xFFFF));
-    box.textA = TextA(GetDlgItem(box.window, 0xFFFF));
+    box.text = Text<wchar_t>(GetDlgItem(box.window, 0xFFFF));
+    box.textA = Text<char>(GetDlgItem(box.window, 0xFFFF));
     GetWindowRect(GetDlgItem(box.window, IDOK), &box.ok);
   }
   RECT client{};
@@ -250,7 +237,7 @@ inline State Read() {  // the program's state now
   for (int f = 0; f < 4; ++f) {
     HWND field = FieldWindow(Field(f));
     const DWORD sel = DWORD(Send(field, EM_GETSEL));
-    s.text[f] = TextA(field);
+    s.text[f] = Text<char>(field);
     s.length[f] = int(Send(field, WM_GETTEXTLENGTH));
     s.sel[f][0] = LOWORD(sel), s.sel[f][1] = HIWORD(sel);
     GetWindowRect(field, &s.field[f]);
@@ -272,7 +259,6 @@ inline void OnlyToProgram(const std::string& what, bool release = false) {
   }
 }
 
-// --- input, through SendInput as a keyboard and a mouse give it ---------------------------------------------------
 inline void Input(INPUT in) {
   if (SendInput(1, &in, sizeof in) != 1) throw Failure{Say("SendInput failed: %lu", GetLastError())};
 }
@@ -283,12 +269,10 @@ inline void SendKey(WORD vk, bool up) {  // the arrows, the six keys above them 
            DWORD((extended ? KEYEVENTF_EXTENDEDKEY : 0) | (up ? KEYEVENTF_KEYUP : 0))};
   Input(in);
 }
-// One key as Type names it (below): pressed, released, or both, with its Shift, Ctrl and Alt.
 inline void Press(std::string name, bool down, bool up) {
-  static const std::map<std::string, WORD> keys = {
-      {"Tab", VK_TAB},   {"Esc", VK_ESCAPE}, {"Enter", VK_RETURN}, {"Back", VK_BACK},   {"Del", VK_DELETE},
-      {"Home", VK_HOME}, {"End", VK_END},    {"Left", VK_LEFT},    {"Right", VK_RIGHT}, {"Up", VK_UP},
-      {"Down", VK_DOWN}, {"Ins", VK_INSERT}, {"Menu", VK_APPS},    {"F4", VK_F4},       {"F10", VK_F10},
+  static const std::map<std::string, WORD> keys = {{"Tab", VK_TAB}, {"Esc", VK_ESCAPE}, {"Enter", VK_RETURN},
+      {"Back", VK_BACK}, {"Del", VK_DELETE}, {"Home", VK_HOME}, {"End", VK_END}, {"Left", VK_LEFT}, {"Right", VK_RIGHT},
+      {"Up", VK_UP}, {"Down", VK_DOWN}, {"Ins", VK_INSERT}, {"Menu", VK_APPS}, {"F4", VK_F4}, {"F10", VK_F10},
       {"Space", VK_SPACE}, {"Shift", VK_SHIFT}, {"Ctrl", VK_CONTROL}, {"Alt", VK_MENU}};
   const WORD modifierKeys[3] = {VK_SHIFT, VK_CONTROL, VK_MENU};
   OnlyToProgram("the key " + name, !down);
@@ -393,7 +377,6 @@ inline POINT CharPosition(Field f, int index) {  // a character's top-left corne
   ClientToScreen(FieldWindow(f), &p);
   return p;
 }
-// --- the program -------------------------------------------------------------------------------------------------
 // The tests' own window, brought over any other (a console) and clicked: it takes the foreground as a user's would.
 inline bool ClickOther() {
   if (!OtherWindow) {
@@ -453,6 +436,13 @@ inline void Close() {  // WM_CLOSE, then ended by force; what was kept of the pr
 }
 
 inline void Show(int command) { ShowWindowAsync(MainWindow, command); }  // as a taskbar does
+// The focus set in the program (null: taken off), as another program sets it: joined to its input for the moment.
+inline void FocusThere(HWND window) {
+  const DWORD self = GetCurrentThreadId(), program = GetWindowThreadProcessId(window ? window : MainWindow, nullptr);
+  AttachThreadInput(self, program, TRUE);
+  SetFocus(window);
+  AttachThreadInput(self, program, FALSE);
+}
 
 // The clipboard holding CF_TEXT (bytes) or CF_UNICODETEXT alone.
 template <typename Text> void SetClipboard(const Text& text) {

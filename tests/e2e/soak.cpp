@@ -1,8 +1,5 @@
 // Random real keys into one running program (soak); key release to the fields rewritten (bench_keyup, bench.sh).
-#include <algorithm>
-#include <cstdio>
 #include <random>
-#include <utility>
 
 #include "e2e.h"
 
@@ -14,7 +11,6 @@ static double Ms(std::vector<double> v, double quantile) {  // in milliseconds
   return 1000 * v[std::min(v.size() - 1, size_t(quantile * double(v.size())))];
 }
 
-// What keeps the other fields from showing the focused field's value, or "".
 static std::string Disagreement(const State& s) {
   const int source = int(std::find(kFieldNames, kFieldNames + 4, s.focus) - kFieldNames);
   if (source == 4) return "the focus is not in a field: " + s.focus;
@@ -85,7 +81,7 @@ SCENARIO("bench_keyup", key_release) {
   EmptyField(Binary);
   // Reads Hexadecimal (rewritten last) without a pause, which would be the measure, until it shows want.
   auto until = [](const std::string& want, double t0) {
-    while (TextA(FieldWindow(Hexadecimal)) != want && Now() - t0 < Slow(5)) continue;
+    while (Text<char>(FieldWindow(Hexadecimal)) != want && Now() - t0 < Slow(5)) continue;
     return Now() - t0;
   };
   std::vector<double> trips, times;

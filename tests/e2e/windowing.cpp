@@ -3,26 +3,22 @@
 
 using namespace e2e;
 
-namespace {
 
 // Tab around the four fields and back, then End: the field's text is then the one a conversion wrote, so that its
 // undo takes back only what is typed next.
 const char kRewrite[] = "{Tab}{Tab}{Tab}{Tab}{End}";
 const std::string kBinary429 = Canonical(429496729, Binary);
 
-void Rewritten(const std::string& decimal, Where where = Where::current()) {
-  EmptyField(Decimal, where);
-  Type(decimal + kRewrite);
-  Shows("decimal rewritten", Showing(Decimal, decimal), where);
+static void Rewritten(const std::string& decimal, Where where = Where::current()) {
+  TypeInto(Decimal, decimal + kRewrite, Showing(Decimal, decimal), where);
 }
 
-// The line holds, and no warning comes up meanwhile.
-void Calm(const std::string& step, const std::string& line, Where where = Where::current()) {
+static void Calm(const std::string& step, const std::string& line, Where where = Where::current()) {
   if (Steady(step, line, 0.3, where).box.window) Fail(step, "no warning", "the warning is up", where);
 }
 
 // Restored as a taskbar does it: shown again, then activated.
-void Restore(Field focus, Where where = Where::current()) {
+static void Restore(Field focus, Where where = Where::current()) {
   Show(SW_RESTORE);
   Expect("restored", "not iconic", [](const State& s) { return !s.iconic; }, where);
   ActivateMain(where);
@@ -30,7 +26,7 @@ void Restore(Field focus, Where where = Where::current()) {
 }
 
 // Minimised by the drawn button from a field: from then on every activation puts the focus in Binary.
-void DrawnMinimiseAndRestore(Field from, Where where = Where::current()) {
+static void DrawnMinimiseAndRestore(Field from, Where where = Where::current()) {
   FocusField(from, where);
   Click(Centre(kMinimise));
   Expect("minimised by the drawn button", "iconic", Iconic, where);
@@ -39,7 +35,8 @@ void DrawnMinimiseAndRestore(Field from, Where where = Where::current()) {
 
 // Binary given one more digit whose key is released in another window, which nothing converts, then Decimal
 // overflowed: the line shows which field the undo converted from.
-void OverflowAfterUnconvertedBinary(const std::string& step, const std::string& line, Where where = Where::current()) {
+static void OverflowAfterUnconvertedBinary(const std::string& step, const std::string& line,
+                                           Where where = Where::current()) {
   Rewritten("429496729", where);
   FocusField(Binary, where);
   Type("{End}");
@@ -56,7 +53,6 @@ void OverflowAfterUnconvertedBinary(const std::string& step, const std::string& 
   Shows(step, line, where);
 }
 
-}  // namespace
 
 struct Overflow {
   const char* name;
@@ -145,9 +141,8 @@ SCENARIO("overflow", text_still_overflowing_after_undo_brings_one_warning) {
   ActivateOther();
   KeyUp("6");
   ActivateMain();
-  const std::string binary = Canonical(429496729, Binary);
-  Expect("focus back, nothing converted", "4294967296 in decimal, binary " + binary, [&](const State& s) {
-    return s.focus == "decimal" && s.text[Decimal] == "4294967296" && !s.box.window && s.text[Binary] == binary;
+  Expect("focus back, nothing converted", "4294967296 in decimal, binary " + kBinary429, [](const State& s) {
+    return s.focus == "decimal" && s.text[Decimal] == "4294967296" && !s.box.window && s.text[Binary] == kBinary429;
   });
   const POINT p = CharPosition(Decimal, 9);
   DragScreen({p.x + 1, p.y + 5}, {p.x + 30, p.y + 5});  // a selection made with no key release
@@ -230,27 +225,17 @@ SCENARIO("mouse", restore_after_drawn_minimise_focuses_binary) {
   Shows("typing goes to binary", Showing(Binary, "1"));
 }
 
-// The focus taken off the field in the program, as Windows does at the very start of a minimise: through the
-// program's input state, shared for the moment.
-void TakeFocus(Where where = Where::current()) {
-  const DWORD self = GetCurrentThreadId(), program = GetWindowThreadProcessId(Main(), nullptr);
-  AttachThreadInput(self, program, TRUE);
-  SetFocus(nullptr);
-  AttachThreadInput(self, program, FALSE);
-  Expect("focus taken off the field", "focus=none", [](const State& s) { return s.focus == "none"; }, where);
-}
-
 // Minimised by other means than the drawn button, in the order Windows tells it (the focus taken off the field
 // first, then the deactivation) and in wine's (the focus left in the field, no deactivation for the only window, and
 // the window given the focus on the restore): the field comes back either way, not one remembered at an earlier switch.
-// Each from the start, in a program of its own: nothing remembered, nothing typed.
 void OtherMinimiseKeepsField(bool windowsOrder) {
   FocusField(Octal);
   ActivateOther();
   ActivateMain();
   FocusField(Hexadecimal);
-  if (windowsOrder) {
-    TakeFocus();
+  if (windowsOrder) {  // the focus taken off the field first, as Windows does at the very start of a minimise
+    FocusThere(nullptr);
+    Expect("focus taken off the field", "focus=none", [](const State& s) { return s.focus == "none"; });
     ActivateOther();
   }
   Show(SW_MINIMIZE);
